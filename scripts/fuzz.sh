@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# `make fuzz`: runs each libFuzzer target for a bounded time (seconds, default 60)
+# on its seed corpus.
+set -euo pipefail
+build=${1:-build/fuzz}
+seconds=${2:-60}
+found=0
+for target in "$build"/fuzz/fuzz_*; do
+  [[ -x $target ]] || continue
+  found=1
+  name=$(basename "$target")
+  corpus=$build/fuzz/corpus/$name
+  mkdir -p "$corpus"
+  seeds=fuzz/seeds/$name
+  echo "== $name for ${seconds}s"
+  "$target" -max_total_time="$seconds" -print_final_stats=1 "$corpus" $( [[ -d $seeds ]] && echo "$seeds" )
+done
+[[ $found -eq 1 ]] || echo "no fuzz targets built yet" >&2

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installs, only when missing, every Debian package needed to build, test and
+# run Tallowmere. Quiet when everything is present.
+set -euo pipefail
+
+packages=(
+  cmake g++ ninja-build make pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libasound2-dev libasound2-plugins alsa-utils
+  sox libsox-fmt-all libsndfile1-dev
+  xvfb xauth xdotool xclip x11-utils imagemagick
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  if [[ "$status" != "install ok installed" ]]; then
+    missing+=("$package")
+  fi
+done
+
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if [[ $(id -u) -eq 0 ]]; then
+  sudo=()
+elif command -v sudo >/dev/null 2>&1; then
+  sudo=(sudo)
+else
+  echo "install-deps: missing packages (${missing[*]}) and not root, no sudo" >&2
+  exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}" >&2
+log=$(mktemp)
+if ! "${sudo[@]}" apt-get update >"$log" 2>&1; then
+  cat "$log" >&2
+  echo "install-deps: apt-get update failed" >&2
+  exit 1
+fi
+install() {
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y --no-install-recommends "$@" >"$log" 2>&1
+}
+# One transaction is fast; only when it fails do we go package by package to
+# name the culprit.
+if ! install "${missing[@]}"; then
+  for package in "${missing[@]}"; do
+    if ! install "$package"; then
+      cat "$log" >&2
+      echo "install-deps: failed to install package: $package" >&2
+      exit 1
+    fi
+  done
+fi
+rm -f "$log"
