@@ -1,0 +1,118 @@
+// A sample buffer that is read from and written to a RIFF WAVE file, either
+// wholly in memory (MemoryMode) or streamed through an open working file
+// (FileMode), with the optional calibration chunk that rides after the RIFF
+// chunk. Failures are shown through the services seam in the system's own
+// words and recorded in `failed`.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/SampleBuffer.h"
+#include "core/SampleFormat.h"
+#include "wavefile/RiffFile.h"
+
+enum class WaveFileMode : std::uint16_t { MemoryMode = 0, FileMode = 1 };
+
+// 1020 bytes carried unchanged and never interpreted.
+struct CalibrationData {
+    std::uint32_t words[255];
+};
+static_assert(sizeof(CalibrationData) == 1020);
+
+class CWaveFile : public CSampleBuffer {
+public:
+    // Opens an existing file: MemoryMode loads it whole and closes it again;
+    // FileMode keeps it (or, with useTempCopy, a temporary copy) open.
+    // An empty tempDirectory means $TMPDIR, else /tmp. Check IsFailed().
+    CWaveFile(const std::string& fileName, WaveFileMode mode, bool useTempCopy = false,
+              const std::string& tempDirectory = {});
+    // New, untitled file in memory with a zero-filled block of frameCount frames.
+    CWaveFile(std::uint32_t frameCount, CSampleFormat format, const std::string& tempDirectory = {});
+    // New, untitled file streamed through a new temporary working file.
+    CWaveFile(CSampleFormat format, bool useTempCopy, const std::string& tempDirectory = {});
+    // Closes the working file and removes temporary files.
+    ~CWaveFile();
+
+    CWaveFile(const CWaveFile&) = delete;
+    CWaveFile& operator=(const CWaveFile&) = delete;
+
+    // The target that Save writes; clears `untitled`.
+    void SetFileName(const std::string& name);
+
+    // MemoryMode: writes the whole file; FileMode: finishes the working file
+    // and puts it under the target name. 1 or 0.
+    int Save();
+    // MemoryMode only: reads the whole file named by the target. 1 or 0.
+    int Load();
+
+    // MemoryMode: the sample buffer's own Read and Write. FileMode: streamed
+    // at the working file's current offset.
+    int Read(std::uint8_t* destination, std::uint32_t byteCount);
+    int Write(const std::uint8_t* source, std::uint32_t byteCount);
+
+    // FileMode: moves the working file's offset to the frame as well.
+    void Seek(std::uint32_t frame) override;
+
+    void SetCalibration(const CalibrationData& block);
+    // Looks for the calibration chunk at the top level of the open file.
+    void ReadCalibration();
+    // Writes the calibration chunk at the open file's current offset.
+    void WriteCalibration();
+
+    int OpenWorkFile();
+    int CreateWorkFile();
+
+    // Raw read at the working file's offset: the count read, 0 on any refusal.
+    std::uint32_t StreamRead(std::uint8_t* destination, std::uint32_t byteCount);
+    // Raw write at the working file's offset, keeping the chunk sizes true. 1 or 0.
+    int StreamWrite(const std::uint8_t* source, std::uint32_t byteCount);
+
+    // Appends the calibration chunk to the end of a closed file.
+    void AppendCalibration(const std::string& path);
+    // Byte copy of a whole file in 8 KiB blocks. 1 or 0.
+    static int CopyFileBytes(const std::string& sourceName, const std::string& destinationName);
+    // Copies the first `frames` frames of one WAVE file into a new one, with
+    // this object's calibration data. The last block write's result.
+    int CopyWaveFile(const std::string& sourceName, const std::string& destinationName, std::uint32_t frames);
+
+    WaveFileMode GetMode() const { return mode; }
+    const std::string& GetFileName() const { return fileName; }
+    const std::string& GetWorkFileName() const { return workFileName; }
+    const std::string& GetTempDirectory() const { return tempDirectory; }
+    bool IsUntitled() const { return untitled != 0; }
+    bool HasCalibration() const { return hasCalibration != 0; }
+    const CalibrationData& GetCalibration() const { return calibration; }
+    bool IsCreatedNew() const { return createdNew != 0; }
+    bool UsesTempCopy() const { return useTempCopy != 0; }
+    bool IsFileOpen() const { return fileHandle.IsOpen(); }
+    std::uint32_t GetDataOffset() const { return dataOffset; }
+
+private:
+    // Reads the "fmt " chunk at the file's offset into `format`; 0 with or
+    // without a message as the failure deserves. The file stays open.
+    int ReadFormatChunk(const RiffChunk& fmtChunk);
+    // Writes the 16 format bytes of a plain PCM "fmt " chunk.
+    bool WriteFormatBytes();
+    // MemoryMode save into an open, empty file; false on a short write.
+    bool WriteWholeFile(CRiffFile& file);
+    int SaveMemory();
+    int SaveFile();
+    // A new unique empty file named "wav..." in tempDirectory; false when none.
+    bool MakeTempFileName(std::string& name) const;
+    void DropWorkFile();
+
+    int untitled = 0;
+    int hasCalibration = 0;
+    WaveFileMode mode = WaveFileMode::MemoryMode;
+    int createdNew = 0;
+    int useTempCopy = 0;
+    std::string tempDirectory;
+    std::string fileName;
+    std::string workFileName;
+    std::uint32_t dataOffset = 44;
+    CalibrationData calibration{};
+    CRiffFile fileHandle;
+    RiffChunk riffChunk{};
+    RiffChunk dataChunk{};
+};
