@@ -1,0 +1,196 @@
+// The waveform-audio interface beneath the wave devices: device counts and
+// capability records per direction, open in a PCM or extensible format,
+// buffer headers that are prepared and queued, and the stream controls.
+// One process-wide instance is current; a front end or a test replaces it
+// as a whole (the virtual back end, ALSA, or both through the composite).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/Services.h"
+
+// Result codes, cut to 16 bits as the device layer hands them out.
+using WaveResult = std::uint16_t;
+
+constexpr WaveResult MMSYSERR_NOERROR = 0;
+constexpr WaveResult MMSYSERR_ERROR = 1;
+constexpr WaveResult MMSYSERR_BADDEVICEID = 2;
+constexpr WaveResult MMSYSERR_NOTENABLED = 3;
+constexpr WaveResult MMSYSERR_ALLOCATED = 4;
+constexpr WaveResult MMSYSERR_INVALHANDLE = 5;
+constexpr WaveResult MMSYSERR_NODRIVER = 6;
+constexpr WaveResult MMSYSERR_NOMEM = 7;
+constexpr WaveResult MMSYSERR_NOTSUPPORTED = 8;
+constexpr WaveResult MMSYSERR_BADERRNUM = 9;
+constexpr WaveResult MMSYSERR_INVALFLAG = 10;
+constexpr WaveResult MMSYSERR_INVALPARAM = 11;
+constexpr WaveResult MMSYSERR_HANDLEBUSY = 12;
+constexpr WaveResult WAVERR_BADFORMAT = 32;
+constexpr WaveResult WAVERR_STILLPLAYING = 33;
+constexpr WaveResult WAVERR_UNPREPARED = 34;
+
+enum class WaveDirection : std::uint16_t { Output = 1, Input = 2 };
+
+// Header flags. Only WHDR_DONE is read by the device layer; a back end sets
+// it from its own thread once the whole buffer is recorded or played out.
+constexpr std::uint32_t WHDR_DONE = 0x01;
+constexpr std::uint32_t WHDR_PREPARED = 0x02;
+constexpr std::uint32_t WHDR_BEGINLOOP = 0x04;
+constexpr std::uint32_t WHDR_ENDLOOP = 0x08;
+constexpr std::uint32_t WHDR_INQUEUE = 0x10;
+
+// Loop count that asks a looping output buffer to repeat until reset.
+constexpr std::uint32_t WaveLoopForever = 0x80000000u;
+
+// One buffer handed to a device. The caller owns `data`; it must stay valid
+// until the buffer is done or the device is reset or closed.
+struct WaveHeader {
+    std::uint8_t* data = nullptr;
+    std::uint32_t bufferLength = 0;
+    // Written by the back end before it sets WHDR_DONE (release), so a
+    // caller that saw the flag (acquire) reads the final count.
+    std::atomic<std::uint32_t> bytesRecorded{0};
+    std::uintptr_t user = 0;
+    std::atomic<std::uint32_t> flags{WHDR_DONE};
+    std::uint32_t loops = 0;
+    void* reserved = nullptr;
+};
+
+// Standard-format bits of a capability record: 11.025, 22.05 and 44.1 kHz,
+// each as mono 8-bit, stereo 8-bit, mono 16-bit, stereo 16-bit.
+constexpr std::uint32_t WAVE_FORMAT_1M08 = 0x001;
+constexpr std::uint32_t WAVE_FORMAT_1S08 = 0x002;
+constexpr std::uint32_t WAVE_FORMAT_1M16 = 0x004;
+constexpr std::uint32_t WAVE_FORMAT_1S16 = 0x008;
+constexpr std::uint32_t WAVE_FORMAT_2M08 = 0x010;
+constexpr std::uint32_t WAVE_FORMAT_2S08 = 0x020;
+constexpr std::uint32_t WAVE_FORMAT_2M16 = 0x040;
+constexpr std::uint32_t WAVE_FORMAT_2S16 = 0x080;
+constexpr std::uint32_t WAVE_FORMAT_4M08 = 0x100;
+constexpr std::uint32_t WAVE_FORMAT_4S08 = 0x200;
+constexpr std::uint32_t WAVE_FORMAT_4M16 = 0x400;
+constexpr std::uint32_t WAVE_FORMAT_4S16 = 0x800;
+constexpr std::uint32_t WaveStandardFormatsAll = 0xFFF;
+
+// The capability record of one device.
+constexpr std::size_t WaveProductNameLength = 32; // 31 characters and a terminator
+struct WaveDeviceCaps {
+    std::uint16_t manufacturerId = 0;
+    std::uint16_t productId = 0;
+    std::uint32_t driverVersion = 0;
+    char productName[WaveProductNameLength] = {};
+    std::uint32_t formats = 0;
+    std::uint16_t channels = 0;
+};
+
+// Format descriptions, laid out byte for byte as the devices send them.
+constexpr std::uint16_t WAVE_FORMAT_PCM = 1;
+constexpr std::uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
+
+// The plain PCM description (16 bytes, no size member).
+struct PcmWaveFormat {
+    std::uint16_t formatTag;
+    std::uint16_t channels;
+    std::uint32_t samplesPerSec;
+    std::uint32_t avgBytesPerSec;
+    std::uint16_t blockAlign;
+    std::uint16_t bitsPerSample;
+};
+static_assert(sizeof(PcmWaveFormat) == 16);
+
+struct WaveGuid {
+    std::uint32_t data1;
+    std::uint16_t data2;
+    std::uint16_t data3;
+    std::uint8_t data4[8];
+    bool operator==(const WaveGuid&) const = default;
+};
+
+// {00000001-0000-0010-8000-00AA00389B71}
+constexpr WaveGuid KSDATAFORMAT_SUBTYPE_PCM = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+// The extensible description (40 bytes): the PCM members, a size member of 22,
+// then valid bits, channel mask and sub-format.
+struct ExtensibleWaveFormat {
+    std::uint16_t formatTag;
+    std::uint16_t channels;
+    std::uint32_t samplesPerSec;
+    std::uint32_t avgBytesPerSec;
+    std::uint16_t blockAlign;
+    std::uint16_t bitsPerSample;
+    std::uint16_t cbSize;
+    std::uint16_t validBitsPerSample;
+    std::uint32_t channelMask;
+    WaveGuid subFormat;
+};
+static_assert(sizeof(ExtensibleWaveFormat) == 40);
+static_assert(offsetof(ExtensibleWaveFormat, validBitsPerSample) == 18);
+static_assert(offsetof(ExtensibleWaveFormat, subFormat) == 24);
+
+constexpr std::uint16_t ExtensibleFormatExtraBytes = 22;
+constexpr std::uint32_t SPEAKER_FRONT_LEFT = 0x1;
+constexpr std::uint32_t SPEAKER_FRONT_RIGHT = 0x2;
+
+// Open flags: no callback, or notifications to a window (which no back end
+// here sends: the devices are polled).
+constexpr std::uint32_t CALLBACK_NULL = 0;
+constexpr std::uint32_t CALLBACK_WINDOW = 0x10000;
+
+// The handle of an open device; 0 is none.
+using WaveHandle = std::uintptr_t;
+
+class CWaveApi {
+public:
+    virtual ~CWaveApi() = default;
+
+    virtual std::uint16_t GetDeviceCount(WaveDirection direction) = 0;
+    virtual WaveResult GetDeviceCaps(WaveDirection direction, std::uint32_t device, WaveDeviceCaps& caps) = 0;
+
+    // `format` points at a PcmWaveFormat or an ExtensibleWaveFormat, told
+    // apart by its format tag. Succeeds only in exactly that format.
+    virtual WaveResult Open(WaveDirection direction, WaveHandle& handle, std::uint32_t device, const void* format,
+                            WindowHandle callbackWindow, std::uintptr_t instance, std::uint32_t flags) = 0;
+    virtual WaveResult Close(WaveHandle handle) = 0;
+
+    virtual WaveResult PrepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) = 0;
+    virtual WaveResult UnprepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) = 0;
+
+    // Queues a buffer: written for output, added for input. A header without
+    // WHDR_PREPARED gives WAVERR_UNPREPARED.
+    virtual WaveResult QueueBuffer(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) = 0;
+
+    // Input: begin recording into the queued buffers.
+    virtual WaveResult Start(WaveHandle handle) = 0;
+    // Output: hold playback, and let it go on.
+    virtual WaveResult Pause(WaveHandle handle) = 0;
+    virtual WaveResult Restart(WaveHandle handle) = 0;
+    // Stops the stream and hands every pending buffer back marked done.
+    virtual WaveResult Reset(WaveHandle handle) = 0;
+
+    // Called on the caller's thread whenever it polls a buffer, so that a back
+    // end without a thread of its own can bring the stream up to the current
+    // time. Back ends with a worker thread need do nothing.
+    virtual void Update(WaveHandle handle) { (void)handle; }
+};
+
+// The current wave API. Never null: the program's default (the composite of
+// ALSA and the virtual devices) is built on first use.
+CWaveApi& WaveApi();
+
+// Makes `api` current (null restores the default) and returns the previous
+// one, or null when the default was current. The caller keeps ownership.
+CWaveApi* SetWaveApi(CWaveApi* api);
+
+// Installs a wave API for a scope and puts the previous one back afterwards.
+class CScopedWaveApi {
+public:
+    explicit CScopedWaveApi(CWaveApi& api) : previous(SetWaveApi(&api)) {}
+    ~CScopedWaveApi() { SetWaveApi(previous); }
+    CScopedWaveApi(const CScopedWaveApi&) = delete;
+    CScopedWaveApi& operator=(const CScopedWaveApi&) = delete;
+
+private:
+    CWaveApi* previous;
+};

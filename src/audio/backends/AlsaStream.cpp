@@ -1,0 +1,1 @@
+// Placeholder until the worker-thread stream lands.

@@ -1,0 +1,151 @@
+#include "audio/backends/CompositeWaveApi.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "audio/backends/AlsaWaveApi.h"
+#include "audio/backends/VirtualWaveApi.h"
+
+CCompositeWaveApi::CCompositeWaveApi(std::vector<std::unique_ptr<CWaveApi>> apis) : backEnds(std::move(apis)) {}
+
+std::uint16_t CCompositeWaveApi::GetDeviceCount(WaveDirection direction)
+{
+    std::uint32_t count = 0;
+    for (auto& backEnd : backEnds)
+        count += backEnd->GetDeviceCount(direction);
+    return static_cast<std::uint16_t>(count > 0xFFFF ? 0xFFFF : count);
+}
+
+CWaveApi* CCompositeWaveApi::Locate(WaveDirection direction, std::uint32_t& device)
+{
+    for (auto& backEnd : backEnds) {
+        std::uint32_t count = backEnd->GetDeviceCount(direction);
+        if (device < count)
+            return backEnd.get();
+        device -= count;
+    }
+    return nullptr;
+}
+
+WaveResult CCompositeWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32_t device, WaveDeviceCaps& caps)
+{
+    CWaveApi* backEnd = Locate(direction, device);
+    if (backEnd == nullptr)
+        return MMSYSERR_BADDEVICEID;
+    return backEnd->GetDeviceCaps(direction, device, caps);
+}
+
+WaveResult CCompositeWaveApi::Open(WaveDirection direction, WaveHandle& handle, std::uint32_t device,
+                                   const void* format, WindowHandle callbackWindow, std::uintptr_t instance,
+                                   std::uint32_t flags)
+{
+    handle = 0;
+    CWaveApi* backEnd = Locate(direction, device);
+    if (backEnd == nullptr)
+        return MMSYSERR_BADDEVICEID;
+    WaveHandle inner = 0;
+    WaveResult result = backEnd->Open(direction, inner, device, format, callbackWindow, instance, flags);
+    if (result != MMSYSERR_NOERROR)
+        return result;
+    std::lock_guard lock(mutex);
+    handle = nextHandle++;
+    routes[handle] = Route{backEnd, inner};
+    return MMSYSERR_NOERROR;
+}
+
+bool CCompositeWaveApi::Find(WaveHandle handle, Route& route)
+{
+    std::lock_guard lock(mutex);
+    auto found = routes.find(handle);
+    if (found == routes.end())
+        return false;
+    route = found->second;
+    return true;
+}
+
+WaveResult CCompositeWaveApi::Close(WaveHandle handle)
+{
+    Route route{};
+    if (!Find(handle, route))
+        return MMSYSERR_INVALHANDLE;
+    WaveResult result = route.backEnd->Close(route.inner);
+    if (result == MMSYSERR_NOERROR) {
+        std::lock_guard lock(mutex);
+        routes.erase(handle);
+    }
+    return result;
+}
+
+WaveResult CCompositeWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
+{
+    Route route{};
+    return Find(handle, route) ? route.backEnd->PrepareHeader(route.inner, header, headerSize)
+                               : MMSYSERR_INVALHANDLE;
+}
+
+WaveResult CCompositeWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
+{
+    Route route{};
+    return Find(handle, route) ? route.backEnd->UnprepareHeader(route.inner, header, headerSize)
+                               : MMSYSERR_INVALHANDLE;
+}
+
+WaveResult CCompositeWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
+{
+    Route route{};
+    return Find(handle, route) ? route.backEnd->QueueBuffer(route.inner, header, headerSize)
+                               : MMSYSERR_INVALHANDLE;
+}
+
+WaveResult CCompositeWaveApi::Start(WaveHandle handle)
+{
+    Route route{};
+    return Find(handle, route) ? route.backEnd->Start(route.inner) : MMSYSERR_INVALHANDLE;
+}
+
+WaveResult CCompositeWaveApi::Pause(WaveHandle handle)
+{
+    Route route{};
+    return Find(handle, route) ? route.backEnd->Pause(route.inner) : MMSYSERR_INVALHANDLE;
+}
+
+WaveResult CCompositeWaveApi::Restart(WaveHandle handle)
+{
+    Route route{};
+    return Find(handle, route) ? route.backEnd->Restart(route.inner) : MMSYSERR_INVALHANDLE;
+}
+
+WaveResult CCompositeWaveApi::Reset(WaveHandle handle)
+{
+    Route route{};
+    return Find(handle, route) ? route.backEnd->Reset(route.inner) : MMSYSERR_INVALHANDLE;
+}
+
+void CCompositeWaveApi::Update(WaveHandle handle)
+{
+    Route route{};
+    if (Find(handle, route))
+        route.backEnd->Update(route.inner);
+}
+
+AudioBackEndChoice AudioBackEndFromEnvironment()
+{
+    const char* value = std::getenv("TALLOWMERE_AUDIO");
+    if (value == nullptr)
+        return AudioBackEndChoice::Auto;
+    if (std::strcmp(value, "alsa") == 0)
+        return AudioBackEndChoice::Alsa;
+    if (std::strcmp(value, "virtual") == 0)
+        return AudioBackEndChoice::Virtual;
+    return AudioBackEndChoice::Auto;
+}
+
+std::unique_ptr<CWaveApi> CreateWaveApi(AudioBackEndChoice choice)
+{
+    std::vector<std::unique_ptr<CWaveApi>> backEnds;
+    if (choice != AudioBackEndChoice::Virtual)
+        backEnds.push_back(std::make_unique<CAlsaWaveApi>());
+    if (choice != AudioBackEndChoice::Alsa)
+        backEnds.push_back(std::make_unique<CVirtualWaveApi>());
+    return std::make_unique<CCompositeWaveApi>(std::move(backEnds));
+}

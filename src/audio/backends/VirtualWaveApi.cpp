@@ -1,0 +1,313 @@
+#include "audio/backends/VirtualWaveApi.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "audio/backends/TestSignal.h"
+#include "platform/Services.h"
+
+WaveResult VirtualFailure::Take()
+{
+    if (next.empty())
+        return always;
+    WaveResult code = next.front();
+    next.pop_front();
+    return code;
+}
+
+CVirtualWaveApi::CVirtualWaveApi() : inputs{DefaultInput()}, outputs{DefaultOutput()} {}
+
+VirtualDevice CVirtualWaveApi::MakeDevice(const std::string& name, std::uint32_t formats, std::uint16_t productId)
+{
+    VirtualDevice device;
+    device.name = name;
+    device.formats = formats;
+    device.productId = productId;
+    return device;
+}
+
+VirtualDevice CVirtualWaveApi::DefaultInput()
+{
+    return MakeDevice(VirtualInputName, WaveStandardFormatsAll, VirtualInputProductId);
+}
+
+VirtualDevice CVirtualWaveApi::DefaultOutput()
+{
+    return MakeDevice(VirtualOutputName, WaveStandardFormatsAll, VirtualOutputProductId);
+}
+
+void CVirtualWaveApi::SetDevices(WaveDirection direction, std::vector<VirtualDevice> devices)
+{
+    Devices(direction) = std::move(devices);
+}
+
+std::vector<VirtualDevice>& CVirtualWaveApi::Devices(WaveDirection direction)
+{
+    return direction == WaveDirection::Input ? inputs : outputs;
+}
+
+std::uint16_t CVirtualWaveApi::GetDeviceCount(WaveDirection direction)
+{
+    return static_cast<std::uint16_t>(std::min<std::size_t>(Devices(direction).size(), 0xFFFF));
+}
+
+WaveResult CVirtualWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32_t index, WaveDeviceCaps& caps)
+{
+    if (index >= GetDeviceCount(direction))
+        return MMSYSERR_BADDEVICEID;
+    VirtualDevice& device = Device(direction, index);
+    if (WaveResult failure = device.capsQuery.Take())
+        return failure;
+    caps = WaveDeviceCaps{};
+    caps.manufacturerId = device.manufacturerId;
+    caps.productId = device.productId;
+    caps.driverVersion = device.driverVersion;
+    std::size_t length = std::min(device.name.size(), WaveProductNameLength - 1);
+    std::memcpy(caps.productName, device.name.data(), length);
+    caps.formats = device.formats;
+    caps.channels = device.maxChannels;
+    return MMSYSERR_NOERROR;
+}
+
+WaveResult CVirtualWaveApi::Open(WaveDirection direction, WaveHandle& handle, std::uint32_t index,
+                                 const void* format, WindowHandle, std::uintptr_t, std::uint32_t)
+{
+    handle = 0;
+    if (index >= GetDeviceCount(direction))
+        return MMSYSERR_BADDEVICEID;
+    VirtualDevice& device = Device(direction, index);
+    device.calls.push_back("Open");
+    device.openedFormats.push_back(WaveFormatBytes(format));
+    if (WaveResult failure = device.open.Take())
+        return failure;
+    WaveFormatInfo info;
+    if (WaveResult refusal = ReadWaveFormat(format, info))
+        return refusal;
+    if (info.channels < device.minChannels || info.channels > device.maxChannels ||
+        info.sampleRate < device.minRate || info.sampleRate > device.maxRate)
+        return MMSYSERR_NOTSUPPORTED;
+    if (device.isOpen)
+        return MMSYSERR_ALLOCATED;
+
+    device.isOpen = true;
+    device.played.clear();
+    Stream stream{direction, index, info, {}};
+    handle = nextHandle++;
+    auto& opened = streams.emplace(handle, std::move(stream)).first->second;
+    // An output plays as soon as it is written to, unless paused.
+    if (direction == WaveDirection::Output)
+        Run(opened);
+    return MMSYSERR_NOERROR;
+}
+
+CVirtualWaveApi::Stream* CVirtualWaveApi::Find(WaveHandle handle)
+{
+    auto found = streams.find(handle);
+    return found == streams.end() ? nullptr : &found->second;
+}
+
+WaveResult CVirtualWaveApi::Close(WaveHandle handle)
+{
+    Stream* stream = Find(handle);
+    if (stream == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    VirtualDevice& device = DeviceOf(*stream);
+    device.calls.push_back("Close");
+    Advance(*stream);
+    if (!stream->queue.empty())
+        return WAVERR_STILLPLAYING;
+    device.isOpen = false;
+    streams.erase(handle);
+    return MMSYSERR_NOERROR;
+}
+
+WaveResult CVirtualWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
+{
+    Stream* stream = Find(handle);
+    if (stream == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    VirtualDevice& device = DeviceOf(*stream);
+    device.calls.push_back("Prepare " + std::to_string(header != nullptr ? header->bufferLength : 0));
+    if (header == nullptr || headerSize < sizeof(WaveHeader))
+        return MMSYSERR_INVALPARAM;
+    if (WaveResult failure = device.prepare.Take())
+        return failure;
+    header->flags.fetch_or(WHDR_PREPARED);
+    return MMSYSERR_NOERROR;
+}
+
+WaveResult CVirtualWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
+{
+    Stream* stream = Find(handle);
+    if (stream == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    DeviceOf(*stream).calls.push_back("Unprepare " +
+                                      std::to_string(header != nullptr ? header->bufferLength : 0));
+    if (header == nullptr || headerSize < sizeof(WaveHeader))
+        return MMSYSERR_INVALPARAM;
+    if (header->flags.load() & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    header->flags.fetch_and(~WHDR_PREPARED);
+    return MMSYSERR_NOERROR;
+}
+
+WaveResult CVirtualWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
+{
+    Stream* stream = Find(handle);
+    if (stream == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    VirtualDevice& device = DeviceOf(*stream);
+    device.calls.push_back("Queue " + std::to_string(header != nullptr ? header->bufferLength : 0));
+    if (header == nullptr || headerSize < sizeof(WaveHeader) || header->data == nullptr)
+        return MMSYSERR_INVALPARAM;
+    if (WaveResult failure = device.queue.Take())
+        return failure;
+    std::uint32_t flags = header->flags.load();
+    if (!(flags & WHDR_PREPARED))
+        return WAVERR_UNPREPARED;
+    if (flags & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    // Bring the stream up to now first, so the new buffer only gets what
+    // happens from here on.
+    Advance(*stream);
+    if (stream->direction == WaveDirection::Input)
+        header->bytesRecorded.store(0);
+    header->flags.store((flags & ~WHDR_DONE) | WHDR_INQUEUE);
+    if (stream->queue.empty()) {
+        stream->filled = 0;
+        stream->loopsLeft = header->loops;
+    }
+    stream->queue.push_back(header);
+    return MMSYSERR_NOERROR;
+}
+
+WaveResult CVirtualWaveApi::Start(WaveHandle handle)
+{
+    Stream* stream = Find(handle);
+    if (stream == nullptr || stream->direction != WaveDirection::Input)
+        return MMSYSERR_INVALHANDLE;
+    VirtualDevice& device = DeviceOf(*stream);
+    device.calls.push_back("Start");
+    if (WaveResult failure = device.start.Take())
+        return failure;
+    if (!stream->running)
+        Run(*stream);
+    return MMSYSERR_NOERROR;
+}
+
+WaveResult CVirtualWaveApi::Pause(WaveHandle handle)
+{
+    Stream* stream = Find(handle);
+    if (stream == nullptr || stream->direction != WaveDirection::Output)
+        return MMSYSERR_INVALHANDLE;
+    VirtualDevice& device = DeviceOf(*stream);
+    device.calls.push_back("Pause");
+    if (WaveResult failure = device.pause.Take())
+        return failure;
+    Halt(*stream);
+    return MMSYSERR_NOERROR;
+}
+
+WaveResult CVirtualWaveApi::Restart(WaveHandle handle)
+{
+    Stream* stream = Find(handle);
+    if (stream == nullptr || stream->direction != WaveDirection::Output)
+        return MMSYSERR_INVALHANDLE;
+    VirtualDevice& device = DeviceOf(*stream);
+    device.calls.push_back("Restart");
+    if (WaveResult failure = device.start.Take())
+        return failure;
+    if (!stream->running)
+        Run(*stream);
+    return MMSYSERR_NOERROR;
+}
+
+WaveResult CVirtualWaveApi::Reset(WaveHandle handle)
+{
+    Stream* stream = Find(handle);
+    if (stream == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    DeviceOf(*stream).calls.push_back("Reset");
+    Advance(*stream);
+    // An input stops; an output keeps its paused or playing state.
+    if (stream->direction == WaveDirection::Input)
+        Halt(*stream);
+    for (WaveHeader* header : stream->queue) {
+        std::uint32_t flags = header->flags.load();
+        header->flags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE, std::memory_order_release);
+    }
+    stream->queue.clear();
+    stream->filled = 0;
+    return MMSYSERR_NOERROR;
+}
+
+void CVirtualWaveApi::Update(WaveHandle handle)
+{
+    if (Stream* stream = Find(handle))
+        Advance(*stream);
+}
+
+void CVirtualWaveApi::Run(Stream& stream)
+{
+    stream.running = true;
+    stream.runStartTick = Services().TickCount();
+    stream.framesAtRunStart = stream.framePosition;
+}
+
+void CVirtualWaveApi::Halt(Stream& stream)
+{
+    Advance(stream);
+    stream.running = false;
+}
+
+void CVirtualWaveApi::Advance(Stream& stream)
+{
+    if (!stream.running || DeviceOf(stream).buffersNeverComplete)
+        return;
+    // Unsigned difference: right across the wrap of the 32-bit tick count.
+    std::uint32_t elapsed = Services().TickCount() - stream.runStartTick;
+    std::uint64_t target = stream.framesAtRunStart + std::uint64_t{elapsed} * stream.format.sampleRate / 1000;
+    while (stream.framePosition < target && !stream.queue.empty()) {
+        WaveHeader& header = *stream.queue.front();
+        std::uint32_t blockAlign = stream.format.blockAlign;
+        std::uint32_t framesLeft = (header.bufferLength - stream.filled) / blockAlign;
+        auto frames = static_cast<std::uint32_t>(std::min<std::uint64_t>(framesLeft, target - stream.framePosition));
+        MoveFrames(stream, header, frames);
+        if ((header.bufferLength - stream.filled) / blockAlign > 0)
+            continue;
+        // The whole buffer is through (a trailing partial frame never moves).
+        bool looping = (header.flags.load() & WHDR_BEGINLOOP) && stream.direction == WaveDirection::Output;
+        if (looping && stream.loopsLeft > 1) {
+            --stream.loopsLeft;
+            stream.filled = 0;
+            if (framesLeft == 0)
+                break; // a loop of no whole frames would never end
+            continue;
+        }
+        header.bytesRecorded.store(stream.filled, std::memory_order_relaxed);
+        std::uint32_t flags = header.flags.load();
+        header.flags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE, std::memory_order_release);
+        stream.queue.pop_front();
+        stream.filled = 0;
+        if (!stream.queue.empty())
+            stream.loopsLeft = stream.queue.front()->loops;
+    }
+    // Time with nothing queued passes unrecorded, or in silence.
+    if (stream.queue.empty())
+        stream.framePosition = std::max(stream.framePosition, target);
+}
+
+void CVirtualWaveApi::MoveFrames(Stream& stream, WaveHeader& header, std::uint32_t frames)
+{
+    std::uint32_t bytes = frames * stream.format.blockAlign;
+    std::uint8_t* at = header.data + stream.filled;
+    if (stream.direction == WaveDirection::Input) {
+        WriteTestSignal(at, stream.framePosition, frames, stream.format);
+    } else {
+        VirtualDevice& device = DeviceOf(stream);
+        std::size_t room = playedLimit > device.played.size() ? playedLimit - device.played.size() : 0;
+        device.played.insert(device.played.end(), at, at + std::min<std::size_t>(bytes, room));
+    }
+    stream.filled += bytes;
+    stream.framePosition += frames;
+}

@@ -1,0 +1,140 @@
+// The built-in virtual audio device: always present, deterministic, driven by
+// the services' clock. Its inputs record the test signal (TestSignal.h) in
+// the requested format; its outputs keep what they played. Tests configure
+// any device list and inject every failure a real device can give.
+//
+// No thread of its own: the stream advances to the current tick count on
+// each call, and on Update when the caller polls a buffer. With the real
+// clock that is real time; with a test's virtual clock a long recording
+// completes as soon as the test has slept long enough.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "audio/WaveApi.h"
+#include "audio/WaveFormatRules.h"
+
+// Names and identities of the default pair (documented in docs/ARCHITECTURE.md).
+inline constexpr const char* VirtualInputName = "Tallowmere Virtual Input";
+inline constexpr const char* VirtualOutputName = "Tallowmere Virtual Output";
+constexpr std::uint16_t VirtualManufacturerId = 0x7A11;
+constexpr std::uint16_t VirtualInputProductId = 1;
+constexpr std::uint16_t VirtualOutputProductId = 2;
+constexpr std::uint32_t VirtualDriverVersion = 0x0100;
+
+// Codes a test arranges for one kind of call: the queued ones first, one per
+// call, then `always` for every later call (0: the call works normally).
+struct VirtualFailure {
+    std::deque<WaveResult> next;
+    WaveResult always = MMSYSERR_NOERROR;
+
+    WaveResult Take();
+};
+
+struct VirtualDevice {
+    // Capability record.
+    std::string name;
+    std::uint16_t manufacturerId = VirtualManufacturerId;
+    std::uint16_t productId = 0;
+    std::uint32_t driverVersion = VirtualDriverVersion;
+    std::uint32_t formats = WaveStandardFormatsAll;
+
+    // What the device does; anything else is refused with MMSYSERR_NOTSUPPORTED.
+    std::uint16_t minChannels = 1;
+    std::uint16_t maxChannels = 2;
+    std::uint32_t minRate = 1000;
+    std::uint32_t maxRate = 384000;
+
+    // Injected failures.
+    VirtualFailure capsQuery;
+    VirtualFailure open;
+    VirtualFailure prepare;
+    VirtualFailure queue;   // add (input) or write (output)
+    VirtualFailure start;   // start (input) or restart (output)
+    VirtualFailure pause;
+    // The stream never moves, so no queued buffer is ever done.
+    bool buffersNeverComplete = false;
+
+    // What happened, for inspection: one entry per call ("Open", "Prepare
+    // 4000", "Queue 4000", "Start", "Pause", "Restart", "Reset",
+    // "Unprepare 4000", "Close"), the bytes of every open's format
+    // description, everything the output played, and the open state.
+    std::vector<std::string> calls;
+    std::vector<std::vector<std::uint8_t>> openedFormats;
+    std::vector<std::uint8_t> played;
+    bool isOpen = false;
+};
+
+class CVirtualWaveApi : public CWaveApi {
+public:
+    // One input and one output device with the default names.
+    CVirtualWaveApi();
+
+    static VirtualDevice MakeDevice(const std::string& name, std::uint32_t formats = WaveStandardFormatsAll,
+                                    std::uint16_t productId = 0);
+    static VirtualDevice DefaultInput();
+    static VirtualDevice DefaultOutput();
+
+    // Replaces the device list of a direction. Close open devices first.
+    void SetDevices(WaveDirection direction, std::vector<VirtualDevice> devices);
+    std::vector<VirtualDevice>& Devices(WaveDirection direction);
+    VirtualDevice& Device(WaveDirection direction, std::uint32_t index) { return Devices(direction).at(index); }
+
+    // The most bytes an output keeps in `played`; more are dropped.
+    std::size_t playedLimit = 64u << 20;
+
+    std::uint16_t GetDeviceCount(WaveDirection direction) override;
+    WaveResult GetDeviceCaps(WaveDirection direction, std::uint32_t device, WaveDeviceCaps& caps) override;
+    WaveResult Open(WaveDirection direction, WaveHandle& handle, std::uint32_t device, const void* format,
+                    WindowHandle callbackWindow, std::uintptr_t instance, std::uint32_t flags) override;
+    WaveResult Close(WaveHandle handle) override;
+    WaveResult PrepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) override;
+    WaveResult UnprepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) override;
+    WaveResult QueueBuffer(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) override;
+    WaveResult Start(WaveHandle handle) override;
+    WaveResult Pause(WaveHandle handle) override;
+    WaveResult Restart(WaveHandle handle) override;
+    WaveResult Reset(WaveHandle handle) override;
+    void Update(WaveHandle handle) override;
+
+private:
+    struct Stream {
+        WaveDirection direction;
+        std::uint32_t device;
+        WaveFormatInfo format;
+        std::deque<WaveHeader*> queue;
+        std::uint32_t filled = 0;       // bytes of the front buffer done so far
+        std::uint32_t loopsLeft = 0;    // further passes of a looping front buffer
+        bool running = false;
+        std::uint32_t runStartTick = 0;
+        std::uint64_t framesAtRunStart = 0;
+        std::uint64_t framePosition = 0; // frames moved since open
+    };
+
+    Stream* Find(WaveHandle handle);
+    VirtualDevice& DeviceOf(const Stream& stream) { return Device(stream.direction, stream.device); }
+    void Advance(Stream& stream);
+    void Run(Stream& stream);
+    void Halt(Stream& stream);
+    void MoveFrames(Stream& stream, WaveHeader& header, std::uint32_t frames);
+
+    std::vector<VirtualDevice> inputs;
+    std::vector<VirtualDevice> outputs;
+    std::map<WaveHandle, Stream> streams;
+    WaveHandle nextHandle = 1;
+};
+
+// Installs a virtual wave API (the default pair until the test configures
+// it) as the current one for a scope.
+class CScopedVirtualWaveApi {
+public:
+    CScopedVirtualWaveApi() : scope(api) {}
+    CVirtualWaveApi api;
+
+private:
+    CScopedWaveApi scope;
+};
