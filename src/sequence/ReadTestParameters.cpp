@@ -1,0 +1,36 @@
+// CTesterDlg::ReadTestParameters: the first step of every run.
+#include "sequence/OsVersion.h"
+#include "sequence/Report.h"
+#include "ui/TesterDlg.h"
+
+ParameterInputs CTesterDlg::ReadParameterInputs() const
+{
+    ParameterInputs inputs;
+    inputs.channelsText = channelsEdit.GetWindowText(ParameterTextLimit);
+    inputs.sampleRateText = sampleRateEdit.GetWindowText(ParameterTextLimit);
+    inputs.precisionText = precisionEdit.GetWindowText(ParameterTextLimit);
+    inputs.validBitsText = validBitsEdit.GetWindowText(ParameterTextLimit);
+    inputs.inputDeviceIndex = inputDeviceBox.GetCurSel();
+    inputs.inputDeviceName = inputDeviceBox.GetWindowText(DeviceNameLimit);
+    inputs.outputDeviceIndex = outputDeviceBox.GetCurSel();
+    inputs.outputDeviceName = outputDeviceBox.GetWindowText(DeviceNameLimit);
+    inputs.apiMode = apiModeBox.GetCurSel();
+    inputs.durationText = durationEdit.GetWindowText(ParameterTextLimit);
+    return inputs;
+}
+
+void CTesterDlg::ReadTestParameters()
+{
+    // The header quotes the texts as typed, not the converted numbers.
+    ParameterInputs inputs = ReadParameterInputs();
+    parameters = DeriveTestParameters(inputs);
+
+    // Zero-filled, so a recording cut short never saves stale memory. A size
+    // that cannot be a buffer leaves it absent, as a failed allocation does.
+    recordBuffer.Free();
+    if (IsBufferSizeUsable(parameters.bufferBytes))
+        recordBuffer.Allocate(static_cast<std::size_t>(parameters.bufferBytes));
+
+    reportText.clear();
+    reportText += ReportHeader(OperatingSystemLine(), inputs);
+}

@@ -1,0 +1,97 @@
+// The main dialog, template 102: the parameter controls, the "Run Test..."
+// button, the status line and the progress bar, and everything that lives
+// longer than one test: the parameters, the recording buffer, the outcome
+// flags and the report. Its test operations are defined in src/sequence/.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/ZeroBlock.h"
+#include "sequence/Report.h"
+#include "sequence/TestParameters.h"
+#include "ui/Controls.h"
+#include "ui/Dialog.h"
+
+// Where the minimised dialog draws its icon: centred in the client area, the
+// divisions truncating toward zero (so a too-small client gives negatives).
+struct IconPoint {
+    int x;
+    int y;
+    bool operator==(const IconPoint&) const = default;
+};
+IconPoint MinimisedIconPosition(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
+
+class CTesterDlg : public CDialog {
+public:
+    CTesterDlg();
+    ~CTesterDlg() override;
+
+    bool OnInitDialog() override;
+    // Start values of the controls and the two device lists.
+    void InitControls();
+
+    // The icon handling a toolkit asks for: the icon to draw while minimised
+    // or dragged (0 when none was loaded) and where to draw it.
+    int OnQueryDragIcon() const { return appIcon; }
+    IconPoint OnPaintIconPosition(int clientWidth, int clientHeight, int iconWidth, int iconHeight) const
+    {
+        return MinimisedIconPosition(clientWidth, clientHeight, iconWidth, iconHeight);
+    }
+
+    // The test operations, in the order a run uses them.
+    void OnRunTest();
+    void ReadTestParameters();
+    bool RunRecordTest();
+    void BuildTestTone();
+    bool RunPlaybackTest();
+    void ShowResults();
+    // Writes the recording to a WAVE file; asked for by the results dialog.
+    void SaveRecording(const std::string& path);
+
+    // What a front end reads after a run.
+    const std::string& ReportText() const { return reportText; }
+    const TestParameters& Parameters() const { return parameters; }
+    bool HasRecordBuffer() const { return recordBuffer.IsAllocated(); }
+    const std::uint8_t* RecordBufferData() const { return recordBuffer.Data(); }
+    std::size_t RecordBufferSize() const { return recordBuffer.Size(); }
+    bool RecordComplete() const { return recordComplete; }
+    bool PlaybackComplete() const { return playbackComplete; }
+    bool TestCancelled() const { return testCancelled; }
+    // The codes of the last record and playback tests; all ResultNotTested
+    // for a test that did not run.
+    const DeviceTestResults& RecordResults() const { return recordResults; }
+    const DeviceTestResults& PlaybackResults() const { return playbackResults; }
+
+    CComboBox apiModeBox;
+    CButton runTestButton;
+    CStatic statusText;
+    CProgressCtrl progressBar;
+    CEdit durationEdit;
+    CComboBox outputDeviceBox;
+    CComboBox inputDeviceBox;
+    CEdit validBitsEdit;
+    CEdit precisionEdit;
+    CEdit sampleRateEdit;
+    CEdit channelsEdit;
+
+    TestParameters parameters;
+    // Absent (not allocated) before the first run and after a failed allocation.
+    CZeroBlock recordBuffer;
+    bool recordComplete = false;
+    bool playbackComplete = false;
+    bool testCancelled = false;
+    std::string reportText;
+    int appIcon = 0;
+
+    DeviceTestResults recordResults;
+    DeviceTestResults playbackResults;
+
+protected:
+    void DoDataExchange() override;
+
+private:
+    // The parameter controls' contents, as ReadTestParameters reads them.
+    ParameterInputs ReadParameterInputs() const;
+    void SetStatus(const char* text);
+};
