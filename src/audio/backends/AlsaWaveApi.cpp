@@ -1,33 +1,316 @@
 #include "audio/backends/AlsaWaveApi.h"
 
-// First cut: lists no devices. Enumeration and streams follow.
-class CAlsaStream {};
+#include <alsa/asoundlib.h>
 
-CAlsaWaveApi::CAlsaWaveApi() = default;
-CAlsaWaveApi::~CAlsaWaveApi() = default;
-void CAlsaWaveApi::Refresh() {}
+#include <cerrno>
+#include <cstring>
+
+#include "audio/backends/AlsaStream.h"
+
+namespace {
+
+snd_pcm_stream_t StreamOf(WaveDirection direction)
+{
+    return direction == WaveDirection::Input ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
+}
+
+std::string CutName(const std::string& name)
+{
+    return name.substr(0, WaveProductNameLength - 1);
+}
+
+// Opened only to see whether it is there; a busy device is there.
+bool PcmExists(const char* name, WaveDirection direction)
+{
+    snd_pcm_t* pcm = nullptr;
+    int error = snd_pcm_open(&pcm, name, StreamOf(direction), SND_PCM_NONBLOCK);
+    if (error == 0)
+        snd_pcm_close(pcm);
+    return error == 0 || error == -EBUSY || error == -EAGAIN;
+}
+
+// Conversion-only plugins that the configuration describes but that are no
+// device of their own.
+bool IsConversionPlugin(const std::string& name)
+{
+    static const char* const plugins[] = {"null", "default", "sysdefault", "upmix", "vdownmix",
+                                          "lavrate", "samplerate", "speexrate", "speex", "plug"};
+    for (const char* plugin : plugins) {
+        if (name == plugin)
+            return true;
+    }
+    return false;
+}
+
+void ListCards(WaveDirection direction, std::vector<AlsaDeviceEntry>& list)
+{
+    snd_ctl_card_info_t* cardInfo = nullptr;
+    snd_pcm_info_t* pcmInfo = nullptr;
+    snd_ctl_card_info_malloc(&cardInfo);
+    snd_pcm_info_malloc(&pcmInfo);
+    int card = -1;
+    while (cardInfo != nullptr && pcmInfo != nullptr && snd_card_next(&card) == 0 && card >= 0) {
+        std::string ctlName = "hw:" + std::to_string(card);
+        snd_ctl_t* ctl = nullptr;
+        if (snd_ctl_open(&ctl, ctlName.c_str(), 0) < 0)
+            continue;
+        if (snd_ctl_card_info(ctl, cardInfo) == 0) {
+            std::string cardName = snd_ctl_card_info_get_name(cardInfo);
+            int device = -1;
+            while (snd_ctl_pcm_next_device(ctl, &device) == 0 && device >= 0) {
+                snd_pcm_info_set_device(pcmInfo, static_cast<unsigned>(device));
+                snd_pcm_info_set_subdevice(pcmInfo, 0);
+                snd_pcm_info_set_stream(pcmInfo, StreamOf(direction));
+                if (snd_ctl_pcm_info(ctl, pcmInfo) < 0)
+                    continue; // no device of this direction
+                std::string name = cardName + ": " + snd_pcm_info_get_name(pcmInfo);
+                list.push_back({ctlName + "," + std::to_string(device), CutName(name), true});
+            }
+        }
+        snd_ctl_close(ctl);
+    }
+    snd_pcm_info_free(pcmInfo);
+    snd_ctl_card_info_free(cardInfo);
+}
+
+// PCMs that the configuration names and describes (its own devices, sound
+// servers), without the per-card variants such as "front:CARD=...".
+void ListDescribedPcms(WaveDirection direction, std::vector<AlsaDeviceEntry>& list)
+{
+    void** hints = nullptr;
+    if (snd_device_name_hint(-1, "pcm", &hints) < 0)
+        return;
+    const char* wanted = direction == WaveDirection::Input ? "Input" : "Output";
+    for (void** hint = hints; *hint != nullptr; ++hint) {
+        char* name = snd_device_name_get_hint(*hint, "NAME");
+        char* description = snd_device_name_get_hint(*hint, "DESC");
+        char* io = snd_device_name_get_hint(*hint, "IOID");
+        if (name != nullptr && std::strchr(name, ':') == nullptr && !IsConversionPlugin(name) &&
+            (io == nullptr || std::strcmp(io, wanted) == 0)) {
+            std::string product = description != nullptr ? description : name;
+            product = product.substr(0, product.find('\n'));
+            list.push_back({name, CutName(product), false});
+        }
+        std::free(name);
+        std::free(description);
+        std::free(io);
+    }
+    snd_device_name_free_hint(hints);
+}
+
+std::vector<AlsaDeviceEntry> ListDevices(WaveDirection direction)
+{
+    std::vector<AlsaDeviceEntry> list;
+    if (PcmExists("default", direction))
+        list.push_back({"default", "Default ALSA device", false});
+    ListCards(direction, list);
+    ListDescribedPcms(direction, list);
+    return list;
+}
+
+// The twelve standard formats, tested on a copy of the device's full
+// parameter space each, without starting it.
+std::uint32_t TestStandardFormats(const std::string& pcmName, WaveDirection direction)
+{
+    snd_pcm_t* pcm = nullptr;
+    if (snd_pcm_open(&pcm, pcmName.c_str(), StreamOf(direction),
+                     SND_PCM_NONBLOCK | SND_PCM_NO_AUTO_RESAMPLE | SND_PCM_NO_AUTO_CHANNELS |
+                         SND_PCM_NO_AUTO_FORMAT) < 0)
+        return 0;
+    snd_pcm_hw_params_t* all = nullptr;
+    snd_pcm_hw_params_t* trial = nullptr;
+    snd_pcm_hw_params_malloc(&all);
+    snd_pcm_hw_params_malloc(&trial);
+    std::uint32_t formats = 0;
+    if (all != nullptr && trial != nullptr && snd_pcm_hw_params_any(pcm, all) >= 0) {
+        static const unsigned rates[] = {11025, 22050, 44100};
+        int bit = 0;
+        for (unsigned rate : rates) {
+            for (snd_pcm_format_t sampleFormat : {SND_PCM_FORMAT_U8, SND_PCM_FORMAT_S16_LE}) {
+                for (unsigned channels : {1u, 2u}) {
+                    // Bit order within a rate: mono 8, stereo 8, mono 16, stereo 16.
+                    int position = bit + (sampleFormat == SND_PCM_FORMAT_S16_LE ? 2 : 0) + (channels == 2 ? 1 : 0);
+                    snd_pcm_hw_params_copy(trial, all);
+                    if (snd_pcm_hw_params_set_rate_resample(pcm, trial, 0) >= 0 &&
+                        snd_pcm_hw_params_set_access(pcm, trial, SND_PCM_ACCESS_RW_INTERLEAVED) >= 0 &&
+                        snd_pcm_hw_params_set_format(pcm, trial, sampleFormat) >= 0 &&
+                        snd_pcm_hw_params_set_channels(pcm, trial, channels) >= 0 &&
+                        snd_pcm_hw_params_set_rate(pcm, trial, rate, 0) >= 0)
+                        formats |= 1u << position;
+                }
+            }
+            bit += 4;
+        }
+    }
+    snd_pcm_hw_params_free(trial);
+    snd_pcm_hw_params_free(all);
+    snd_pcm_close(pcm);
+    return formats;
+}
+
+} // namespace
+
+WaveResult AlsaErrorToResult(int error, bool formatStep)
+{
+    switch (-error) {
+    case 0: return MMSYSERR_NOERROR;
+    case ENOENT: return MMSYSERR_BADDEVICEID;
+    case EBUSY:
+    case EAGAIN: return MMSYSERR_ALLOCATED;
+    case ENODEV:
+    case ENXIO: return MMSYSERR_NODRIVER;
+    case ENOMEM: return MMSYSERR_NOMEM;
+    case EINVAL: return formatStep ? MMSYSERR_NOTSUPPORTED : MMSYSERR_INVALPARAM;
+    default: return MMSYSERR_ERROR;
+    }
+}
+
+CAlsaWaveApi::CAlsaWaveApi()
+{
+    Refresh();
+}
+
+CAlsaWaveApi::~CAlsaWaveApi()
+{
+    std::map<WaveHandle, std::shared_ptr<CAlsaStream>> open;
+    {
+        std::lock_guard lock(mutex);
+        open.swap(streams);
+    }
+    open.clear(); // each stream resets and closes itself
+}
+
+void CAlsaWaveApi::Refresh()
+{
+    std::vector<AlsaDeviceEntry> newInputs = ListDevices(WaveDirection::Input);
+    std::vector<AlsaDeviceEntry> newOutputs = ListDevices(WaveDirection::Output);
+    std::lock_guard lock(mutex);
+    inputs = std::move(newInputs);
+    outputs = std::move(newOutputs);
+}
+
 std::vector<AlsaDeviceEntry> CAlsaWaveApi::Devices(WaveDirection direction)
 {
     std::lock_guard lock(mutex);
     return direction == WaveDirection::Input ? inputs : outputs;
 }
+
 std::uint16_t CAlsaWaveApi::GetDeviceCount(WaveDirection direction)
 {
-    return static_cast<std::uint16_t>(Devices(direction).size());
+    std::lock_guard lock(mutex);
+    std::size_t count = (direction == WaveDirection::Input ? inputs : outputs).size();
+    return static_cast<std::uint16_t>(count > 0xFFFF ? 0xFFFF : count);
 }
-WaveResult CAlsaWaveApi::GetDeviceCaps(WaveDirection, std::uint32_t, WaveDeviceCaps&) { return MMSYSERR_BADDEVICEID; }
-WaveResult CAlsaWaveApi::Open(WaveDirection, WaveHandle& handle, std::uint32_t, const void*, WindowHandle,
-                              std::uintptr_t, std::uint32_t)
+
+WaveResult CAlsaWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32_t device, WaveDeviceCaps& caps)
+{
+    std::vector<AlsaDeviceEntry> list = Devices(direction);
+    if (device >= list.size())
+        return MMSYSERR_BADDEVICEID;
+    caps = WaveDeviceCaps{};
+    std::memcpy(caps.productName, list[device].productName.data(), list[device].productName.size());
+    caps.driverVersion = SND_LIB_VERSION;
+    caps.formats = TestStandardFormats(list[device].pcmName, direction);
+    caps.channels = 2;
+    return MMSYSERR_NOERROR;
+}
+
+WaveResult CAlsaWaveApi::Open(WaveDirection direction, WaveHandle& handle, std::uint32_t device, const void* format,
+                              WindowHandle, std::uintptr_t, std::uint32_t)
 {
     handle = 0;
-    return MMSYSERR_BADDEVICEID;
+    std::vector<AlsaDeviceEntry> list = Devices(direction);
+    if (device >= list.size())
+        return MMSYSERR_BADDEVICEID;
+    WaveFormatInfo info;
+    if (WaveResult refusal = ReadWaveFormat(format, info))
+        return refusal;
+    std::shared_ptr<CAlsaStream> stream;
+    if (WaveResult result = CAlsaStream::Open(list[device].pcmName, direction, info, stream))
+        return result;
+    std::lock_guard lock(mutex);
+    handle = nextHandle++;
+    streams[handle] = std::move(stream);
+    return MMSYSERR_NOERROR;
 }
-WaveResult CAlsaWaveApi::Close(WaveHandle) { return MMSYSERR_INVALHANDLE; }
-WaveResult CAlsaWaveApi::PrepareHeader(WaveHandle, WaveHeader*, std::uint32_t) { return MMSYSERR_INVALHANDLE; }
-WaveResult CAlsaWaveApi::UnprepareHeader(WaveHandle, WaveHeader*, std::uint32_t) { return MMSYSERR_INVALHANDLE; }
-WaveResult CAlsaWaveApi::QueueBuffer(WaveHandle, WaveHeader*, std::uint32_t) { return MMSYSERR_INVALHANDLE; }
-WaveResult CAlsaWaveApi::Start(WaveHandle) { return MMSYSERR_INVALHANDLE; }
-WaveResult CAlsaWaveApi::Pause(WaveHandle) { return MMSYSERR_INVALHANDLE; }
-WaveResult CAlsaWaveApi::Restart(WaveHandle) { return MMSYSERR_INVALHANDLE; }
-WaveResult CAlsaWaveApi::Reset(WaveHandle) { return MMSYSERR_INVALHANDLE; }
-WaveResult AlsaErrorToResult(int, bool) { return MMSYSERR_ERROR; }
+
+std::shared_ptr<CAlsaStream> CAlsaWaveApi::Find(WaveHandle handle)
+{
+    std::lock_guard lock(mutex);
+    auto found = streams.find(handle);
+    return found == streams.end() ? nullptr : found->second;
+}
+
+WaveResult CAlsaWaveApi::Close(WaveHandle handle)
+{
+    std::shared_ptr<CAlsaStream> stream = Find(handle);
+    if (stream == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    WaveResult result = stream->Close();
+    if (result == MMSYSERR_NOERROR) {
+        std::lock_guard lock(mutex);
+        streams.erase(handle);
+    }
+    return result;
+}
+
+WaveResult CAlsaWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
+{
+    if (Find(handle) == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    if (header == nullptr || headerSize < sizeof(WaveHeader))
+        return MMSYSERR_INVALPARAM;
+    header->flags.fetch_or(WHDR_PREPARED);
+    return MMSYSERR_NOERROR;
+}
+
+WaveResult CAlsaWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
+{
+    if (Find(handle) == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    if (header == nullptr || headerSize < sizeof(WaveHeader))
+        return MMSYSERR_INVALPARAM;
+    if (header->flags.load() & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    header->flags.fetch_and(~WHDR_PREPARED);
+    return MMSYSERR_NOERROR;
+}
+
+WaveResult CAlsaWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
+{
+    std::shared_ptr<CAlsaStream> stream = Find(handle);
+    if (stream == nullptr)
+        return MMSYSERR_INVALHANDLE;
+    if (header == nullptr || headerSize < sizeof(WaveHeader) || header->data == nullptr)
+        return MMSYSERR_INVALPARAM;
+    std::uint32_t flags = header->flags.load();
+    if (!(flags & WHDR_PREPARED))
+        return WAVERR_UNPREPARED;
+    if (flags & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    return stream->Queue(header);
+}
+
+WaveResult CAlsaWaveApi::Start(WaveHandle handle)
+{
+    std::shared_ptr<CAlsaStream> stream = Find(handle);
+    return stream != nullptr ? stream->Start() : MMSYSERR_INVALHANDLE;
+}
+
+WaveResult CAlsaWaveApi::Pause(WaveHandle handle)
+{
+    std::shared_ptr<CAlsaStream> stream = Find(handle);
+    return stream != nullptr ? stream->Pause() : MMSYSERR_INVALHANDLE;
+}
+
+WaveResult CAlsaWaveApi::Restart(WaveHandle handle)
+{
+    std::shared_ptr<CAlsaStream> stream = Find(handle);
+    return stream != nullptr ? stream->Restart() : MMSYSERR_INVALHANDLE;
+}
+
+WaveResult CAlsaWaveApi::Reset(WaveHandle handle)
+{
+    std::shared_ptr<CAlsaStream> stream = Find(handle);
+    return stream != nullptr ? stream->Reset() : MMSYSERR_INVALHANDLE;
+}
