@@ -100,7 +100,11 @@ private:
     int SaveFile();
     // A new unique empty file named "wav..." in tempDirectory; false when none.
     bool MakeTempFileName(std::string& name) const;
-    void DropWorkFile();
+    // Reads `byteCount` bytes of samples from `frame` on, zero-filling what
+    // the data chunk does not hold; the last frame included.
+    void ReadSamplesAt(std::uint32_t frame, std::uint8_t* destination, std::uint32_t byteCount);
+    // Whether the working file and the target are one file.
+    bool TargetIsWorkFile() const;
 
     int untitled = 0;
     int hasCalibration = 0;
@@ -115,4 +119,8 @@ private:
     CRiffFile fileHandle;
     RiffChunk riffChunk{};
     RiffChunk dataChunk{};
+    // Growing the data chunk cut off what followed it in the working file
+    // (it would have been overwritten); the calibration chunk is put back on
+    // the next save.
+    bool trailerDropped = false;
 };

@@ -1,0 +1,119 @@
+#include "WaveTestFiles.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <numeric>
+#include <stdexcept>
+
+CTempDir::CTempDir()
+{
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/tallowmere-wave-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (::mkdtemp(name.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    path = name.data();
+}
+
+CTempDir::~CTempDir()
+{
+    std::error_code ignored;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::vector<std::string> CTempDir::List() const
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Bytes ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+Bytes U16(std::uint16_t value)
+{
+    return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)};
+}
+
+Bytes U32(std::uint32_t value)
+{
+    return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+}
+
+Bytes Text(const char* fourCC)
+{
+    return Bytes(fourCC, fourCC + 4);
+}
+
+Bytes Join(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+Bytes ChunkStated(const Bytes& id, std::uint32_t statedSize, const Bytes& payload)
+{
+    Bytes chunk = Join({id, U32(statedSize), payload});
+    if (payload.size() % 2)
+        chunk.push_back(0);
+    return chunk;
+}
+
+Bytes Chunk(const Bytes& id, const Bytes& payload)
+{
+    return ChunkStated(id, static_cast<std::uint32_t>(payload.size()), payload);
+}
+
+Bytes Riff(const Bytes& payload)
+{
+    return Chunk(Text("RIFF"), Join({Text("WAVE"), payload}));
+}
+
+Bytes Fmt(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t blockAlign,
+          std::uint16_t bits)
+{
+    return Join({U16(tag), U16(channels), U32(rate), U32(rate * blockAlign), U16(blockAlign), U16(bits)});
+}
+
+Bytes Ramp(std::size_t n, std::uint8_t start)
+{
+    Bytes bytes(n);
+    std::iota(bytes.begin(), bytes.end(), start);
+    return bytes;
+}
+
+Bytes CalibrationBytes(std::uint8_t start)
+{
+    return Ramp(1020, start);
+}
