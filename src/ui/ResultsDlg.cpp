@@ -39,8 +39,7 @@ void CResultsDlg::OnSaveToWaveFile()
     std::optional<std::string> path = Services().AskSaveFileName(Handle(), WaveFileExtension, WaveFileFilter);
     if (!path)
         return;
-    if (path->size() > SavePathLimit)
-        path->resize(SavePathLimit);
+    // The path is kept whole: a cut one would write a file the user never named.
     if (ownerDialog)
         ownerDialog->SaveRecording(*path);
 }

@@ -16,8 +16,6 @@ constexpr int ReportMarginPixels = 2;
 // What the save-file dialog is asked for.
 constexpr const char* WaveFileExtension = "wav";
 constexpr const char* WaveFileFilter = "Wave Files (*.wav)";
-// Paths longer than this are cut, as the path buffer holds 260 characters.
-constexpr std::size_t SavePathLimit = 259;
 
 class CResultsDlg : public CDialog {
 public:
