@@ -1,6 +1,7 @@
 #include "audio/backends/AlsaStream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 
@@ -13,6 +14,8 @@ namespace {
 constexpr int WaitMilliseconds = 10;
 constexpr unsigned PeriodsPerSecond = 50;
 constexpr unsigned PeriodsPerBuffer = 4;
+
+std::atomic<std::uint32_t> recoveredXruns{0};
 
 snd_pcm_format_t ContainerFormat(std::uint16_t containerBytes)
 {
@@ -41,6 +44,11 @@ struct SwParams {
 };
 
 } // namespace
+
+std::uint32_t AlsaRecoveredXruns()
+{
+    return recoveredXruns.load();
+}
 
 WaveResult CAlsaStream::Open(const std::string& pcmName, WaveDirection direction, const WaveFormatInfo& format,
                              std::shared_ptr<CAlsaStream>& stream)
@@ -258,6 +266,7 @@ bool CAlsaStream::Recover(int error)
         failed = true;
         return false;
     }
+    ++recoveredXruns;
     if (direction == WaveDirection::Input && snd_pcm_start(pcm) < 0) {
         failed = true;
         return false;
@@ -354,7 +363,6 @@ void CAlsaStream::PlaybackStep(std::unique_lock<std::mutex>& lock)
         // shorter than the start threshold, then wait for it to play out.
         if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED && framesWritten > 0)
             snd_pcm_start(pcm);
-        snd_pcm_wait(pcm, WaitMilliseconds);
     }
 
     lock.lock();
@@ -381,6 +389,10 @@ void CAlsaStream::PlaybackStep(std::unique_lock<std::mutex>& lock)
         }
     }
     CompletePlayed(lock);
+    // A device with room to spare reports ready at once: wait on the clock
+    // (or a control) while the written tail plays out.
+    if (header == nullptr && !queue.empty() && command == Command::None)
+        wake.wait_for(lock, std::chrono::milliseconds(WaitMilliseconds));
 }
 
 void CAlsaStream::CompletePlayed(std::unique_lock<std::mutex>&)

@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "audio/backends/AlsaStream.h"
@@ -148,6 +149,10 @@ std::uint32_t TestStandardFormats(const std::string& pcmName, WaveDirection dire
     return formats;
 }
 
+// alsa-lib reports every failed probe on standard error; the result codes
+// already say what went wrong, so it stays quiet unless asked to speak.
+void QuietAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
 } // namespace
 
 WaveResult AlsaErrorToResult(int error, bool formatStep)
@@ -167,6 +172,8 @@ WaveResult AlsaErrorToResult(int error, bool formatStep)
 
 CAlsaWaveApi::CAlsaWaveApi()
 {
+    if (std::getenv("TALLOWMERE_ALSA_DEBUG") == nullptr)
+        snd_lib_error_set_handler(QuietAlsaError);
     Refresh();
 }
 

@@ -59,3 +59,6 @@ private:
 // tells whether the error came from setting the format, where EINVAL means
 // the device does not do it.
 WaveResult AlsaErrorToResult(int error, bool formatStep);
+
+// How many under- and overruns the streams of this process have mended.
+std::uint32_t AlsaRecoveredXruns();

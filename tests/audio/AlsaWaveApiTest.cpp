@@ -1,0 +1,326 @@
+// The ALSA back end on real alsa-lib without a sound card: a private ALSA
+// configuration (only its devices exist) with `file` devices over `null`
+// that move exact bytes, and a paced test device of our own
+// (alsa/pcm_tallowtest.c) that refuses formats, can be busy and underruns.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+#include "audio/WaveDevice.h"
+#include "audio/backends/AlsaWaveApi.h"
+#include "support/FakeServices.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+fs::path privateDir;
+
+fs::path InFile() { return privateDir / "in.raw"; }
+fs::path OutFile() { return privateDir / "out.raw"; }
+
+void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed)
+{
+    std::vector<std::uint8_t> bytes(size);
+    std::uint32_t state = seed;
+    for (auto& byte : bytes) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    return bytes;
+}
+
+class AlsaWaveApiTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        // One directory per process: CTest runs the cases side by side.
+        privateDir = fs::path(TALLOWMERE_ALSA_TEST_DIR) / ("run-" + std::to_string(getpid()));
+        fs::create_directories(privateDir);
+        fs::path config = privateDir / "asound.conf";
+        std::ofstream out(config);
+        out << "pcm.testcap {\n"
+               "  type file\n"
+               "  slave.pcm { type null }\n"
+               "  file \"/dev/null\"\n"
+               "  infile \"" << InFile().string() << "\"\n"
+               "  format \"raw\"\n"
+               "  hint { show on description \"Test capture|IOIDInput\" }\n"
+               "}\n"
+               "pcm.testplay {\n"
+               "  type file\n"
+               "  slave.pcm { type null }\n"
+               "  file \"" << OutFile().string() << "\"\n"
+               "  format \"raw\"\n"
+               "  hint { show on description \"Test playback|IOIDOutput\" }\n"
+               "}\n"
+               "pcm_type.tallowtest { lib \"" TALLOWMERE_ALSA_TEST_PLUGIN "\" }\n"
+               "pcm.paced {\n"
+               "  type tallowtest\n"
+               "  lock \"" << (privateDir / "paced.lock").string() << "\"\n"
+               "  hint { show on description \"Paced test device, a name longer than thirty-one\" }\n"
+               "}\n";
+        out.close();
+        // Hermetic: the system's own devices and defaults do not exist here.
+        setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
+    }
+
+    static void TearDownTestSuite()
+    {
+        std::error_code ignored;
+        fs::remove_all(privateDir, ignored);
+    }
+
+    CFakeServicesScope services;
+    CAlsaWaveApi api;
+    CScopedWaveApi scope{api};
+
+    std::uint32_t Index(WaveDirection direction, const std::string& pcmName)
+    {
+        std::vector<AlsaDeviceEntry> list = api.Devices(direction);
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (list[i].pcmName == pcmName)
+                return static_cast<std::uint32_t>(i);
+        }
+        ADD_FAILURE() << pcmName << " not listed";
+        return 0;
+    }
+
+    // Polls like the test sequence does, with a bound that a slow machine
+    // cannot reach.
+    static bool WaitDone(CWaveDevice& device, std::uint16_t slot, std::chrono::seconds limit = std::chrono::seconds(10))
+    {
+        Clock::time_point end = Clock::now() + limit;
+        while (!device.IsBufferDone(slot)) {
+            if (Clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+};
+
+TEST_F(AlsaWaveApiTest, ListsThePrivateDevicesByDirection)
+{
+    std::vector<AlsaDeviceEntry> inputs = api.Devices(WaveDirection::Input);
+    std::vector<AlsaDeviceEntry> outputs = api.Devices(WaveDirection::Output);
+    ASSERT_EQ(inputs.size(), 2u);
+    ASSERT_EQ(outputs.size(), 2u);
+    EXPECT_EQ(inputs[0].pcmName, "testcap");
+    EXPECT_EQ(inputs[0].productName, "Test capture");
+    EXPECT_EQ(outputs[0].pcmName, "testplay");
+    EXPECT_EQ(outputs[0].productName, "Test playback");
+    EXPECT_EQ(inputs[1].pcmName, "paced");
+    EXPECT_EQ(outputs[1].pcmName, "paced");
+    EXPECT_EQ(inputs[1].productName, "Paced test device, a name longe");
+    EXPECT_EQ(api.GetDeviceCount(WaveDirection::Input), 2);
+}
+
+TEST_F(AlsaWaveApiTest, CapabilitiesCarryTheFormatsTheDeviceTakes)
+{
+    WriteFile(InFile(), Pattern(64, 1));
+    WaveDeviceCaps caps;
+    ASSERT_EQ(api.GetDeviceCaps(WaveDirection::Input, Index(WaveDirection::Input, "testcap"), caps), 0);
+    EXPECT_STREQ(caps.productName, "Test capture");
+    EXPECT_EQ(caps.formats, WaveStandardFormatsAll);
+    // The paced device takes no 8-bit samples.
+    ASSERT_EQ(api.GetDeviceCaps(WaveDirection::Output, Index(WaveDirection::Output, "paced"), caps), 0);
+    EXPECT_EQ(caps.formats, 0xCCCu);
+    EXPECT_EQ(api.GetDeviceCaps(WaveDirection::Output, 9, caps), MMSYSERR_BADDEVICEID);
+
+    CWaveOutDevice device(static_cast<std::int32_t>(Index(WaveDirection::Output, "paced")));
+    EXPECT_STREQ(device.GetDeviceName(), "Paced test device, a name longe");
+    EXPECT_EQ(device.GetMaxFormat().channels, 2);
+}
+
+TEST_F(AlsaWaveApiTest, RecordingReturnsTheInputFileExactlyInEveryWidth)
+{
+    for (std::uint16_t width = 1; width <= 4; ++width) {
+        for (std::uint16_t channels = 1; channels <= 2; ++channels) {
+            SCOPED_TRACE(testing::Message() << width << " bytes, " << channels << " channels");
+            std::uint32_t frames = 3000;
+            std::vector<std::uint8_t> input = Pattern(frames * width * channels * 2u, width * 10u + channels);
+            WriteFile(InFile(), input);
+
+            CWaveInDevice device(static_cast<std::int32_t>(Index(WaveDirection::Input, "testcap")));
+            device.SetFormat(22050, channels, width);
+            ASSERT_EQ(device.Open(nullptr, static_cast<std::uint16_t>(8 * width)), MMSYSERR_NOERROR);
+            std::vector<std::uint8_t> recorded(frames * width * channels, 0xEE);
+            ASSERT_EQ(device.AddBuffer(recorded.data(), static_cast<std::uint32_t>(recorded.size()), 0), 1);
+            ASSERT_EQ(device.Start(), 1);
+            ASSERT_TRUE(WaitDone(device, 0));
+            EXPECT_EQ(device.GetHeader(0)->bytesRecorded.load(), recorded.size());
+            device.Close();
+            EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), input.begin()));
+        }
+    }
+    EXPECT_TRUE(services.fake.messages.empty());
+}
+
+TEST_F(AlsaWaveApiTest, PlaybackWritesTheBufferExactlyInEveryWidth)
+{
+    for (std::uint16_t width = 1; width <= 4; ++width) {
+        for (std::uint16_t channels = 1; channels <= 2; ++channels) {
+            SCOPED_TRACE(testing::Message() << width << " bytes, " << channels << " channels");
+            std::vector<std::uint8_t> tone = Pattern(2500u * width * channels, width * 20u + channels);
+            {
+                CWaveOutDevice device(static_cast<std::int32_t>(Index(WaveDirection::Output, "testplay")));
+                device.SetFormat(48000, channels, width);
+                ASSERT_EQ(device.OpenExtended(nullptr, static_cast<std::uint16_t>(8 * width)), MMSYSERR_NOERROR);
+                ASSERT_EQ(device.AddBuffer(tone.data(), static_cast<std::uint32_t>(tone.size()), 0, 0), 1);
+                ASSERT_EQ(device.Restart(), 1);
+                ASSERT_TRUE(WaitDone(device, 0));
+            }
+            // The file plugin writes out when the device is closed.
+            EXPECT_EQ(ReadFile(OutFile()), tone);
+        }
+    }
+}
+
+TEST_F(AlsaWaveApiTest, FormatsTheDeviceDoesNotTakeAreRefusedWith8)
+{
+    std::int32_t paced = static_cast<std::int32_t>(Index(WaveDirection::Input, "paced"));
+    CWaveInDevice device(paced);
+    device.SetFormat(44100, 2, 1); // no 8-bit
+    EXPECT_EQ(device.Open(nullptr, 8), MMSYSERR_NOTSUPPORTED);
+    device.SetFormat(4000, 1, 2); // below its rates
+    EXPECT_EQ(device.Open(nullptr, 16), MMSYSERR_NOTSUPPORTED);
+    device.SetFormat(44100, 2, 3);
+    EXPECT_EQ(device.Open(nullptr, 20), MMSYSERR_NOTSUPPORTED); // 20 bits cannot fill 3 bytes
+    EXPECT_EQ(device.OpenExtended(nullptr, 20), MMSYSERR_NOERROR);
+    device.Close();
+
+    PcmWaveFormat threeChannels{WAVE_FORMAT_PCM, 3, 44100, 44100 * 6, 6, 16};
+    WaveHandle handle = 0;
+    EXPECT_EQ(api.Open(WaveDirection::Input, handle, static_cast<std::uint32_t>(paced), &threeChannels, nullptr, 0, 0),
+              MMSYSERR_NOTSUPPORTED);
+    EXPECT_EQ(handle, 0u);
+    EXPECT_FALSE(device.IsOpen());
+}
+
+TEST_F(AlsaWaveApiTest, ASecondOpenOfABusyDeviceGives4)
+{
+    std::int32_t paced = static_cast<std::int32_t>(Index(WaveDirection::Output, "paced"));
+    CWaveOutDevice first(paced);
+    CWaveOutDevice second(paced);
+    ASSERT_EQ(first.Open(nullptr, 16), MMSYSERR_NOERROR);
+    EXPECT_EQ(second.Open(nullptr, 16), MMSYSERR_ALLOCATED);
+    first.Close();
+    EXPECT_EQ(second.Open(nullptr, 16), MMSYSERR_NOERROR);
+}
+
+TEST_F(AlsaWaveApiTest, PacedRecordingTakesRealTime)
+{
+    CWaveInDevice device(static_cast<std::int32_t>(Index(WaveDirection::Input, "paced")));
+    device.SetFormat(8000, 1, 2);
+    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    std::vector<std::uint8_t> recorded(4000 * 2); // half a second
+    ASSERT_EQ(device.AddBuffer(recorded.data(), static_cast<std::uint32_t>(recorded.size()), 0), 1);
+    Clock::time_point start = Clock::now();
+    ASSERT_EQ(device.Start(), 1);
+    EXPECT_EQ(device.IsBufferDone(0), 0);
+    ASSERT_TRUE(WaitDone(device, 0));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(450));
+    // The device hands out a running byte counter; nothing is lost or repeated.
+    for (std::size_t i = 1; i < recorded.size(); ++i)
+        ASSERT_EQ(static_cast<std::uint8_t>(recorded[i - 1] + 1), recorded[i]) << "at byte " << i;
+}
+
+TEST_F(AlsaWaveApiTest, PacedPlaybackTakesRealTimeAndRecoversFromUnderrun)
+{
+    CWaveOutDevice device(static_cast<std::int32_t>(Index(WaveDirection::Output, "paced")));
+    device.SetFormat(16000, 2, 2);
+    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    std::vector<std::uint8_t> tone = Pattern(16000 / 4 * 4, 7); // a quarter second
+    ASSERT_EQ(device.AddBuffer(tone.data(), static_cast<std::uint32_t>(tone.size()), 0, 0), 1);
+    // Paused after open: nothing plays until Restart.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(device.IsBufferDone(0), 0);
+
+    Clock::time_point start = Clock::now();
+    ASSERT_EQ(device.Restart(), 1);
+    ASSERT_TRUE(WaitDone(device, 0));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(230));
+
+    // The device has run dry since; the next buffer must mend the xrun and play.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::uint32_t xruns = AlsaRecoveredXruns();
+    WaveResult code = 99;
+    ASSERT_EQ(device.AddBuffer(tone.data(), static_cast<std::uint32_t>(tone.size()), 1, 0, &code), 1);
+    EXPECT_EQ(code, MMSYSERR_NOERROR);
+    start = Clock::now();
+    ASSERT_TRUE(WaitDone(device, 1));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(230));
+    EXPECT_GT(AlsaRecoveredXruns(), xruns);
+}
+
+TEST_F(AlsaWaveApiTest, ResetHandsBackEveryPendingBuffer)
+{
+    std::uint32_t paced = Index(WaveDirection::Input, "paced");
+    PcmWaveFormat pcm{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16};
+    WaveHandle handle = 0;
+    ASSERT_EQ(api.Open(WaveDirection::Input, handle, paced, &pcm, nullptr, 0, 0), MMSYSERR_NOERROR);
+    std::vector<std::uint8_t> first(16000), second(16000);
+    WaveHeader headers[2];
+    headers[0].data = first.data();
+    headers[0].bufferLength = 16000;
+    headers[1].data = second.data();
+    headers[1].bufferLength = 16000;
+    for (WaveHeader& header : headers) {
+        header.flags = 0;
+        EXPECT_EQ(api.QueueBuffer(handle, &header, sizeof header), WAVERR_UNPREPARED);
+        ASSERT_EQ(api.PrepareHeader(handle, &header, sizeof header), 0);
+        ASSERT_EQ(api.QueueBuffer(handle, &header, sizeof header), 0);
+    }
+    ASSERT_EQ(api.Start(handle), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(headers[0].flags.load() & WHDR_DONE, 0u);
+    EXPECT_EQ(api.Close(handle), WAVERR_STILLPLAYING);
+    ASSERT_EQ(api.Reset(handle), 0);
+    for (WaveHeader& header : headers) {
+        EXPECT_EQ(header.flags.load() & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
+        EXPECT_EQ(api.UnprepareHeader(handle, &header, sizeof header), 0);
+    }
+    std::uint32_t recorded = headers[0].bytesRecorded.load();
+    EXPECT_GT(recorded, 0u);
+    EXPECT_LT(recorded, 16000u);
+    EXPECT_EQ(headers[1].bytesRecorded.load(), 0u);
+    EXPECT_EQ(api.Close(handle), 0);
+    EXPECT_EQ(api.Close(handle), MMSYSERR_INVALHANDLE);
+}
+
+TEST(AlsaErrorTest, ErrorsMapToTheCodesTheReportWords)
+{
+    EXPECT_EQ(AlsaErrorToResult(-ENOENT, false), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(AlsaErrorToResult(-EBUSY, false), MMSYSERR_ALLOCATED);
+    EXPECT_EQ(AlsaErrorToResult(-ENODEV, false), MMSYSERR_NODRIVER);
+    EXPECT_EQ(AlsaErrorToResult(-ENXIO, false), MMSYSERR_NODRIVER);
+    EXPECT_EQ(AlsaErrorToResult(-ENOMEM, true), MMSYSERR_NOMEM);
+    EXPECT_EQ(AlsaErrorToResult(-EINVAL, true), MMSYSERR_NOTSUPPORTED);
+    EXPECT_EQ(AlsaErrorToResult(-EINVAL, false), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(AlsaErrorToResult(-EIO, false), MMSYSERR_ERROR);
+}
+
+} // namespace

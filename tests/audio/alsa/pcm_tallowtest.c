@@ -1,0 +1,186 @@
+/* A test-only ALSA device: paced in real time by a timer, taking only
+ * S16_LE, S24_3LE and S32_LE, 1 or 2 channels and 8000 to 192000 Hz, held
+ * exclusively through a lock file, and reporting an xrun whenever the
+ * application falls behind. Capture delivers a byte counter. */
+#include <alsa/asoundlib.h>
+#include <alsa/pcm_external.h>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/timerfd.h>
+#include <time.h>
+#include <unistd.h>
+
+struct tallowtest {
+    snd_pcm_ioplug_t io;
+    int lock_fd;
+    struct timespec started;
+    snd_pcm_uframes_t base;
+    int running;
+    unsigned char counter;
+};
+
+static snd_pcm_uframes_t elapsed_frames(struct tallowtest *t)
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    int64_t ns = (int64_t)(now.tv_sec - t->started.tv_sec) * 1000000000 + (now.tv_nsec - t->started.tv_nsec);
+    return (snd_pcm_uframes_t)(ns * (int64_t)t->io.rate / 1000000000);
+}
+
+static int tt_start(snd_pcm_ioplug_t *io)
+{
+    struct tallowtest *t = io->private_data;
+    clock_gettime(CLOCK_MONOTONIC, &t->started);
+    t->base = io->hw_ptr;
+    t->running = 1;
+    struct itimerspec tick = {{0, 0}, {0, 0}};
+    long period_ns = (long)((int64_t)io->period_size * 1000000000 / io->rate);
+    tick.it_interval.tv_nsec = period_ns;
+    tick.it_value.tv_nsec = period_ns;
+    return timerfd_settime(io->poll_fd, 0, &tick, NULL) < 0 ? -errno : 0;
+}
+
+static int tt_stop(snd_pcm_ioplug_t *io)
+{
+    struct tallowtest *t = io->private_data;
+    struct itimerspec off = {{0, 0}, {0, 0}};
+    t->running = 0;
+    timerfd_settime(io->poll_fd, 0, &off, NULL);
+    return 0;
+}
+
+static int tt_prepare(snd_pcm_ioplug_t *io)
+{
+    return tt_stop(io);
+}
+
+static snd_pcm_sframes_t tt_pointer(snd_pcm_ioplug_t *io)
+{
+    struct tallowtest *t = io->private_data;
+    if (!t->running || io->state != SND_PCM_STATE_RUNNING)
+        return (snd_pcm_sframes_t)(io->hw_ptr % io->buffer_size);
+    snd_pcm_uframes_t hw = t->base + elapsed_frames(t);
+    if (io->stream == SND_PCM_STREAM_PLAYBACK && hw > io->appl_ptr)
+        return -EPIPE;
+    if (io->stream == SND_PCM_STREAM_CAPTURE && hw > io->appl_ptr + io->buffer_size)
+        return -EPIPE;
+    return (snd_pcm_sframes_t)(hw % io->buffer_size);
+}
+
+static snd_pcm_sframes_t tt_transfer(snd_pcm_ioplug_t *io, const snd_pcm_channel_area_t *areas,
+                                     snd_pcm_uframes_t offset, snd_pcm_uframes_t size)
+{
+    struct tallowtest *t = io->private_data;
+    if (io->stream == SND_PCM_STREAM_CAPTURE) {
+        unsigned char *out = (unsigned char *)areas[0].addr + (areas[0].first + areas[0].step * offset) / 8;
+        size_t bytes = size * (areas[0].step / 8);
+        for (size_t i = 0; i < bytes; ++i)
+            out[i] = t->counter++;
+    }
+    return (snd_pcm_sframes_t)size;
+}
+
+static int tt_poll_revents(snd_pcm_ioplug_t *io, struct pollfd *pfd, unsigned int nfds, unsigned short *revents)
+{
+    uint64_t expirations;
+    (void)nfds;
+    if (pfd[0].revents & POLLIN) {
+        if (read(io->poll_fd, &expirations, sizeof expirations) < 0 && errno != EAGAIN)
+            return -errno;
+    }
+    *revents = io->stream == SND_PCM_STREAM_PLAYBACK ? POLLOUT : POLLIN;
+    return 0;
+}
+
+static int tt_close(snd_pcm_ioplug_t *io)
+{
+    struct tallowtest *t = io->private_data;
+    close(io->poll_fd);
+    if (t->lock_fd >= 0)
+        close(t->lock_fd);
+    free(t);
+    return 0;
+}
+
+static const snd_pcm_ioplug_callback_t tt_callbacks = {
+    .start = tt_start,
+    .stop = tt_stop,
+    .pointer = tt_pointer,
+    .prepare = tt_prepare,
+    .transfer = tt_transfer,
+    .close = tt_close,
+    .poll_revents = tt_poll_revents,
+};
+
+SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
+{
+    const char *lock_path = NULL;
+    snd_config_iterator_t i, next;
+    (void)root;
+    snd_config_for_each(i, next, conf) {
+        snd_config_t *n = snd_config_iterator_entry(i);
+        const char *id;
+        if (snd_config_get_id(n, &id) < 0)
+            continue;
+        if (strcmp(id, "comment") == 0 || strcmp(id, "type") == 0 || strcmp(id, "hint") == 0)
+            continue;
+        if (strcmp(id, "lock") == 0) {
+            if (snd_config_get_string(n, &lock_path) < 0)
+                return -EINVAL;
+            continue;
+        }
+        return -EINVAL;
+    }
+
+    struct tallowtest *t = calloc(1, sizeof *t);
+    if (t == NULL)
+        return -ENOMEM;
+    t->lock_fd = -1;
+    if (lock_path != NULL) {
+        t->lock_fd = open(lock_path, O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+        if (t->lock_fd < 0 || flock(t->lock_fd, LOCK_EX | LOCK_NB) < 0) {
+            if (t->lock_fd >= 0)
+                close(t->lock_fd);
+            free(t);
+            return -EBUSY;
+        }
+    }
+    t->io.version = SND_PCM_IOPLUG_VERSION;
+    t->io.name = "Tallowmere test device";
+    t->io.callback = &tt_callbacks;
+    t->io.private_data = t;
+    t->io.poll_fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    t->io.poll_events = POLLIN;
+    int err = t->io.poll_fd < 0 ? -errno : snd_pcm_ioplug_create(&t->io, name, stream, mode);
+    if (err < 0) {
+        if (t->io.poll_fd >= 0)
+            close(t->io.poll_fd);
+        if (t->lock_fd >= 0)
+            close(t->lock_fd);
+        free(t);
+        return err;
+    }
+
+    static const unsigned int accesses[] = {SND_PCM_ACCESS_RW_INTERLEAVED};
+    static const unsigned int formats[] = {SND_PCM_FORMAT_S16_LE, SND_PCM_FORMAT_S24_3LE, SND_PCM_FORMAT_S32_LE};
+    if ((err = snd_pcm_ioplug_set_param_list(&t->io, SND_PCM_IOPLUG_HW_ACCESS, 1, accesses)) < 0 ||
+        (err = snd_pcm_ioplug_set_param_list(&t->io, SND_PCM_IOPLUG_HW_FORMAT, 3, formats)) < 0 ||
+        (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_CHANNELS, 1, 2)) < 0 ||
+        (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_RATE, 8000, 192000)) < 0 ||
+        (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_PERIODS, 2, 64)) < 0 ||
+        (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_PERIOD_BYTES, 64, 1 << 20)) < 0 ||
+        (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_BUFFER_BYTES, 128, 4 << 20)) < 0) {
+        snd_pcm_ioplug_delete(&t->io);
+        return err;
+    }
+    *pcmp = t->io.pcm;
+    return 0;
+}
+
+SND_PCM_PLUGIN_SYMBOL(tallowtest)
