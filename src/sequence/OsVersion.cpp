@@ -108,14 +108,14 @@ std::string RunningSystemLine(std::string_view osReleaseText, std::string_view k
     std::string distribution = OsReleaseValue(osReleaseText, "PRETTY_NAME");
     if (distribution.empty())
         distribution = OsReleaseValue(osReleaseText, "NAME");
-    std::string kernel(kernelName);
-    if (!kernelRelease.empty())
-        kernel += (kernel.empty() ? "" : " ") + std::string(kernelRelease);
     std::string line(OsLabel);
-    line += distribution;
-    if (!distribution.empty() && !kernel.empty())
-        line += ", ";
-    line += kernel;
+    line.append(distribution);
+    if (!distribution.empty() && !(kernelName.empty() && kernelRelease.empty()))
+        line.append(", ");
+    line.append(kernelName);
+    if (!kernelName.empty() && !kernelRelease.empty())
+        line.push_back(' ');
+    line.append(kernelRelease);
     return line;
 }
 

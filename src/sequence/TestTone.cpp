@@ -5,6 +5,19 @@
 
 namespace {
 
+struct ToneShape {
+    std::int32_t sampleRate;
+    std::int32_t amplitude;
+    std::int32_t zeroValue;
+    bool packed24;
+};
+
+std::int32_t FrameValue(std::int64_t frame, const ToneShape& shape)
+{
+    std::int32_t value = ToneSample(frame, shape.sampleRate, shape.amplitude, shape.zeroValue);
+    return shape.packed24 ? PackSample24(value) : value;
+}
+
 // Little-endian bytes of a sample value, with zeros past the fourth.
 void StoreSample(std::uint8_t* to, std::uint32_t value, std::size_t width)
 {
@@ -13,6 +26,42 @@ void StoreSample(std::uint8_t* to, std::uint32_t value, std::size_t width)
         to[b] = static_cast<std::uint8_t>(value >> (8 * b));
     if (width > copied)
         std::memset(to + copied, 0, width - copied);
+}
+
+// The usual widths with the room already checked: a fixed-size store per
+// sample keeps the loop as cheap as the sine allows.
+template <std::size_t Width>
+std::uint8_t* WriteFixed(std::uint8_t* out, std::int64_t first, std::int64_t end, const ToneShape& shape,
+                         std::size_t channels)
+{
+    for (std::int64_t frame = first; frame < end; ++frame) {
+        auto value = static_cast<std::uint32_t>(FrameValue(frame, shape));
+        for (std::size_t c = 0; c < channels; ++c) {
+            for (std::size_t b = 0; b < Width; ++b)
+                out[b] = static_cast<std::uint8_t>(value >> (8 * b));
+            out += Width;
+        }
+    }
+    return out;
+}
+
+// Any width, stopping where the buffer ends.
+std::uint8_t* WriteChecked(std::uint8_t* out, std::size_t& left, std::int64_t first, std::int64_t end,
+                           const ToneShape& shape, std::size_t channels, std::size_t width)
+{
+    for (std::int64_t frame = first; frame < end; ++frame) {
+        auto value = static_cast<std::uint32_t>(FrameValue(frame, shape));
+        for (std::size_t c = 0; c < channels; ++c) {
+            if (left < width) {
+                left = 0;
+                return out;
+            }
+            StoreSample(out, value, width);
+            out += width;
+            left -= width;
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -26,36 +75,32 @@ std::size_t WriteTestTone(std::span<std::uint8_t> buffer, const TestParameters& 
     // Only the range comes from the format, which repairs odd widths to 16 bits.
     CSampleFormat format(parameters.sampleRate, static_cast<std::uint16_t>(parameters.channels),
                          static_cast<std::uint16_t>(parameters.bytesPerSample));
-    const std::int32_t amplitude = format.maxValue - format.zeroValue;
-    const std::int32_t zeroValue = format.zeroValue;
-    const bool packed24 = format.bytesPerSample == 3;
-    const std::int32_t sampleRate = parameters.sampleRate;
+    const ToneShape shape{parameters.sampleRate, format.maxValue - format.zeroValue, format.zeroValue,
+                          format.bytesPerSample == 3};
 
+    // Channels or widths of 0 or below write nothing, but every frame is still
+    // computed, as the progress shows.
     const std::size_t width = parameters.bytesPerSample > 0 ? static_cast<std::size_t>(parameters.bytesPerSample) : 0;
-    const std::size_t channels = parameters.channels > 0 ? static_cast<std::size_t>(parameters.channels) : 0;
-    const std::size_t sampleCount = width ? channels : 0;
+    const std::size_t channels =
+        parameters.channels > 0 && width > 0 ? static_cast<std::size_t>(parameters.channels) : 0;
+    const bool fits = channels == 0 || static_cast<std::uint64_t>(frameCount) <= buffer.size() / width / channels;
 
     std::uint8_t* out = buffer.data();
     std::size_t left = buffer.size();
     for (std::int64_t chunk = 0; chunk < frameCount; chunk += ToneProgressFrames) {
         if (progress)
             progress->Show(static_cast<int>(100 * chunk / frameCount));
-        const std::int64_t chunkEnd = std::min(frameCount, chunk + ToneProgressFrames);
-        for (std::int64_t frame = chunk; frame < chunkEnd; ++frame) {
-            std::int32_t value = ToneSample(frame, sampleRate, amplitude, zeroValue);
-            if (packed24)
-                value = PackSample24(value);
-            for (std::size_t c = 0; c < sampleCount; ++c) {
-                if (left < width) {
-                    // Out of room: the rest would land past the buffer.
-                    left = 0;
-                    break;
-                }
-                StoreSample(out, static_cast<std::uint32_t>(value), width);
-                out += width;
-                left -= width;
-            }
-        }
+        const std::int64_t end = std::min(frameCount, chunk + ToneProgressFrames);
+        if (fits && width == 1)
+            out = WriteFixed<1>(out, chunk, end, shape, channels);
+        else if (fits && width == 2)
+            out = WriteFixed<2>(out, chunk, end, shape, channels);
+        else if (fits && width == 3)
+            out = WriteFixed<3>(out, chunk, end, shape, channels);
+        else if (fits && width == 4)
+            out = WriteFixed<4>(out, chunk, end, shape, channels);
+        else
+            out = WriteChecked(out, left, chunk, end, shape, channels, width);
     }
     return static_cast<std::size_t>(out - buffer.data());
 }
