@@ -1,5 +1,6 @@
 #include "QtTestSupport.h"
 
+#include <QTest>
 #include <QTimer>
 
 #include "ui/qt/QtDialogToolkit.h"
@@ -34,14 +35,17 @@ bool CProbeDialog::OnInitDialog()
     return focusFirst;
 }
 
-int RunWithStep(CDialog& dialog, CDialog* parent, std::function<void(CQtDialogWindow&)> step)
+int RunWithStep(CDialog& dialog, std::function<void(CQtDialogWindow&)> step)
 {
     TestApplication();
     CQtDialogToolkit toolkit;
     CScopedDialogToolkit scope(toolkit);
     QTimer::singleShot(0, [&dialog, step] {
-        if (auto* window = dynamic_cast<CQtDialogWindow*>(dialog.Window()))
-            step(*window);
+        if (auto* window = dynamic_cast<CQtDialogWindow*>(dialog.Window())) {
+            // Shortcuts and the focus need the window to be the active one.
+            if (QTest::qWaitForWindowActive(window))
+                step(*window);
+        }
     });
     QTimer watchdog;
     watchdog.setSingleShot(true);

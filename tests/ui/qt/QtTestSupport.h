@@ -27,4 +27,4 @@ public:
 
 // Runs `dialog` modally through the Qt toolkit; `step` runs once the window
 // is shown. A watchdog ends a run that the step failed to end.
-int RunWithStep(CDialog& dialog, CDialog* parent, std::function<void(CQtDialogWindow&)> step);
+int RunWithStep(CDialog& dialog, std::function<void(CQtDialogWindow&)> step);

@@ -1,0 +1,69 @@
+// A dialog's window in Qt Widgets, built from its template: every control at
+// its template position converted from dialog units with the dialog font,
+// tab order as in the template, commands delivered to the CDialog.
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+
+#include <map>
+#include <vector>
+
+#include "ui/Dialog.h"
+#include "ui/DialogWindow.h"
+#include "ui/qt/DialogUnits.h"
+
+class CDialogKeyFilter;
+
+class CQtDialogWindow : public QDialog, public CDialogWindow {
+public:
+    // `owner` is the parent dialog's window or null; `font` the dialog font.
+    CQtDialogWindow(CDialog& dialog, QWidget* owner, const QFont& font);
+
+    // CDialogWindow
+    WindowHandle Handle() override { return static_cast<QWidget*>(this); }
+    std::string GetControlText(int id) override;
+    void SetControlText(int id, const std::string& text) override;
+    void EnableControl(int id, bool enabled) override;
+    bool IsControlEnabled(int id) override;
+    void SetFocus(int id) override;
+    int ComboAddString(int id, const std::string& text) override;
+    int ComboSetCurSel(int id, int index) override;
+    int ComboGetCurSel(int id) override;
+    int ComboGetCount(int id) override;
+    void SetProgressPos(int id, int position) override;
+    void SetEditTabStops(int id, std::span<const int> stops) override;
+    void SetEditMargins(int id, int leftPixels, int rightPixels) override;
+    void SetIcon(int iconId, bool big) override;
+    void EndDialog(int result) override;
+
+    // The control with that id (the first, for a shared id), or null.
+    QWidget* Control(int id) const;
+    // Every control in template order.
+    const std::vector<QWidget*>& Controls() const { return controls; }
+    const CDialogUnits& Units() const { return units; }
+
+    // Focus on the first enabled tab-stop control, as a dialog opens.
+    void FocusFirstTabStop();
+    // Centred over the owner, or on the screen without one, kept on the screen.
+    void PlaceCentred();
+    // Enter and Esc as the dialog manager answers them; `source` is the
+    // control that had the key, or null for the focus widget.
+    void HandleDialogKey(QKeyEvent* event, QWidget* source);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void accept() override;
+    void reject() override;
+
+private:
+    QWidget* CreateControl(const ControlTemplate& control);
+
+    CDialog& dialog;
+    QWidget* owner;
+    CDialogUnits units;
+    CDialogKeyFilter* keyFilter = nullptr;
+    std::vector<QWidget*> controls;
+    std::map<int, QWidget*> controlsById;
+};
