@@ -512,6 +512,10 @@ int CWaveFile::OpenWorkFile()
     dataChunk.id = DataId;
     if (fileHandle.Descend(dataChunk, &riffChunk, RiffFind::Chunk) != 0)
         return fail(InvalidWaveFile);
+    // Samples the file does not hold are not counted: a stated size past the
+    // end of the file shrinks to what is there.
+    std::int64_t held = std::max<std::int64_t>(fileHandle.Length() - fileHandle.Tell(), 0);
+    dataChunk.size = static_cast<std::uint32_t>(std::min<std::int64_t>(dataChunk.size, held));
     byteSize = dataChunk.size;
     if (byteSize == 0)
         return fail(nullptr);

@@ -20,7 +20,8 @@ struct CalibrationData {
 };
 static_assert(sizeof(CalibrationData) == 1020);
 
-class CWaveFile : public CSampleBuffer {
+// Final: destroyed through its own type only, as its base is.
+class CWaveFile final : public CSampleBuffer {
 public:
     // Opens an existing file: MemoryMode loads it whole and closes it again;
     // FileMode keeps it (or, with useTempCopy, a temporary copy) open.

@@ -4,6 +4,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -273,8 +275,15 @@ std::vector<LoadCase> LoadCases()
 
 TEST_F(WaveFileMemoryTest, LoadsHandMadeFilesByTheRules)
 {
+    // The same files seed the fuzz targets: TALLOWMERE_SEED_DIR=fuzz/seeds/fuzz_wave_load
+    const char* seeds = std::getenv("TALLOWMERE_SEED_DIR");
     for (const LoadCase& c : LoadCases()) {
         SCOPED_TRACE(c.name);
+        if (seeds != nullptr) {
+            std::string seed = std::string(seeds) + "/" + c.name;
+            std::replace(seed.begin() + static_cast<std::ptrdiff_t>(std::strlen(seeds)), seed.end(), ' ', '-');
+            WriteAll(seed + ".wav", c.file);
+        }
         services.fake.messages.clear();
         std::string path = dir.File("in.wav");
         WriteAll(path, c.file);

@@ -253,3 +253,25 @@ TEST_F(WaveFileStreamTest, FailedOpeningsLeaveNoTemporaryFiles)
 }
 
 } // namespace
+
+namespace {
+
+TEST(WaveFileStreamSizes, StatedSizePastTheFileCountsOnlyWhatIsThere)
+{
+    CFakeServicesScope services;
+    CTempDir dir;
+    WriteAll(dir.File("t.wav"), Join({Text("RIFF"), U32(0x7FFFFFF0), Text("WAVE"), Mono16, Text("data"), U32(0x7FFFFF00), Ramp(10)}));
+    {
+        CWaveFile wave(dir.File("t.wav"), WaveFileMode::FileMode, false, dir.path);
+        ASSERT_FALSE(wave.IsFailed());
+        EXPECT_EQ(wave.GetFrameCount(), 5u);
+        wave.SetPosition(5);
+        Bytes more = {0xD1, 0xD2};
+        ASSERT_EQ(wave.Write(more.data(), 2), 1);
+        ASSERT_EQ(wave.Save(), 1);
+    }
+    EXPECT_EQ(ReadAll(dir.File("t.wav")), MonoFile(Mono16, Join({Ramp(10), {0xD1, 0xD2}})));
+    EXPECT_TRUE(services.fake.messages.empty());
+}
+
+} // namespace
