@@ -134,16 +134,4 @@ TEST(MainDialogIcon, CentredWhenMinimised)
     EXPECT_EQ(dialog.OnPaintIconPosition(36, 36, 32, 32), (IconPoint{2, 2}));
 }
 
-TEST(MainDialogWindowless, WithoutAToolkitNothingRunsAndNothingBreaks)
-{
-    CTesterDlg dialog;
-    EXPECT_EQ(dialog.DoModal(), -1);
-    // Unbound controls read as empty: the operations still hold together.
-    CFakeServicesScope services;
-    dialog.ReadTestParameters();
-    EXPECT_EQ(dialog.Parameters().durationSeconds, 4);
-    EXPECT_EQ(dialog.Parameters().bufferBytes, 0);
-    EXPECT_TRUE(dialog.HasRecordBuffer());
-}
-
 } // namespace
