@@ -150,8 +150,10 @@ QWidget* CQtDialogWindow::CreateControl(const ControlTemplate& controlTemplate)
                 field->setCursorPosition(cursor);
             });
         }
-        // The template's height includes the dropped-down list.
-        int fieldHeight = combo->sizeHint().height();
+        // The template's height includes the dropped-down list. The field is
+        // as high as the classic one (13 units) so that it lines up with its
+        // label, but never lower than the font needs.
+        int fieldHeight = std::max(units.ToPixelsY(13), QFontMetrics(combo->font()).height() + 6);
         int itemHeight = std::max(1, QFontMetrics(combo->font()).height() + 2);
         combo->setMaxVisibleItems(std::max(1, (rect.height() - fieldHeight) / itemHeight));
         rect.setHeight(fieldHeight);

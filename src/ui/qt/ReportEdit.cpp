@@ -1,6 +1,8 @@
 #include "ui/qt/ReportEdit.h"
 
 #include <QKeyEvent>
+#include <QTextBlockFormat>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextOption>
@@ -60,6 +62,14 @@ void CReportEdit::ApplyLayout()
     }
     option.setTabs(tabs);
     doc->setDefaultTextOption(option);
+
+    // The layout takes explicit stops from each paragraph's format, so every
+    // line gets them; lines typed later inherit them from their neighbour.
+    QTextBlockFormat block;
+    block.setTabPositions(tabs);
+    QTextCursor all(doc);
+    all.select(QTextCursor::Document);
+    all.mergeBlockFormat(block);
 
     doc->setDocumentMargin(0);
     QTextFrameFormat frame = doc->rootFrame()->frameFormat();

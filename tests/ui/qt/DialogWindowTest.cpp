@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 
@@ -195,6 +196,8 @@ TEST_F(QtDialogWindowTest, NoTextIsClippedAtAnyFontSize)
                     EXPECT_LT(metrics.height(), button->height()) << shown.toStdString();
                 } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
                     EXPECT_LT(metrics.horizontalAdvance(group->title()), group->width());
+                } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+                    EXPECT_LE(metrics.height() + 6, combo->height());
                 } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
                     EXPECT_LT(metrics.height(), edit->height());
                     EXPECT_GE(edit->width(), metrics.horizontalAdvance(QStringLiteral("44100")) + 4);
@@ -286,6 +289,28 @@ TEST_F(QtDialogWindowTest, ReportBoxKeepsLineEndsTabStopsAndMargins)
     ASSERT_EQ(tabs.size(), 4);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(tabs[i].position, window.Units().ToPixelsX(stops[static_cast<std::size_t>(i)]));
+    // Where the layout really puts the text after each tab: at the stops.
+    edit->resize(window.Units().ToPixelsX(311), window.Units().ToPixelsY(138));
+    auto textAfterTab = [&](int block, int tab) {
+        QTextCursor cursor(document->findBlockByNumber(block));
+        for (int seen = 0; seen < tab;)
+            if (document->characterAt(cursor.position()) == QLatin1Char('\t')) {
+                cursor.movePosition(QTextCursor::NextCharacter);
+                ++seen;
+            } else {
+                cursor.movePosition(QTextCursor::NextCharacter);
+            }
+        return edit->cursorRect(cursor).left();
+    };
+    int origin = edit->cursorRect(QTextCursor(document)).left();
+    EXPECT_EQ(origin, 2);
+    EXPECT_NEAR(textAfterTab(0, 1) - origin, window.Units().ToPixelsX(100), 1); // "Operating System:"
+    EXPECT_NEAR(textAfterTab(2, 1) - origin, window.Units().ToPixelsX(100), 1); // "Channels:"
+    edit->SetText(QStringLiteral("a\tb\tc\td\te\r\n"));
+    EXPECT_NEAR(textAfterTab(0, 2) - origin, window.Units().ToPixelsX(140), 1);
+    EXPECT_NEAR(textAfterTab(0, 3) - origin, window.Units().ToPixelsX(240), 1);
+    EXPECT_NEAR(textAfterTab(0, 4) - origin, window.Units().ToPixelsX(340), 1);
+
     QTextFrameFormat frame = document->rootFrame()->frameFormat();
     EXPECT_EQ(frame.leftMargin(), 2);
     EXPECT_EQ(frame.rightMargin(), 2);
