@@ -24,8 +24,23 @@ constexpr std::int32_t ToneWidth = 4;
 constexpr std::int32_t ToneSeconds = 100;
 constexpr std::int64_t ToneFrames = std::int64_t{ToneRate} * ToneSeconds;
 
-// Seconds per iteration of each benchmark, for the comparison printed at the end.
+// The fastest iteration of each benchmark, for the comparison printed at the
+// end: on a shared machine the minimum is the figure least touched by others.
 std::map<std::string, double> secondsPerRun;
+
+class CFastest {
+public:
+    void Start() { start = std::chrono::steady_clock::now(); }
+    void Stop()
+    {
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        fastest = fastest < 0 || seconds < fastest ? seconds : fastest;
+    }
+    double fastest = -1;
+
+private:
+    std::chrono::steady_clock::time_point start;
+};
 
 // A window that keeps just enough state for the main dialog to run: texts,
 // combo items and selections, and a count of progress updates.
@@ -87,9 +102,10 @@ public:
     bool complete = false;
 };
 
-void Record(benchmark::State& state, const std::string& name, double seconds)
+void Record(benchmark::State& state, const std::string& name, double fastest)
 {
-    secondsPerRun[name] = seconds / static_cast<double>(state.iterations());
+    secondsPerRun[name] = fastest;
+    state.counters["fastest ms"] = fastest * 1000;
     state.counters["frames/s"] =
         benchmark::Counter(static_cast<double>(ToneFrames) * static_cast<double>(state.iterations()),
                            benchmark::Counter::kIsRate);
@@ -114,25 +130,25 @@ void BM_BuildTestTone(benchmark::State& state)
     }
     // Touch every page first, as the bare loop's buffer is.
     std::memset(dialog.recordBuffer.Data(), 0, dialog.recordBuffer.Size());
-    double total = 0;
+    CFastest timer;
     for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
+        timer.Start();
         dialog.BuildTestTone();
-        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        timer.Stop();
         benchmark::DoNotOptimize(dialog.recordBuffer.Data());
         benchmark::ClobberMemory();
     }
     state.counters["progress updates"] = static_cast<double>(window.progressUpdates / state.iterations());
-    Record(state, "BuildTestTone", total);
+    Record(state, "BuildTestTone", timer.fastest);
 }
 
 // The sample formula and the byte stores alone: no progress, no format, no checks.
 void BM_BareToneLoop(benchmark::State& state)
 {
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(ToneFrames * ToneChannels * ToneWidth));
-    double total = 0;
+    CFastest timer;
     for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
+        timer.Start();
         std::uint8_t* out = buffer.data();
         for (std::int64_t i = 0; i < ToneFrames; ++i) {
             auto value = static_cast<std::uint32_t>(ToneSample(i, ToneRate, 0x40000000, 0));
@@ -144,11 +160,11 @@ void BM_BareToneLoop(benchmark::State& state)
                 out += 4;
             }
         }
-        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        timer.Stop();
         benchmark::DoNotOptimize(buffer.data());
         benchmark::ClobberMemory();
     }
-    Record(state, "bare loop", total);
+    Record(state, "bare loop", timer.fastest);
 }
 
 // sox's own synthesiser writing the same format (0.99 of half full scale).
@@ -161,16 +177,16 @@ void BM_SoxTone(benchmark::State& state)
         state.SkipWithError("sox is not installed");
         return;
     }
-    double total = 0;
+    CFastest timer;
     for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
+        timer.Start();
         if (std::system(command.c_str()) != 0) {
             state.SkipWithError("sox failed");
             return;
         }
-        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        timer.Stop();
     }
-    Record(state, "sox", total);
+    Record(state, "sox", timer.fastest);
 }
 
 // A whole default test (4 s recording, 4 s playback) on the virtual devices,
@@ -199,8 +215,8 @@ void BM_WholeDefaultTestRealTime(benchmark::State& state)
     secondsPerRun["whole test"] = perRun;
 }
 
-BENCHMARK(BM_BuildTestTone)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
-BENCHMARK(BM_BareToneLoop)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_BuildTestTone)->Unit(benchmark::kMillisecond)->Iterations(7)->UseRealTime();
+BENCHMARK(BM_BareToneLoop)->Unit(benchmark::kMillisecond)->Iterations(7)->UseRealTime();
 BENCHMARK(BM_SoxTone)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_WholeDefaultTestRealTime)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
@@ -216,10 +232,10 @@ int main(int argc, char** argv)
 
     auto has = [](const char* name) { return secondsPerRun.count(name) != 0; };
     if (has("BuildTestTone") && has("bare loop"))
-        std::printf("BuildTestTone / bare loop: %.3f (goal: at most 1.2)\n",
+        std::printf("BuildTestTone / bare loop: %.3f (fastest runs; goal: at most 1.2)\n",
                     secondsPerRun["BuildTestTone"] / secondsPerRun["bare loop"]);
     if (has("BuildTestTone") && has("sox"))
-        std::printf("BuildTestTone / sox:       %.3f (goal: below 1)\n",
+        std::printf("BuildTestTone / sox:       %.3f (fastest runs; goal: below 1)\n",
                     secondsPerRun["BuildTestTone"] / secondsPerRun["sox"]);
     if (has("whole test"))
         std::printf("whole default test:        %.3f s (goal: at most 9.3 s)\n", secondsPerRun["whole test"]);
