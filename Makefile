@@ -39,7 +39,7 @@ bench: deps
 
 fuzz: deps
 	@cmake --preset fuzz $(CMAKE_FLAGS) >/dev/null
-	@cmake --build --preset fuzz -j $(JOBS)
+	@cmake --build --preset fuzz -j $(JOBS) --target fuzz_targets
 	@bash scripts/fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
 clean:
