@@ -186,6 +186,9 @@ QWidget* CQtDialogWindow::CreateControl(const ControlTemplate& controlTemplate)
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setWordWrap(false);
         label->setFocusPolicy(Qt::NoFocus);
+        // A font wider than the one the template was drawn with must not cut
+        // the text: the label grows to the right, where its field lies apart.
+        rect.setWidth(std::max(rect.width(), label->sizeHint().width()));
         control = label;
         break;
     }
