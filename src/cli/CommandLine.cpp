@@ -1,0 +1,236 @@
+#include "cli/CommandLine.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+
+namespace {
+
+constexpr int DefaultDurationSeconds = 4;
+constexpr long long IntLimit = INT32_MAX;
+
+bool IsDigits(const std::string& text)
+{
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// A whole number from 0 to 2^31 - 1, written with digits only.
+bool IsCount(const std::string& text)
+{
+    if (!IsDigits(text))
+        return false;
+    std::size_t first = text.find_first_not_of('0');
+    if (first == std::string::npos)
+        return true;
+    return text.size() - first <= 10 && std::stoll(text.substr(first)) <= IntLimit;
+}
+
+// Seconds with an optional fraction: "10", "2.5", "0.25".
+std::optional<long long> ParseSeconds(const std::string& text)
+{
+    std::size_t dot = text.find('.');
+    std::string whole = text.substr(0, dot);
+    std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
+    if (whole.empty() && fraction.empty())
+        return std::nullopt;
+    if ((!whole.empty() && !IsDigits(whole)) || (dot != std::string::npos && !fraction.empty() && !IsDigits(fraction)))
+        return std::nullopt;
+    std::size_t first = whole.find_first_not_of('0');
+    if (first != std::string::npos && whole.size() - first > 7) // more than about 115 days
+        return std::nullopt;
+    long long milliseconds = first == std::string::npos ? 0 : std::stoll(whole.substr(first)) * 1000;
+    long long scale = 100;
+    for (std::size_t i = 0; i < fraction.size() && scale > 0; ++i, scale /= 10)
+        milliseconds += (fraction[i] - '0') * scale;
+    return milliseconds;
+}
+
+std::string Quoted(const std::string& text)
+{
+    return "'" + text + "'";
+}
+
+} // namespace
+
+CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
+{
+    CCliParseResult result;
+    CCliOptions& options = result.options;
+    auto fail = [&result](const std::string& message) {
+        result.ok = false;
+        result.error = message;
+        return result;
+    };
+
+    auto count = [](std::optional<std::string>& field) {
+        return [&field](const std::string& value) -> std::string {
+            if (!IsCount(value))
+                return "is not a whole number from 0 to 2147483647";
+            field = value;
+            return "";
+        };
+    };
+    auto device = [](std::optional<std::string>& field) {
+        return [&field](const std::string& value) -> std::string {
+            if (value.empty())
+                return "needs a list position or a device name";
+            field = value;
+            return "";
+        };
+    };
+
+    // Flags that take a value; each returns why the value was refused, or "".
+    std::map<std::string, std::function<std::string(const std::string&)>> valued = {
+        {"--channels", count(options.channels)},
+        {"--rate", count(options.sampleRate)},
+        {"--bits", count(options.precisionBits)},
+        {"--valid-bits", count(options.validBits)},
+        {"--duration", count(options.duration)},
+        {"--input", device(options.inputDevice)},
+        {"--output", device(options.outputDevice)},
+        {"--api",
+         [&options](const std::string& value) -> std::string {
+             if (value == "standard")
+                 options.apiMode = 0;
+             else if (value == "extended")
+                 options.apiMode = 1;
+             else
+                 return "must be standard or extended";
+             return "";
+         }},
+        {"--timeout",
+         [&options](const std::string& value) -> std::string {
+             auto milliseconds = ParseSeconds(value);
+             if (!milliseconds)
+                 return "is not a number of seconds";
+             options.timeoutMilliseconds = *milliseconds;
+             return "";
+         }},
+        {"--tone",
+         [&options](const std::string& value) -> std::string {
+             if (value == "yes")
+                 options.tone = ToneAnswer::Yes;
+             else if (value == "no")
+                 options.tone = ToneAnswer::No;
+             else if (value == "ask")
+                 options.tone = ToneAnswer::Ask;
+             else
+                 return "must be yes, no or ask";
+             return "";
+         }},
+        {"--save",
+         [&options](const std::string& value) -> std::string {
+             if (value.empty())
+                 return "needs a file name";
+             options.savePath = value;
+             return "";
+         }},
+    };
+    std::map<std::string, std::function<void()>> switches = {
+        {"--crlf", [&options] { options.crlf = true; }},
+        {"--json", [&options] { options.json = true; }},
+        {"--list", [&options] { options.action = CliAction::List; }},
+        {"-l", [&options] { options.action = CliAction::List; }},
+        {"--help", [&options] { options.action = CliAction::Help; }},
+        {"-h", [&options] { options.action = CliAction::Help; }},
+        {"--version", [&options] { options.action = CliAction::Version; }},
+    };
+
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string flag = arguments[i];
+        std::optional<std::string> inlineValue;
+        if (flag.starts_with("--")) {
+            std::size_t equals = flag.find('=');
+            if (equals != std::string::npos) {
+                inlineValue = flag.substr(equals + 1);
+                flag.resize(equals);
+            }
+        }
+        if (auto sw = switches.find(flag); sw != switches.end()) {
+            if (inlineValue)
+                return fail(flag + " takes no value");
+            sw->second();
+            continue;
+        }
+        auto handler = valued.find(flag);
+        if (handler == valued.end()) {
+            if (flag.starts_with("-") && flag.size() > 1)
+                return fail("unknown option " + Quoted(flag) + " (see --help)");
+            return fail("unexpected argument " + Quoted(flag) + " (see --help)");
+        }
+        std::string value;
+        if (inlineValue) {
+            value = *inlineValue;
+        } else {
+            if (i + 1 >= arguments.size())
+                return fail(flag + " needs a value");
+            value = arguments[++i];
+        }
+        std::string refusal = handler->second(value);
+        if (!refusal.empty())
+            return fail(flag + ": " + Quoted(value) + " " + refusal);
+    }
+    return result;
+}
+
+int EffectiveDurationSeconds(const std::optional<std::string>& durationText)
+{
+    if (!durationText)
+        return DefaultDurationSeconds;
+    long long seconds = IsCount(*durationText) ? std::stoll(*durationText) : 0;
+    if (seconds <= 0)
+        return DefaultDurationSeconds;
+    return seconds > 100 ? 100 : static_cast<int>(seconds);
+}
+
+long long EffectiveTimeoutMilliseconds(const CCliOptions& options)
+{
+    if (options.timeoutMilliseconds)
+        return *options.timeoutMilliseconds;
+    return (3LL * EffectiveDurationSeconds(options.duration) + 10) * 1000;
+}
+
+std::string UsageText()
+{
+    return R"(Usage: tallowmere-cli [OPTION]...
+Records from an input device in the chosen format, plays the recording back
+on an output device, and prints the test report.
+
+Test parameters (the main dialog's controls; defaults in brackets):
+      --channels N        number of channels [1]
+      --rate HZ           sampling rate in Hz [44100]
+      --bits N            sampling precision: bits of the sample container [16]
+      --valid-bits N      valid precision [the --bits value, else 16]
+      --input DEVICE      input device, by list position or name [0]
+      --output DEVICE     output device, by list position or name [0]
+      --api MODE          standard or extended wave format [standard]
+      --duration SECONDS  test recording duration, 1 to 100 [4]
+
+Running:
+      --timeout SECONDS   cancel the running device step after this long, as
+                          Esc does [3 x duration + 10; 0 for none]
+      --tone ANSWER       play a 1 kHz tone when recording fails: yes, no or
+                          ask [ask on a terminal, otherwise no]
+
+Results:
+      --save FILE.wav     save the recording as a WAVE file
+      --crlf              print the report with its CR LF line ends
+      --json              print a machine-readable result instead of the report
+
+Other:
+  -l, --list              list the input and output devices
+  -h, --help              show this help
+      --version           show the version
+
+Esc (on a terminal) or Ctrl-C cancels the running device step.
+
+Exit status: 0 when recording and playback both completed; 1 when a device
+step failed (or the recording could not be saved); 2 on a usage error;
+130 when the test was cancelled.
+)";
+}

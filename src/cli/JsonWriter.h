@@ -1,0 +1,48 @@
+// A small streaming JSON writer for the --json result: objects, arrays,
+// strings, whole numbers, booleans and null, two-space indented.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A JSON string literal. Valid UTF-8 passes through; control characters are
+// escaped; bytes that are not UTF-8 (a device name in another encoding)
+// become U+FFFD, so the output always parses.
+std::string JsonQuote(std::string_view text);
+
+class CJsonWriter {
+public:
+    void BeginObject();
+    void EndObject();
+    void BeginArray();
+    void EndArray();
+    // The member name of the next value inside an object.
+    void Key(std::string_view name);
+    void String(std::string_view value);
+    void Number(long long value);
+    void Bool(bool value);
+    void Null();
+
+    // Members in one call each.
+    void Member(std::string_view name, std::string_view value) { Key(name); String(value); }
+    void Member(std::string_view name, const char* value) { Key(name); String(value); }
+    void Member(std::string_view name, long long value) { Key(name); Number(value); }
+    void Member(std::string_view name, int value) { Key(name); Number(value); }
+    void Member(std::string_view name, bool value) { Key(name); Bool(value); }
+
+    // The document, ended by a line feed.
+    std::string Text() const { return text + "\n"; }
+
+private:
+    void BeforeValue();
+    void Close(char bracket);
+    void NewLine();
+
+    struct Level {
+        bool empty = true;
+    };
+    std::string text;
+    std::vector<Level> levels;
+    bool afterKey = false;
+};

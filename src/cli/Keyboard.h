@@ -1,0 +1,47 @@
+// Keys from the terminal on standard input, one at a time without waiting,
+// for the test loop's Esc check and the tone question. On a terminal, input
+// is switched to single keys without echo for the keyboard's life (signals
+// stay on, so Ctrl-C still interrupts); otherwise nothing is read.
+#pragma once
+
+#include <termios.h>
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+
+// A key that is not a single byte (arrows, function keys): any code but Esc.
+constexpr std::uint32_t KeyOther = 0x100;
+
+class CKeyboard {
+public:
+    // `fd` is read only when `useIt` is set (a terminal, or a test's pipe);
+    // raw mode is set only when `fd` is a terminal.
+    CKeyboard(int fd, bool useIt);
+    ~CKeyboard();
+    CKeyboard(const CKeyboard&) = delete;
+    CKeyboard& operator=(const CKeyboard&) = delete;
+
+    bool Active() const { return active; }
+
+    // Removes one queued key; nothing when none is waiting.
+    std::optional<std::uint32_t> TakeKey();
+    // Waits up to `milliseconds` for a key.
+    std::optional<std::uint32_t> WaitKey(int milliseconds);
+    // Drops every key typed so far (before a question, so that a stray key
+    // does not answer it).
+    void Discard();
+
+    // Puts the terminal back as it was; safe to call from a signal handler.
+    static void RestoreFromSignal();
+
+private:
+    void ReadAvailable(int waitMilliseconds);
+    void Decode(const unsigned char* bytes, std::size_t count);
+
+    int fd;
+    bool active;
+    bool rawMode = false;
+    termios saved{};
+    std::deque<std::uint32_t> keys;
+};

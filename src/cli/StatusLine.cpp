@@ -1,0 +1,95 @@
+#include "cli/StatusLine.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int DefaultWidth = 80;
+constexpr int StatusColumns = 40;
+constexpr int BarCells = 20;
+
+} // namespace
+
+std::string FormatStatusLine(const std::string& status, int position, int width)
+{
+    int shown = std::clamp(position, 0, 100);
+    int filled = shown * BarCells / 100;
+    std::string line = status;
+    if (line.size() < StatusColumns)
+        line.append(StatusColumns - line.size(), ' ');
+    line += " [" + std::string(filled, '#') + std::string(BarCells - filled, '-') + "] ";
+    std::string percent = std::to_string(shown) + "%";
+    line += std::string(4 - std::min<std::size_t>(4, percent.size()), ' ') + percent;
+    // One column spare: writing the last column makes some terminals wrap.
+    if (width > 1 && static_cast<int>(line.size()) > width - 1)
+        line.resize(width - 1);
+    return line;
+}
+
+CStatusLine::CStatusLine(std::FILE* stream, bool inPlace) : stream(stream), inPlace(inPlace) {}
+
+void CStatusLine::SetStatus(const std::string& text)
+{
+    if (seenStatus && text == status)
+        return;
+    seenStatus = true;
+    status = text;
+    if (inPlace) {
+        Redraw();
+    } else {
+        std::fprintf(stream, "%s\n", text.c_str());
+        std::fflush(stream);
+    }
+}
+
+void CStatusLine::SetProgress(int newPosition)
+{
+    if (newPosition == position)
+        return;
+    position = newPosition;
+    if (inPlace && seenStatus)
+        Redraw();
+}
+
+void CStatusLine::PrintLine(const std::string& text)
+{
+    Clear();
+    std::fprintf(stream, "%s\n", text.c_str());
+    if (inPlace && seenStatus)
+        Redraw();
+    std::fflush(stream);
+}
+
+void CStatusLine::Prompt(const std::string& text)
+{
+    Clear();
+    std::fputs(text.c_str(), stream);
+    std::fflush(stream);
+}
+
+void CStatusLine::Clear()
+{
+    if (!shown)
+        return;
+    std::fputs("\r\033[K", stream);
+    std::fflush(stream);
+    shown = false;
+}
+
+void CStatusLine::Redraw()
+{
+    std::fprintf(stream, "\r%s\033[K", FormatStatusLine(status, position, Width()).c_str());
+    std::fflush(stream);
+    shown = true;
+}
+
+int CStatusLine::Width() const
+{
+    winsize size{};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return DefaultWidth;
+}

@@ -1,0 +1,54 @@
+// The services on a terminal: messages as "tallowmere: TEXT" on standard
+// error, the real clock, Esc from the keyboard, Ctrl-C or the time-out as Esc,
+// the tone question answered from the command line (or asked on a terminal),
+// no clipboard, and the save-file dialog answered with the --save path.
+#pragma once
+
+#include <atomic>
+#include <optional>
+#include <string>
+
+#include "cli/CommandLine.h"
+#include "cli/Keyboard.h"
+#include "cli/StatusLine.h"
+#include "platform/Services.h"
+
+class CTerminalServices : public CDefaultServices {
+public:
+    // `interrupted` is raised by the Ctrl-C handler; each raise cancels once.
+    CTerminalServices(CStatusLine& statusLine, CKeyboard& keyboard, std::atomic<int>& interrupts);
+
+    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    bool AskYesNo(WindowHandle owner, const std::string& text, const std::string& title) override;
+    std::optional<std::uint32_t> PeekKey(WindowHandle window) override;
+    bool SetClipboardText(WindowHandle owner, const std::string& text) override;
+    std::optional<std::string> AskSaveFileName(WindowHandle owner, const std::string& defaultExtension,
+                                               const std::string& filter) override;
+
+    void SetToneAnswer(ToneAnswer answer) { toneAnswer = answer; }
+    // From now, every keyboard peek after `milliseconds` reports Esc (0: never).
+    void ArmTimeout(long long milliseconds);
+    // The path the next save-file dialog answers with, once.
+    void SetSavePath(std::optional<std::string> path) { savePath = std::move(path); }
+
+    bool TimedOut() const { return timedOut; }
+    // Ctrl-C was pressed at some point (not only while a device step ran).
+    bool Interrupted() const { return interrupts.load() > 0; }
+    int MessageCount() const { return messageCount; }
+    bool ToneAsked() const { return toneAsked; }
+
+private:
+    bool TakeInterrupt();
+    bool AskOnTerminal(const std::string& text, const std::string& title);
+
+    CStatusLine& statusLine;
+    CKeyboard& keyboard;
+    std::atomic<int>& interrupts;
+    int interruptsSeen = 0;
+    ToneAnswer toneAnswer = ToneAnswer::No;
+    std::optional<std::uint32_t> deadline;
+    bool timedOut = false;
+    std::optional<std::string> savePath;
+    int messageCount = 0;
+    bool toneAsked = false;
+};
