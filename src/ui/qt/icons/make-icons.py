@@ -91,5 +91,5 @@ here = pathlib.Path(__file__).resolve().parent
 for size in (32, 16):
     xpm = here / f'tallowmere-{size}.xpm'
     write_xpm(xpm, f'tallowmere_{size}_xpm', draw(size))
-    subprocess.run(['convert', str(xpm), '-type', 'Palette', '-colors', '16',
+    subprocess.run(['convert', str(xpm),
                     f'PNG8:{here / f"tallowmere-{size}.png"}'], check=True)
