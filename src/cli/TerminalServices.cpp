@@ -6,7 +6,7 @@ constexpr int QuestionPollMilliseconds = 100;
 
 } // namespace
 
-CTerminalServices::CTerminalServices(CStatusLine& statusLine, CKeyboard& keyboard, std::atomic<int>& interrupts)
+CTerminalServices::CTerminalServices(CStatusLine& statusLine, CKeyboard& keyboard, CInterrupts& interrupts)
     : statusLine(statusLine), keyboard(keyboard), interrupts(interrupts)
 {
 }
@@ -40,7 +40,7 @@ bool CTerminalServices::AskOnTerminal(const std::string& text, const std::string
     keyboard.Discard();
     statusLine.Prompt(title + ": " + text + " [y/N] ");
     for (;;) {
-        if (TakeInterrupt()) {
+        if (interrupts.Take()) {
             statusLine.Prompt("no\n");
             return false;
         }
@@ -77,7 +77,7 @@ void CTerminalServices::ArmTimeout(long long milliseconds)
 
 std::optional<std::uint32_t> CTerminalServices::PeekKey(WindowHandle)
 {
-    if (TakeInterrupt())
+    if (interrupts.Take())
         return KeyEscape;
     // Compared as a signed difference, so the tick count may wrap.
     if (deadline && static_cast<std::int32_t>(TickCount() - *deadline) >= 0) {
@@ -87,14 +87,6 @@ std::optional<std::uint32_t> CTerminalServices::PeekKey(WindowHandle)
         return KeyEscape;
     }
     return keyboard.TakeKey();
-}
-
-bool CTerminalServices::TakeInterrupt()
-{
-    if (interrupts.load() <= interruptsSeen)
-        return false;
-    interruptsSeen = interrupts.load();
-    return true;
 }
 
 bool CTerminalServices::SetClipboardText(WindowHandle, const std::string&)

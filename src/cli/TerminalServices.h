@@ -4,19 +4,19 @@
 // no clipboard, and the save-file dialog answered with the --save path.
 #pragma once
 
-#include <atomic>
 #include <optional>
 #include <string>
 
 #include "cli/CommandLine.h"
+#include "cli/Interrupts.h"
 #include "cli/Keyboard.h"
 #include "cli/StatusLine.h"
 #include "platform/Services.h"
 
 class CTerminalServices : public CDefaultServices {
 public:
-    // `interrupted` is raised by the Ctrl-C handler; each raise cancels once.
-    CTerminalServices(CStatusLine& statusLine, CKeyboard& keyboard, std::atomic<int>& interrupts);
+    // Each Ctrl-C counted in `interrupts` cancels once.
+    CTerminalServices(CStatusLine& statusLine, CKeyboard& keyboard, CInterrupts& interrupts);
 
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     bool AskYesNo(WindowHandle owner, const std::string& text, const std::string& title) override;
@@ -33,18 +33,16 @@ public:
 
     bool TimedOut() const { return timedOut; }
     // Ctrl-C was pressed at some point (not only while a device step ran).
-    bool Interrupted() const { return interrupts.load() > 0; }
+    bool Interrupted() const { return interrupts.Any(); }
     int MessageCount() const { return messageCount; }
     bool ToneAsked() const { return toneAsked; }
 
 private:
-    bool TakeInterrupt();
     bool AskOnTerminal(const std::string& text, const std::string& title);
 
     CStatusLine& statusLine;
     CKeyboard& keyboard;
-    std::atomic<int>& interrupts;
-    int interruptsSeen = 0;
+    CInterrupts& interrupts;
     ToneAnswer toneAnswer = ToneAnswer::No;
     std::optional<std::uint32_t> deadline;
     bool timedOut = false;

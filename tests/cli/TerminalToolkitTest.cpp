@@ -105,7 +105,7 @@ struct ToolkitFixture : testing::Test {
     std::FILE* stream;
     CStatusLine statusLine;
     CKeyboard keyboard;
-    std::atomic<int> interrupts{0};
+    CInterrupts interrupts;
     CTerminalServices services;
     CTerminalToolkit toolkit;
     CScopedDialogToolkit toolkitScope;
@@ -207,7 +207,7 @@ TEST_F(ToolkitFixture, EscCtrlCAndTimeOutEachCancelLikeEsc)
     EXPECT_EQ(services.PeekKey(nullptr), 'q');
     EXPECT_EQ(services.PeekKey(nullptr), KeyEscape);
 
-    interrupts = 1;
+    interrupts.raised = 1;
     EXPECT_EQ(services.PeekKey(nullptr), KeyEscape);
     EXPECT_FALSE(services.PeekKey(nullptr)); // one Ctrl-C, one cancel
     EXPECT_TRUE(services.Interrupted());
@@ -246,7 +246,7 @@ TEST_F(ToolkitFixture, ToneQuestionAnsweredFromTheCommandLineOrTheKeyboard)
     EXPECT_TRUE(answer("n", "xY"));
     EXPECT_FALSE(answer("y", "\n"));
     EXPECT_FALSE(answer("y", "\x1b"));
-    interrupts = 1;
+    interrupts.raised = 1;
     EXPECT_FALSE(services.AskYesNo(nullptr, question, "Notice"));
     EXPECT_TRUE(services.ToneAsked());
     std::string written = Written();

@@ -1,0 +1,44 @@
+#include "cli/Interrupts.h"
+
+#include <csignal>
+#include <unistd.h>
+
+#include "cli/Keyboard.h"
+
+namespace {
+
+CInterrupts* installed = nullptr;
+constexpr int CancelledStatus = 130;
+
+void OnInterrupt(int)
+{
+    int raised = installed->raised.fetch_add(1) + 1;
+    if (raised - installed->taken.load() >= 2) {
+        CKeyboard::RestoreFromSignal();
+        const char newline = '\n';
+        [[maybe_unused]] auto written = write(STDERR_FILENO, &newline, 1);
+        _exit(CancelledStatus);
+    }
+}
+
+void OnTerminate(int signalNumber)
+{
+    CKeyboard::RestoreFromSignal();
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
+
+} // namespace
+
+void InstallInterruptHandlers(CInterrupts& interrupts)
+{
+    static_assert(std::atomic<int>::is_always_lock_free);
+    installed = &interrupts;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    action.sa_handler = OnTerminate;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}

@@ -1,0 +1,26 @@
+// Ctrl-C as the terminal's cancel key: the first press cancels the running
+// device step as Esc does (taken by the keyboard peek); a second press before
+// the first was taken ends the program at once, for a step that never polls.
+#pragma once
+
+#include <atomic>
+
+struct CInterrupts {
+    std::atomic<int> raised{0};
+    std::atomic<int> taken{0};
+
+    // True once for every press not yet taken.
+    bool Take()
+    {
+        int now = raised.load();
+        if (now <= taken.load())
+            return false;
+        taken.store(now);
+        return true;
+    }
+    bool Any() const { return raised.load() > 0; }
+};
+
+// SIGINT counts into `interrupts`; SIGINT pressed twice, SIGTERM and SIGHUP
+// put the terminal back before the program ends.
+void InstallInterruptHandlers(CInterrupts& interrupts);
