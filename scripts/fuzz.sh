@@ -10,9 +10,12 @@ for target in "$build"/fuzz/fuzz_*; do
   found=1
   name=$(basename "$target")
   corpus=$build/fuzz/corpus/$name
-  mkdir -p "$corpus"
+  artifacts=$build/fuzz/artifacts/$name
+  mkdir -p "$corpus" "$artifacts"
   seeds=fuzz/seeds/$name
   echo "== $name for ${seconds}s"
-  "$target" -max_total_time="$seconds" -print_final_stats=1 "$corpus" $( [[ -d $seeds ]] && echo "$seeds" )
+  # Crashes and slow inputs land beside the corpus, not in the work tree.
+  "$target" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$artifacts/" \
+    "$corpus" $( [[ -d $seeds ]] && echo "$seeds" )
 done
 [[ $found -eq 1 ]] || echo "no fuzz targets built yet" >&2
