@@ -10,9 +10,20 @@ if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && -x $gui ]]; then
   exec "$gui"
 fi
 if [[ -x $cli ]]; then
+  # Without a sound card, ALSA may still list plugin devices (a sound server
+  # that is not running); the virtual devices are then the default ones.
+  if [[ -z "${TALLOWMERE_AUDIO:-}" ]] && ! compgen -G "/dev/snd/pcmC*" >/dev/null; then
+    export TALLOWMERE_AUDIO=virtual
+    echo "No sound card: testing the virtual devices (set TALLOWMERE_AUDIO=alsa to test ALSA's)" >&2
+  fi
   out=${TALLOWMERE_RUN_SAVE:-tallowmere-recording.wav}
   echo "No display: running the command-line test; the recording goes to $out" >&2
-  exec "$cli" --save "$out"
+  status=0
+  "$cli" --save "$out" || status=$?
+  if [[ $status -eq 0 && -f $out ]]; then
+    echo "Saved the recording to $(realpath "$out")" >&2
+  fi
+  exit $status
 fi
 echo "Neither the desktop program ($gui) nor the command-line program ($cli) is built yet." >&2
 echo "What exists so far is the library and its tests: run 'make test'." >&2

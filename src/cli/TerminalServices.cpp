@@ -65,11 +65,11 @@ bool CTerminalServices::AskOnTerminal(const std::string& text, const std::string
 
 void CTerminalServices::ArmTimeout(long long milliseconds)
 {
-    timedOut = false;
     if (milliseconds <= 0) {
         deadline.reset();
         return;
     }
+    timedOut = false;
     // The tick count wraps after 49 days; a longer wait is as good as none.
     constexpr long long Longest = 0x7FFFFFFF;
     deadline = TickCount() + static_cast<std::uint32_t>(milliseconds < Longest ? milliseconds : Longest);

@@ -26,7 +26,8 @@ public:
                                                const std::string& filter) override;
 
     void SetToneAnswer(ToneAnswer answer) { toneAnswer = answer; }
-    // From now, every keyboard peek after `milliseconds` reports Esc (0: never).
+    // From now, every keyboard peek after `milliseconds` reports Esc; 0 disarms
+    // (and keeps TimedOut as it was, for the caller to read).
     void ArmTimeout(long long milliseconds);
     // The path the next save-file dialog answers with, once.
     void SetSavePath(std::optional<std::string> path) { savePath = std::move(path); }

@@ -221,6 +221,7 @@ TEST_F(ToolkitFixture, EscCtrlCAndTimeOutEachCancelLikeEsc)
     EXPECT_TRUE(services.TimedOut());
     services.ArmTimeout(0);
     EXPECT_FALSE(services.PeekKey(nullptr));
+    EXPECT_TRUE(services.TimedOut());
     EXPECT_NE(Written().find("tallowmere: time-out: cancelling\n"), std::string::npos);
 }
 

@@ -1,0 +1,130 @@
+// tallowmere-cli on real alsa-lib without a sound card: a private ALSA
+// configuration (only its devices exist) whose capture device reads a tone
+// made by sox and whose playback device writes a file. The recording saved
+// through the results dialog and the bytes played must both be that tone.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "ProcessRunner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct AlsaEndToEndTest : testing::Test {
+    AlsaEndToEndTest()
+    {
+        directory = fs::path(TALLOWMERE_CLI_TEST_DIR) / ("alsa-" + std::to_string(getpid()));
+        fs::create_directories(directory);
+        config = directory / "asound.conf";
+        std::ofstream out(config);
+        out << "pcm.testcap {\n"
+               "  type file\n"
+               "  slave.pcm { type null }\n"
+               "  file \"/dev/null\"\n"
+               "  infile \"" << (directory / "tone.raw").string() << "\"\n"
+               "  format \"raw\"\n"
+               "  hint { show on description \"Test capture|IOIDInput\" }\n"
+               "}\n"
+               "pcm.testplay {\n"
+               "  type file\n"
+               "  slave.pcm { type null }\n"
+               "  file \"" << (directory / "played.raw").string() << "\"\n"
+               "  format \"raw\"\n"
+               "  hint { show on description \"Test playback|IOIDOutput\" }\n"
+               "}\n";
+    }
+    ~AlsaEndToEndTest() override
+    {
+        std::error_code ignored;
+        fs::remove_all(directory, ignored);
+    }
+
+    // A 1 kHz tone longer than the recording: the file device repeats stale
+    // data past the end of its input.
+    std::string MakeTone(int channels, int bits, int seconds)
+    {
+        fs::path tone = directory / "tone.raw";
+        std::string command = "sox -n -r 44100 -c " + std::to_string(channels) + " -b " + std::to_string(bits) +
+                              " -e signed-integer -t raw '" + tone.string() + "' synth " + std::to_string(seconds) +
+                              " sine 1000 gain -3";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return ReadBytes(tone);
+    }
+
+    ProcessResult Run(std::vector<std::string> arguments)
+    {
+        return RunProgram(arguments, {{"TALLOWMERE_AUDIO", "alsa"}, {"ALSA_CONFIG_PATH", config.string()}});
+    }
+
+    // The sample bytes of a WAVE file, as an independent reader gives them.
+    std::string SavedSamples(const fs::path& wave)
+    {
+        return CommandOutput("sox '" + wave.string() + "' -t raw -");
+    }
+
+    fs::path directory;
+    fs::path config;
+};
+
+} // namespace
+
+TEST_F(AlsaEndToEndTest, DefaultRunRecordsTheKnownToneAndPlaysItBack)
+{
+    std::string tone = MakeTone(1, 16, 5);
+    const std::size_t recorded = 4 * 44100 * 2;
+    ASSERT_GT(tone.size(), recorded);
+    fs::path wave = directory / "out.wav";
+
+    ProcessResult run = Run({"--save", wave.string()});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("\nInput Device:\tTest capture\n   Open\tCalled sucessfully\n"
+                           "   Record\tCalled sucessfully\n"
+                           "\nOutput Device:\tTest playback\n   Open\tCalled sucessfully\n"
+                           "   Playback\tCalled sucessfully\n"),
+              std::string::npos)
+        << run.out;
+    std::string saved = SavedSamples(wave);
+    ASSERT_EQ(saved.size(), recorded);
+    EXPECT_TRUE(saved == tone.substr(0, recorded)) << "saved samples differ from the tone";
+    std::string played = ReadBytes(directory / "played.raw");
+    ASSERT_EQ(played.size(), recorded);
+    EXPECT_TRUE(played == saved) << "played bytes differ from the recording";
+}
+
+// Stereo 24-bit in 3-byte containers, devices chosen by name, the extended
+// description: the bytes still go through untouched.
+TEST_F(AlsaEndToEndTest, Stereo24BitByNameIsBitExact)
+{
+    std::string tone = MakeTone(2, 24, 2);
+    const std::size_t recorded = 44100 * 2 * 3;
+    fs::path wave = directory / "stereo.wav";
+
+    ProcessResult run = Run({"--input", "Test capture", "--output", "test playback", "--channels", "2", "--bits",
+                             "24", "--api", "extended", "--duration", "1", "--save", wave.string()});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(CommandOutput("soxi '" + wave.string() + "'").find("Precision      : 24-bit"), std::string::npos);
+    std::string saved = SavedSamples(wave);
+    ASSERT_EQ(saved.size(), recorded);
+    EXPECT_TRUE(saved == tone.substr(0, recorded)) << "saved samples differ from the tone";
+    EXPECT_TRUE(ReadBytes(directory / "played.raw") == saved) << "played bytes differ from the recording";
+}
+
+TEST_F(AlsaEndToEndTest, ListShowsThePrivateDevices)
+{
+    ProcessResult list = Run({"--list"});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_NE(list.out.find("Input devices:\n  0: Test capture (input"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("Output devices:\n  0: Test playback (output"), std::string::npos) << list.out;
+}

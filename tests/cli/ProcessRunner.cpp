@@ -1,0 +1,248 @@
+#include "ProcessRunner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+ProcessResult RunProgram(const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::string>& environment, int interruptAfterMs)
+{
+    ProcessResult result;
+    int outPipe[2], errPipe[2];
+    if (pipe(outPipe) != 0 || pipe(errPipe) != 0)
+        return result;
+    pid_t child = fork();
+    if (child == 0) {
+        for (const auto& [name, value] : environment)
+            setenv(name.c_str(), value.c_str(), 1);
+        dup2(outPipe[1], STDOUT_FILENO);
+        dup2(errPipe[1], STDERR_FILENO);
+        int devNull = open("/dev/null", O_RDONLY);
+        dup2(devNull, STDIN_FILENO);
+        close(outPipe[0]);
+        close(errPipe[0]);
+        std::vector<char*> argv;
+        std::string program = TALLOWMERE_CLI_PROGRAM;
+        argv.push_back(program.data());
+        std::vector<std::string> copies = arguments;
+        for (std::string& argument : copies)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+    auto start = std::chrono::steady_clock::now();
+    bool interrupted = interruptAfterMs <= 0;
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    int open = 2;
+    while (open > 0) {
+        if (poll(fds, 2, 20) < 0)
+            break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
+                continue;
+            char buffer[4096];
+            ssize_t count = read(fds[i].fd, buffer, sizeof buffer);
+            if (count <= 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            } else {
+                (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(count));
+            }
+        }
+        auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        if (!interrupted && elapsed.count() >= interruptAfterMs) {
+            kill(child, SIGINT);
+            interrupted = true;
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+std::string CommandOutput(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+const JsonValue& JsonValue::operator[](const std::string& key) const
+{
+    static const JsonValue missing;
+    auto found = members.find(key);
+    return found == members.end() ? missing : found->second;
+}
+
+namespace {
+
+class CJsonReader {
+public:
+    explicit CJsonReader(const std::string& text) : text(text) {}
+
+    bool Document(JsonValue& value)
+    {
+        if (!Value(value))
+            return false;
+        Space();
+        return at == text.size();
+    }
+
+private:
+    void Space()
+    {
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\n' || text[at] == '\r' || text[at] == '\t'))
+            ++at;
+    }
+    bool Literal(const char* word)
+    {
+        std::string w = word;
+        if (text.compare(at, w.size(), w) != 0)
+            return false;
+        at += w.size();
+        return true;
+    }
+    bool Value(JsonValue& value)
+    {
+        Space();
+        if (at >= text.size())
+            return false;
+        char c = text[at];
+        if (c == '{')
+            return Object(value);
+        if (c == '[')
+            return Array(value);
+        if (c == '"') {
+            value.kind = JsonValue::Kind::String;
+            return String(value.text);
+        }
+        if (Literal("true") || Literal("false")) {
+            value.kind = JsonValue::Kind::Bool;
+            value.boolean = c == 't';
+            return true;
+        }
+        if (Literal("null"))
+            return true;
+        char* end = nullptr;
+        value.number = std::strtod(text.c_str() + at, &end);
+        if (end == text.c_str() + at)
+            return false;
+        value.kind = JsonValue::Kind::Number;
+        at = static_cast<std::size_t>(end - text.c_str());
+        return true;
+    }
+    bool String(std::string& out)
+    {
+        ++at;
+        while (at < text.size() && text[at] != '"') {
+            char c = text[at++];
+            if (static_cast<unsigned char>(c) < 0x20)
+                return false;
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (at >= text.size())
+                return false;
+            char e = text[at++];
+            switch (e) {
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case 't': out += '\t'; break;
+            case '"': case '\\': case '/': out += e; break;
+            case 'u': {
+                if (at + 4 > text.size())
+                    return false;
+                unsigned code = static_cast<unsigned>(std::stoul(text.substr(at, 4), nullptr, 16));
+                at += 4;
+                if (code < 0x80) {
+                    out += static_cast<char>(code);
+                } else if (code < 0x800) {
+                    out += static_cast<char>(0xC0 | (code >> 6));
+                    out += static_cast<char>(0x80 | (code & 0x3F));
+                } else {
+                    out += static_cast<char>(0xE0 | (code >> 12));
+                    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+                    out += static_cast<char>(0x80 | (code & 0x3F));
+                }
+                break;
+            }
+            default: return false;
+            }
+        }
+        if (at >= text.size())
+            return false;
+        ++at;
+        return true;
+    }
+    bool Array(JsonValue& value)
+    {
+        value.kind = JsonValue::Kind::Array;
+        ++at;
+        Space();
+        if (at < text.size() && text[at] == ']')
+            return ++at, true;
+        for (;;) {
+            value.items.emplace_back();
+            if (!Value(value.items.back()))
+                return false;
+            Space();
+            if (at < text.size() && text[at] == ',') {
+                ++at;
+                continue;
+            }
+            return at < text.size() && text[at++] == ']';
+        }
+    }
+    bool Object(JsonValue& value)
+    {
+        value.kind = JsonValue::Kind::Object;
+        ++at;
+        Space();
+        if (at < text.size() && text[at] == '}')
+            return ++at, true;
+        for (;;) {
+            Space();
+            std::string key;
+            if (at >= text.size() || text[at] != '"' || !String(key))
+                return false;
+            Space();
+            if (at >= text.size() || text[at++] != ':')
+                return false;
+            if (!Value(value.members[key]))
+                return false;
+            Space();
+            if (at < text.size() && text[at] == ',') {
+                ++at;
+                continue;
+            }
+            return at < text.size() && text[at++] == '}';
+        }
+    }
+
+    const std::string& text;
+    std::size_t at = 0;
+};
+
+} // namespace
+
+bool ParseJson(const std::string& text, JsonValue& value)
+{
+    return CJsonReader(text).Document(value);
+}

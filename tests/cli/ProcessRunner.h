@@ -1,0 +1,36 @@
+// Runs tallowmere-cli as a child process with pipes for its output, as a
+// script would, and a minimal JSON reader to parse its --json result back.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+    int status = -1; // the exit status; 128 + n when killed by signal n
+    std::string out;
+    std::string err;
+};
+
+// Environment entries are added to (or replace in) the test's own.
+// `interruptAfterMs` > 0 sends SIGINT to the child after that long.
+ProcessResult RunProgram(const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::string>& environment, int interruptAfterMs = 0);
+
+// Standard output of a shell command (for soxi).
+std::string CommandOutput(const std::string& command);
+
+struct JsonValue {
+    enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
+    bool boolean = false;
+    double number = 0;
+    std::string text;
+    std::vector<JsonValue> items;
+    std::map<std::string, JsonValue> members;
+
+    const JsonValue& operator[](const std::string& key) const;
+};
+
+// Parses a whole document; false on any syntax error or trailing text.
+bool ParseJson(const std::string& text, JsonValue& value);
