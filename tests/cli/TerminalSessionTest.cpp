@@ -1,0 +1,119 @@
+// tallowmere-cli on a pseudo-terminal, as a person at a terminal runs it:
+// the status line redrawn in place, Esc cancels, the tone question is asked,
+// and the terminal is left as it was found.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+
+namespace {
+
+class CTerminalSession {
+public:
+    explicit CTerminalSession(std::vector<std::string> arguments)
+    {
+        child = forkpty(&master, nullptr, nullptr, nullptr);
+        if (child == 0) {
+            setenv("TALLOWMERE_AUDIO", "virtual", 1);
+            std::string program = TALLOWMERE_CLI_PROGRAM;
+            std::vector<char*> argv{program.data()};
+            for (std::string& argument : arguments)
+                argv.push_back(argument.data());
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+    }
+    ~CTerminalSession()
+    {
+        if (child > 0 && status < 0) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
+        if (master >= 0)
+            close(master);
+    }
+
+    // Reads until `text` has appeared (true) or the time is up.
+    bool WaitFor(const std::string& text, int milliseconds = 10000)
+    {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (screen.find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > end || !ReadSome(50))
+                return screen.find(text) != std::string::npos;
+        }
+        return true;
+    }
+    void Type(const std::string& keys) { ASSERT_EQ(write(master, keys.data(), keys.size()), ssize_t(keys.size())); }
+    int Wait()
+    {
+        while (ReadSome(50)) {
+        }
+        int raw = 0;
+        waitpid(child, &raw, 0);
+        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        return status;
+    }
+    // The terminal's settings as the program left them.
+    termios Settings()
+    {
+        termios settings{};
+        tcgetattr(master, &settings);
+        return settings;
+    }
+
+    std::string screen;
+
+private:
+    // False once the program has closed the terminal.
+    bool ReadSome(int milliseconds)
+    {
+        pollfd waiting{master, POLLIN, 0};
+        if (poll(&waiting, 1, milliseconds) <= 0)
+            return true;
+        char buffer[4096];
+        ssize_t count = read(master, buffer, sizeof buffer);
+        if (count <= 0)
+            return false;
+        screen.append(buffer, static_cast<std::size_t>(count));
+        return true;
+    }
+
+    int master = -1;
+    pid_t child = -1;
+    int status = -1;
+};
+
+} // namespace
+
+TEST(TerminalSession, EscCancelsAndTheStatusLineIsRedrawnInPlace)
+{
+    CTerminalSession session({"--duration", "100"});
+    termios before = session.Settings();
+    ASSERT_TRUE(session.WaitFor("Press <Esc> to cancel")) << session.screen;
+    ASSERT_TRUE(session.WaitFor("%")) << session.screen;
+    session.Type("\x1b[A"); // an arrow key is not Esc
+    session.Type("\x1b");
+    EXPECT_EQ(session.Wait(), 130) << session.screen;
+    EXPECT_NE(session.screen.find("\rRecording...   Press <Esc> to cancel"), std::string::npos) << session.screen;
+    EXPECT_NE(session.screen.find("\033[K"), std::string::npos);
+    // The report comes after the status line was erased (the terminal turns \n into \r\n).
+    EXPECT_NE(session.screen.find("Record\tRecording cancelled\r\n"), std::string::npos) << session.screen;
+    termios after = session.Settings();
+    EXPECT_EQ(after.c_lflag & (ICANON | ECHO), before.c_lflag & (ICANON | ECHO));
+}
+
+TEST(TerminalSession, ToneQuestionIsAskedOnATerminal)
+{
+    CTerminalSession session({"--channels", "3", "--duration", "1"});
+    ASSERT_TRUE(session.WaitFor("1kHz tone? [y/N] ")) << session.screen;
+    session.Type("y");
+    EXPECT_EQ(session.Wait(), 1) << session.screen;
+    EXPECT_NE(session.screen.find("Output Device:\tTallowmere Virtual Output"), std::string::npos) << session.screen;
+}
