@@ -1,0 +1,231 @@
+#include "wavefile/WaveFile.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "platform/Services.h"
+#include "wavefile/WaveFileDetail.h"
+
+using namespace wavefile_detail;
+
+// File mode -------------------------------------------------------------------
+
+int CWaveFile::OpenWorkFile()
+{
+    if (mode != WaveFileMode::FileMode)
+        return 0;
+    if (!fileHandle.Open(workFileName, RiffOpenMode::ReadWrite)) {
+        Show(FileOpenFail);
+        failed = 1;
+        return 0;
+    }
+    auto fail = [this](const char* message) {
+        if (message != nullptr)
+            Show(message);
+        fileHandle.Close();
+        failed = 1;
+        return 0;
+    };
+    trailerDropped = false;
+    ReadCalibration();
+    riffChunk = RiffChunk{};
+    riffChunk.formType = WaveId;
+    dataChunk = RiffChunk{};
+    dataChunk.id = FormatId;
+    if (fileHandle.Descend(riffChunk, nullptr, RiffFind::Riff) != 0 ||
+        fileHandle.Descend(dataChunk, &riffChunk, RiffFind::Chunk) != 0)
+        return fail(InvalidWaveFile);
+    if (!ReadFormatChunk(dataChunk))
+        return fail(nullptr);
+    fileHandle.Ascend(dataChunk);
+    dataChunk = RiffChunk{};
+    dataChunk.id = DataId;
+    if (fileHandle.Descend(dataChunk, &riffChunk, RiffFind::Chunk) != 0)
+        return fail(InvalidWaveFile);
+    // Samples the file does not hold are not counted: a stated size past the
+    // end of the file shrinks to what is there.
+    std::int64_t held = std::max<std::int64_t>(fileHandle.Length() - fileHandle.Tell(), 0);
+    dataChunk.size = static_cast<std::uint32_t>(std::min<std::int64_t>(dataChunk.size, held));
+    byteSize = dataChunk.size;
+    if (byteSize == 0)
+        return fail(nullptr);
+    dataOffset = static_cast<std::uint32_t>(fileHandle.Tell());
+    frameCount = BytesToFrames(byteSize);
+    modified = 0;
+    return 1;
+}
+
+int CWaveFile::CreateWorkFile()
+{
+    if (mode != WaveFileMode::FileMode)
+        return 0;
+    if (!fileHandle.Open(workFileName, RiffOpenMode::Create)) {
+        Show(FileOpenFail);
+        failed = 1;
+        return 0;
+    }
+    trailerDropped = false;
+    riffChunk = RiffChunk{};
+    riffChunk.formType = WaveId;
+    dataChunk = RiffChunk{};
+    dataChunk.id = FormatId;
+    dataChunk.size = FormatBytes;
+    bool ok = fileHandle.CreateChunk(riffChunk, true) == 0 && fileHandle.Ascend(riffChunk) == 0 &&
+              fileHandle.CreateChunk(dataChunk, false) == 0 && fileHandle.Ascend(dataChunk) == 0 &&
+              WriteFormatBytes() && fileHandle.Ascend(dataChunk) == 0;
+    if (ok) {
+        dataChunk = RiffChunk{};
+        dataChunk.id = DataId;
+        ok = fileHandle.CreateChunk(dataChunk, false) == 0;
+    }
+    if (!ok) {
+        fileHandle.Close();
+        failed = 1;
+        return 0;
+    }
+    dataOffset = static_cast<std::uint32_t>(fileHandle.Tell());
+    frameCount = byteSize = position = 0;
+    return 1;
+}
+
+std::uint32_t CWaveFile::StreamRead(std::uint8_t* destination, std::uint32_t byteCount)
+{
+    if (mode != WaveFileMode::FileMode || !fileHandle.IsOpen() || destination == nullptr || byteCount == 0)
+        return 0;
+    std::int64_t n = fileHandle.Read(destination, byteCount);
+    return n < 0 ? 0 : static_cast<std::uint32_t>(n);
+}
+
+int CWaveFile::StreamWrite(const std::uint8_t* source, std::uint32_t byteCount)
+{
+    if (mode != WaveFileMode::FileMode || !fileHandle.IsOpen() || source == nullptr || byteCount == 0)
+        return 0;
+    std::int64_t at = fileHandle.Tell();
+    std::int64_t end = at + byteCount;
+    // Sizes and offsets of a RIFF file are 32-bit.
+    if (end + 1 > MaxRiffOffset)
+        return 0;
+    dataChunk.flags |= RiffChunkDirty;
+    std::int64_t dataStart = dataChunk.dataOffset;
+    std::int64_t dataStop = dataStart + dataChunk.size;
+    bool grows = end > dataStop;
+    if (grows) {
+        riffChunk.flags |= RiffChunkDirty;
+        // Whatever followed the data chunk would be overwritten piecemeal;
+        // cut it off whole so the file stays a well-formed RIFF file.
+        std::int64_t trailer = dataStop + (dataChunk.size & 1u);
+        if (fileHandle.Length() > trailer) {
+            if (fileHandle.Truncate(dataStop) != 0) {
+                failed = 1;
+                return 0;
+            }
+            trailerDropped = true;
+        }
+    }
+    fileHandle.Seek(at, SEEK_SET);
+    if (fileHandle.Write(source, byteCount) != byteCount) {
+        failed = 1;
+        return 0;
+    }
+    if (!grows)
+        return 1;
+    // The data chunk now ends with this write: keep its size, its pad byte
+    // and the RIFF size true, then carry on right after the written bytes.
+    auto size = static_cast<std::uint32_t>(end - dataStart);
+    std::int64_t riffEnd = end + (size & 1u);
+    auto riffSize = static_cast<std::uint32_t>(std::max<std::int64_t>(riffEnd - riffChunk.dataOffset, riffChunk.size));
+    std::uint8_t field[4];
+    const std::uint8_t pad = 0;
+    bool ok = (size & 1u) == 0 || fileHandle.Write(&pad, 1) == 1;
+    PutUInt32(field, size);
+    ok = ok && fileHandle.Seek(dataStart - 4, SEEK_SET) >= 0 && fileHandle.Write(field, 4) == 4;
+    PutUInt32(field, riffSize);
+    ok = ok && fileHandle.Seek(std::int64_t{riffChunk.dataOffset} - 4, SEEK_SET) >= 0 && fileHandle.Write(field, 4) == 4;
+    fileHandle.Seek(end, SEEK_SET);
+    if (!ok) {
+        failed = 1;
+        return 0;
+    }
+    dataChunk.size = size;
+    riffChunk.size = riffSize;
+    return 1;
+}
+
+bool CWaveFile::TargetIsWorkFile() const
+{
+    if (workFileName == fileName)
+        return true;
+    // One file under two spellings (a case-insensitive file system, a link,
+    // "./"): compare what the names point at, not the letters.
+    struct stat work {};
+    struct stat target {};
+    return ::stat(workFileName.c_str(), &work) == 0 && ::stat(fileName.c_str(), &target) == 0 &&
+           work.st_dev == target.st_dev && work.st_ino == target.st_ino;
+}
+
+int CWaveFile::SaveFile()
+{
+    if (!fileHandle.IsOpen())
+        return 1;
+    // Without a target name there is nowhere to put the file.
+    if (untitled)
+        return 0;
+    Seek(dataEnd);
+    fileHandle.Ascend(dataChunk);
+    if (TargetIsWorkFile()) {
+        if (riffChunk.flags & RiffChunkDirty) {
+            if (fileHandle.Ascend(riffChunk) == 0 && trailerDropped) {
+                WriteCalibration();
+                trailerDropped = false;
+            }
+        }
+        fileHandle.Flush();
+        Seek(position);
+        modified = 0;
+        return 1;
+    }
+    std::uint32_t remembered = position;
+    if (fileHandle.Ascend(riffChunk) != 0) {
+        fileHandle.Close();
+        failed = 1;
+        return 0;
+    }
+    if (fileHandle.Close() != 0) {
+        Show(FailureWriting);
+        return 0;
+    }
+    AppendCalibration(workFileName);
+    if (useTempCopy) {
+        CopyWaveFile(workFileName, fileName, dataEnd);
+    } else if (createdNew) {
+        if (CRiffFile::Rename(workFileName, fileName) != 0) {
+            if (!CopyFileBytes(workFileName, fileName)) {
+                Show(FailureWriting);
+                return 0;
+            }
+            std::remove(workFileName.c_str());
+        }
+        workFileName = fileName;
+    } else {
+        CopyWaveFile(workFileName, fileName, dataEnd);
+        workFileName = fileName;
+    }
+    OpenWorkFile();
+    SetPosition(remembered);
+    modified = 0;
+    createdNew = 0;
+    return 1;
+}
