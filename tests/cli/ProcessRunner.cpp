@@ -1,5 +1,7 @@
 #include "ProcessRunner.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -68,6 +70,9 @@ ProcessResult RunProgram(const std::vector<std::string>& arguments,
     int status = 0;
     waitpid(child, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    // In a sanitizer build a report would otherwise pass as an exit status of 1.
+    EXPECT_EQ(result.err.find("Sanitizer"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("runtime error"), std::string::npos) << result.err;
     return result;
 }
 
