@@ -323,6 +323,9 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
         std::fprintf(streams.err, "tallowmere: the test could not be started\n");
         return ExitDeviceFailed;
     }
+    if (options.savePath && !outcome.resultsShown)
+        std::fprintf(streams.err, "tallowmere: no results were shown, so nothing was saved to %s\n",
+                     options.savePath->c_str());
     int status = ExitStatusOf(outcome);
     if (options.json) {
         std::string text = OutcomeJson(outcome, status);

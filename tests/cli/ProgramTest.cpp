@@ -95,7 +95,8 @@ TEST_F(ProgramTest, FlagsFillTheControlsAndCrlfKeepsTheReportBytes)
 // tone is declined (no terminal to ask) and the report is still printed.
 TEST_F(ProgramTest, FailingOpenExitsOneWithTheReportWording)
 {
-    ProcessResult declined = RunProgram({"--channels", "3", "--duration", "1"}, virtualDevices);
+    std::string wave = (directory / "none.wav").string();
+    ProcessResult declined = RunProgram({"--channels", "3", "--duration", "1", "--save", wave}, virtualDevices);
     EXPECT_EQ(declined.status, 1);
     EXPECT_NE(declined.out.find("\nInput Device:\tTallowmere Virtual Input\n"
                                 "   Open\tError - sampling format is not supported\n"
@@ -107,6 +108,8 @@ TEST_F(ProgramTest, FailingOpenExitsOneWithTheReportWording)
                                 "tone? no"),
               std::string::npos)
         << declined.err;
+    EXPECT_NE(declined.err.find("nothing was saved to " + wave), std::string::npos) << declined.err;
+    EXPECT_FALSE(fs::exists(wave));
 
     ProcessResult tone = RunProgram({"--channels", "3", "--duration", "1", "--tone", "yes"}, virtualDevices);
     EXPECT_EQ(tone.status, 1);
