@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ ninja-build make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libasound2-dev libasound2-plugins alsa-utils
+  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libasound2-dev alsa-utils
   sox libsox-fmt-all libsndfile1-dev
   xvfb xauth xdotool xclip x11-utils imagemagick
   clang libclang-rt-14-dev

@@ -76,6 +76,15 @@ protected:
                "  format \"raw\"\n"
                "  hint { show on description \"Test playback|IOIDOutput\" }\n"
                "}\n"
+               // Described, but it cannot open: like a sound server that is not running.
+               "pcm.deadserver {\n"
+               "  type file\n"
+               "  slave.pcm { type null }\n"
+               "  file \"/dev/null\"\n"
+               "  infile \"/nonexistent/tallowmere/in.raw\"\n"
+               "  format \"raw\"\n"
+               "  hint { show on description \"Server that is not running|IOIDInput\" }\n"
+               "}\n"
                "pcm_type.tallowtest { lib \"" TALLOWMERE_ALSA_TEST_PLUGIN "\" }\n"
                "pcm.paced {\n"
                "  type tallowtest\n"
@@ -83,6 +92,9 @@ protected:
                "  hint { show on description \"Paced test device, a name longer than thirty-one\" }\n"
                "}\n";
         out.close();
+        // The capture device opens only when its input file exists; tests
+        // write its content before they record.
+        std::ofstream(InFile()).close();
         // Hermetic: the system's own devices and defaults do not exist here.
         setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
     }
@@ -122,6 +134,7 @@ protected:
     }
 };
 
+// "deadserver" is described too, but a device that cannot be opened is not listed.
 TEST_F(AlsaWaveApiTest, ListsThePrivateDevicesByDirection)
 {
     std::vector<AlsaDeviceEntry> inputs = api.Devices(WaveDirection::Input);

@@ -123,6 +123,7 @@ TEST_F(AlsaEndToEndTest, Stereo24BitByNameIsBitExact)
 
 TEST_F(AlsaEndToEndTest, ListShowsThePrivateDevices)
 {
+    MakeTone(1, 16, 1); // the capture device opens only with its input file there
     ProcessResult list = Run({"--list"});
     EXPECT_EQ(list.status, 0);
     EXPECT_NE(list.out.find("Input devices:\n  0: Test capture (input"), std::string::npos) << list.out;

@@ -88,9 +88,14 @@ void ListDescribedPcms(WaveDirection direction, std::vector<AlsaDeviceEntry>& li
         char* io = snd_device_name_get_hint(*hint, "IOID");
         if (name != nullptr && std::strchr(name, ':') == nullptr && !IsConversionPlugin(name) &&
             (io == nullptr || std::strcmp(io, wanted) == 0)) {
-            std::string product = description != nullptr ? description : name;
-            product = product.substr(0, product.find('\n'));
-            list.push_back({name, CutName(product), false});
+            // A sound server's plugin is described whether or not its server
+            // runs; list it only when it can be opened, as a card is only
+            // listed when it is there.
+            if (PcmExists(name, direction)) {
+                std::string product = description != nullptr ? description : name;
+                product = product.substr(0, product.find('\n'));
+                list.push_back({name, CutName(product), false});
+            }
         }
         std::free(name);
         std::free(description);
@@ -174,6 +179,8 @@ CAlsaWaveApi::CAlsaWaveApi()
 {
     if (std::getenv("TALLOWMERE_ALSA_DEBUG") == nullptr)
         snd_lib_error_set_handler(QuietAlsaError);
+    // Looking at a JACK device must never start a JACK server.
+    setenv("JACK_NO_START_SERVER", "1", 0);
     Refresh();
 }
 
