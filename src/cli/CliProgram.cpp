@@ -145,8 +145,7 @@ private:
         outcome.playbackComplete = tester.PlaybackComplete();
         outcome.testCancelled = tester.TestCancelled();
         outcome.report = tester.ReportText();
-        // The report holds a section for each device test that ran.
-        outcome.playbackRan = outcome.report.find("\r\nOutput Device:\t") != std::string::npos;
+        outcome.playbackRan = tester.PlaybackResults().tested;
         outcome.toneAsked = services.ToneAsked();
         outcome.tonePlayed = outcome.toneAsked && outcome.playbackRan;
         outcome.timedOut = services.TimedOut();

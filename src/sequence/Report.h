@@ -23,6 +23,8 @@ struct DeviceTestResults {
     // The code Start or Restart handed out; ResultNotTested when not called.
     std::uint16_t startResult = ResultNotTested;
     bool startFailed = false;
+    // The device test ran (it had a buffer) and wrote its report section.
+    bool tested = false;
 };
 
 // The header: the operating-system line as given (without its line end),

@@ -36,6 +36,7 @@ bool RunDeviceTest(CTesterDlg& dialog, std::int32_t deviceIndex, const std::stri
 {
     const TestParameters& p = dialog.parameters;
     results = DeviceTestResults{};
+    results.tested = true;
     dialog.testCancelled = false;
     complete = false;
 

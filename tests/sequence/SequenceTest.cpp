@@ -121,6 +121,8 @@ TEST_F(Sequence, EscDuringRecordingCancelsWithoutPlayback)
     EXPECT_FALSE(dialog.RecordComplete());
     EXPECT_TRUE(session.Output().calls.empty());
     EXPECT_TRUE(session.services.questions.empty());
+    EXPECT_TRUE(dialog.RecordResults().tested);
+    EXPECT_FALSE(dialog.PlaybackResults().tested);
     // One second was recorded; the rest of the buffer is still zero.
     const std::uint8_t* data = dialog.RecordBufferData();
     EXPECT_TRUE(std::any_of(data, data + 1000, [](std::uint8_t b) { return b != 0; }));
@@ -180,6 +182,8 @@ TEST_F(Sequence, FailedOpenAskedAndDeclinedEndsWithoutResults)
     EXPECT_EQ(dialog.ReportText(), Header +
                                        "\r\nInput Device:\tTallowmere Virtual Input\r\n"
                                        "   Open\tError - device already in use\r\n   Record\tNot tested\r\n");
+    EXPECT_TRUE(dialog.RecordResults().tested);
+    EXPECT_FALSE(dialog.PlaybackResults().tested);
 }
 
 TEST_F(Sequence, FailedOpenAcceptedPlaysTheTone)
@@ -271,6 +275,8 @@ TEST_F(Sequence, NoBufferGivesTheHeaderOnly)
     EXPECT_EQ(Status(), (Texts{"Ready"}));
     EXPECT_EQ(session.services.questions.size(), 1u);
     EXPECT_TRUE(session.Input().calls.empty());
+    EXPECT_FALSE(dialog.RecordResults().tested);
+    EXPECT_FALSE(dialog.PlaybackResults().tested);
 }
 
 TEST_F(Sequence, BuffersTooLargeForTheDevicesAreAbsentToo)
