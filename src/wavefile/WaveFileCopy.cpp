@@ -1,19 +1,17 @@
 #include "wavefile/WaveFile.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "platform/Services.h"
