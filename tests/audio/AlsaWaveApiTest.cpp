@@ -261,6 +261,31 @@ TEST_F(AlsaWaveApiTest, PacedRecordingTakesRealTime)
         ASSERT_EQ(static_cast<std::uint8_t>(recorded[i - 1] + 1), recorded[i]) << "at byte " << i;
 }
 
+// Queueing into a slot whose buffer is still recording rewrites the header
+// first; the worker must go on filling the buffer it was given and refuse
+// the second.
+TEST_F(AlsaWaveApiTest, SlotStillRecordingIsNotQueuedAgain)
+{
+    CWaveInDevice device(static_cast<std::int32_t>(Index(WaveDirection::Input, "paced")));
+    device.SetFormat(8000, 1, 2);
+    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    std::vector<std::uint8_t> first(2400 * 2); // 0.3 s
+    ASSERT_EQ(device.AddBuffer(first.data(), static_cast<std::uint32_t>(first.size()), 0), 1);
+    ASSERT_EQ(device.Start(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(device.IsBufferDone(0), 0);
+
+    std::vector<std::uint8_t> second(64, 0xEE);
+    WaveResult code = 0;
+    EXPECT_EQ(device.AddBuffer(second.data(), 4, 0, &code), 0);
+    EXPECT_EQ(code, WAVERR_STILLPLAYING);
+    EXPECT_TRUE(device.IsOpen());
+    ASSERT_TRUE(WaitDone(device, 0));
+    EXPECT_EQ(second, std::vector<std::uint8_t>(64, 0xEE));
+    for (std::size_t i = 1; i < first.size(); ++i)
+        ASSERT_EQ(static_cast<std::uint8_t>(first[i - 1] + 1), first[i]) << "at byte " << i;
+}
+
 TEST_F(AlsaWaveApiTest, PacedPlaybackTakesRealTimeAndRecoversFromUnderrun)
 {
     CWaveOutDevice device(static_cast<std::int32_t>(Index(WaveDirection::Output, "paced")));

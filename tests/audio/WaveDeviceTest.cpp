@@ -225,6 +225,35 @@ TEST_F(WaveDeviceTest, ReusedSlotIsPreparedAgainAfterUnprepared)
     EXPECT_TRUE(fake.messages.empty());
 }
 
+// The device layer rewrites the slot's header before the back end can say
+// the slot is busy; the buffer in flight must still be the one filled, and
+// the new, shorter one must not be written at all.
+TEST_F(WaveDeviceTest, SlotStillInFlightIsNotQueuedAgain)
+{
+    CWaveInDevice device(0);
+    device.SetFormat(8000, 1, 1);
+    ASSERT_EQ(device.Open(nullptr, 8), MMSYSERR_NOERROR);
+    std::vector<std::uint8_t> first(8000);
+    ASSERT_EQ(device.AddBuffer(first.data(), 8000, 0), 1);
+    ASSERT_EQ(device.Start(), 1);
+    fake.Sleep(500);
+    ASSERT_EQ(device.IsBufferDone(0), 0);
+
+    std::vector<std::uint8_t> second(100, 0xEE);
+    WaveResult code = 0;
+    EXPECT_EQ(device.AddBuffer(second.data(), 10, 0, &code), 0);
+    EXPECT_EQ(code, WAVERR_STILLPLAYING);
+    EXPECT_EQ(fake.messages, std::vector<Message>{IoFail});
+    EXPECT_TRUE(device.IsOpen());
+
+    fake.Sleep(500);
+    EXPECT_EQ(device.IsBufferDone(0), 1);
+    EXPECT_EQ(second, std::vector<std::uint8_t>(100, 0xEE));
+    std::vector<std::uint8_t> expected(8000);
+    WriteTestSignal(expected.data(), 0, 8000, WaveFormatInfo{false, 1, 8000, 1, 8, 1});
+    EXPECT_EQ(first, expected);
+}
+
 TEST_F(WaveDeviceTest, FailedRetryAfterUnpreparedLeavesTheDeviceOpen)
 {
     In().queue.next = {WAVERR_UNPREPARED, MMSYSERR_NOMEM};

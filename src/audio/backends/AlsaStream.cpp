@@ -139,11 +139,16 @@ WaveResult CAlsaStream::Queue(WaveHeader* header)
     std::lock_guard lock(mutex);
     if (stopped)
         return MMSYSERR_INVALHANDLE;
+    // Rewriting a header wipes its in-queue mark, so look for it as well.
+    if (std::any_of(queue.begin(), queue.end(), [header](const Queued& entry) { return entry.header == header; }))
+        return WAVERR_STILLPLAYING;
     if (direction == WaveDirection::Input)
         header->bytesRecorded.store(0, std::memory_order_relaxed);
     std::uint32_t flags = header->flags.load();
     header->flags.store((flags & ~WHDR_DONE) | WHDR_INQUEUE);
-    queue.push_back(header);
+    bool looping = direction == WaveDirection::Output && (flags & WHDR_BEGINLOOP);
+    queue.push_back({header, header->data, header->bufferLength,
+                     looping ? std::max<std::uint32_t>(header->loops, 1) : 1});
     wake.notify_all();
     return MMSYSERR_NOERROR;
 }
@@ -284,8 +289,8 @@ void CAlsaStream::Complete(WaveHeader* header, std::uint32_t bytes)
 void CAlsaStream::CompleteAll()
 {
     bool first = true;
-    for (WaveHeader* header : queue) {
-        Complete(header, direction == WaveDirection::Input && first ? frontFilled : 0);
+    for (const Queued& entry : queue) {
+        Complete(entry.header, direction == WaveDirection::Input && first ? frontFilled : 0);
         first = false;
     }
     queue.clear();
@@ -298,7 +303,8 @@ void CAlsaStream::CompleteAll()
 
 void CAlsaStream::CaptureStep(std::unique_lock<std::mutex>& lock)
 {
-    WaveHeader* header = queue.empty() ? nullptr : queue.front();
+    Queued buffer = queue.empty() ? Queued{} : queue.front();
+    WaveHeader* header = buffer.header;
     std::uint32_t filled = frontFilled;
     lock.unlock();
 
@@ -311,9 +317,9 @@ void CAlsaStream::CaptureStep(std::unique_lock<std::mutex>& lock)
         std::uint8_t* target = scratch.data();
         snd_pcm_uframes_t frames = period;
         if (header != nullptr) {
-            snd_pcm_uframes_t room = (header->bufferLength - filled) / frameBytes;
+            snd_pcm_uframes_t room = (buffer.length - filled) / frameBytes;
             frames = std::min(frames, room);
-            target = header->data + filled;
+            target = buffer.data + filled;
             finished = room == 0;
         }
         if (frames > 0)
@@ -327,10 +333,10 @@ void CAlsaStream::CaptureStep(std::unique_lock<std::mutex>& lock)
         Recover(static_cast<int>(moved));
         return;
     }
-    if (header == nullptr || command == Command::Reset || stopped || queue.empty() || queue.front() != header)
+    if (header == nullptr || command == Command::Reset || stopped || queue.empty() || queue.front().header != header)
         return;
     frontFilled += static_cast<std::uint32_t>(moved) * frameBytes;
-    if (finished || (header->bufferLength - frontFilled) / frameBytes == 0) {
+    if (finished || (buffer.length - frontFilled) / frameBytes == 0) {
         Complete(header, frontFilled);
         queue.pop_front();
         frontFilled = 0;
@@ -339,22 +345,23 @@ void CAlsaStream::CaptureStep(std::unique_lock<std::mutex>& lock)
 
 void CAlsaStream::PlaybackStep(std::unique_lock<std::mutex>& lock)
 {
-    WaveHeader* header = writeIndex < queue.size() ? queue[writeIndex] : nullptr;
+    Queued buffer = writeIndex < queue.size() ? queue[writeIndex] : Queued{};
+    WaveHeader* header = buffer.header;
     if (header != nullptr && writeOffset == 0 && loopsLeft == 0)
-        loopsLeft = (header->flags.load() & WHDR_BEGINLOOP) ? std::max<std::uint32_t>(header->loops, 1) : 1;
+        loopsLeft = buffer.passes;
     std::uint32_t offset = writeOffset;
     lock.unlock();
 
     snd_pcm_sframes_t moved = 0;
     bool wholeBuffer = false;
     if (header != nullptr) {
-        snd_pcm_uframes_t left = (header->bufferLength - offset) / frameBytes;
+        snd_pcm_uframes_t left = (buffer.length - offset) / frameBytes;
         snd_pcm_sframes_t room = snd_pcm_avail_update(pcm);
         if (room == 0 || room == -EAGAIN) {
             room = snd_pcm_wait(pcm, WaitMilliseconds) < 0 ? -EPIPE : 0;
         } else if (room > 0 && left > 0) {
             snd_pcm_uframes_t frames = std::min<snd_pcm_uframes_t>({static_cast<snd_pcm_uframes_t>(room), period, left});
-            room = snd_pcm_writei(pcm, header->data + offset, frames);
+            room = snd_pcm_writei(pcm, buffer.data + offset, frames);
         }
         moved = room;
         wholeBuffer = left == 0;
@@ -374,12 +381,12 @@ void CAlsaStream::PlaybackStep(std::unique_lock<std::mutex>& lock)
             return;
     }
     if (header != nullptr && command != Command::Reset && !stopped && writeIndex < queue.size() &&
-        queue[writeIndex] == header) {
+        queue[writeIndex].header == header) {
         if (moved > 0) {
             writeOffset += static_cast<std::uint32_t>(moved) * frameBytes;
             framesWritten += static_cast<std::uint64_t>(moved);
         }
-        if (wholeBuffer || (header->bufferLength - writeOffset) / frameBytes == 0) {
+        if (wholeBuffer || (buffer.length - writeOffset) / frameBytes == 0) {
             writeOffset = 0;
             if (--loopsLeft == 0 || wholeBuffer) {
                 endFrames.push_back(framesWritten);
@@ -412,8 +419,7 @@ void CAlsaStream::CompletePlayed(std::unique_lock<std::mutex>&)
             played -= std::min<std::uint64_t>(static_cast<std::uint64_t>(waiting), framesWritten);
     }
     while (!endFrames.empty() && endFrames.front() <= played && !queue.empty()) {
-        WaveHeader* header = queue.front();
-        Complete(header, header->bufferLength);
+        Complete(queue.front().header, queue.front().length);
         queue.pop_front();
         endFrames.pop_front();
         --writeIndex;

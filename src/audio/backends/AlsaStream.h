@@ -71,7 +71,15 @@ private:
     bool running = false;
     // Gone for good: no buffer will complete any more.
     bool failed = false;
-    std::deque<WaveHeader*> queue;
+    // A queued buffer as it was handed over: the caller may rewrite the
+    // header of a slot in flight, which must not move what is filled.
+    struct Queued {
+        WaveHeader* header = nullptr;
+        std::uint8_t* data = nullptr;
+        std::uint32_t length = 0;
+        std::uint32_t passes = 1; // a looping output buffer plays more than once
+    };
+    std::deque<Queued> queue;
 
     // Worker-only bookkeeping.
     std::uint32_t frontFilled = 0;   // capture: bytes of the front buffer recorded

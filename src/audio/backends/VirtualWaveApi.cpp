@@ -165,7 +165,10 @@ WaveResult CVirtualWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, s
     std::uint32_t flags = header->flags.load();
     if (!(flags & WHDR_PREPARED))
         return WAVERR_UNPREPARED;
-    if (flags & WHDR_INQUEUE)
+    // Rewriting a header wipes its in-queue mark, so look for it as well.
+    bool queued = std::any_of(stream->queue.begin(), stream->queue.end(),
+                              [header](const Queued& entry) { return entry.header == header; });
+    if ((flags & WHDR_INQUEUE) || queued)
         return WAVERR_STILLPLAYING;
     // Bring the stream up to now first, so the new buffer only gets what
     // happens from here on.
@@ -173,11 +176,12 @@ WaveResult CVirtualWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, s
     if (stream->direction == WaveDirection::Input)
         header->bytesRecorded.store(0);
     header->flags.store((flags & ~WHDR_DONE) | WHDR_INQUEUE);
+    bool looping = (flags & WHDR_BEGINLOOP) && stream->direction == WaveDirection::Output;
     if (stream->queue.empty()) {
         stream->filled = 0;
         stream->loopsLeft = header->loops;
     }
-    stream->queue.push_back(header);
+    stream->queue.push_back({header, header->data, header->bufferLength, looping, header->loops});
     return MMSYSERR_NOERROR;
 }
 
@@ -232,9 +236,9 @@ WaveResult CVirtualWaveApi::Reset(WaveHandle handle)
     // An input stops; an output keeps its paused or playing state.
     if (stream->direction == WaveDirection::Input)
         Halt(*stream);
-    for (WaveHeader* header : stream->queue) {
-        std::uint32_t flags = header->flags.load();
-        header->flags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE, std::memory_order_release);
+    for (const Queued& entry : stream->queue) {
+        std::uint32_t flags = entry.header->flags.load();
+        entry.header->flags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE, std::memory_order_release);
     }
     stream->queue.clear();
     stream->filled = 0;
@@ -268,16 +272,16 @@ void CVirtualWaveApi::Advance(Stream& stream)
     std::uint32_t elapsed = Services().TickCount() - stream.runStartTick;
     std::uint64_t target = stream.framesAtRunStart + std::uint64_t{elapsed} * stream.format.sampleRate / 1000;
     while (stream.framePosition < target && !stream.queue.empty()) {
-        WaveHeader& header = *stream.queue.front();
+        const Queued& buffer = stream.queue.front();
+        WaveHeader& header = *buffer.header;
         std::uint32_t blockAlign = stream.format.blockAlign;
-        std::uint32_t framesLeft = (header.bufferLength - stream.filled) / blockAlign;
+        std::uint32_t framesLeft = (buffer.length - stream.filled) / blockAlign;
         auto frames = static_cast<std::uint32_t>(std::min<std::uint64_t>(framesLeft, target - stream.framePosition));
-        MoveFrames(stream, header, frames);
-        if ((header.bufferLength - stream.filled) / blockAlign > 0)
+        MoveFrames(stream, buffer, frames);
+        if ((buffer.length - stream.filled) / blockAlign > 0)
             continue;
         // The whole buffer is through (a trailing partial frame never moves).
-        bool looping = (header.flags.load() & WHDR_BEGINLOOP) && stream.direction == WaveDirection::Output;
-        if (looping && stream.loopsLeft > 1) {
+        if (buffer.looping && stream.loopsLeft > 1) {
             --stream.loopsLeft;
             stream.filled = 0;
             if (framesLeft == 0)
@@ -290,17 +294,17 @@ void CVirtualWaveApi::Advance(Stream& stream)
         stream.queue.pop_front();
         stream.filled = 0;
         if (!stream.queue.empty())
-            stream.loopsLeft = stream.queue.front()->loops;
+            stream.loopsLeft = stream.queue.front().loops;
     }
     // Time with nothing queued passes unrecorded, or in silence.
     if (stream.queue.empty())
         stream.framePosition = std::max(stream.framePosition, target);
 }
 
-void CVirtualWaveApi::MoveFrames(Stream& stream, WaveHeader& header, std::uint32_t frames)
+void CVirtualWaveApi::MoveFrames(Stream& stream, const Queued& buffer, std::uint32_t frames)
 {
     std::uint32_t bytes = frames * stream.format.blockAlign;
-    std::uint8_t* at = header.data + stream.filled;
+    std::uint8_t* at = buffer.data + stream.filled;
     if (stream.direction == WaveDirection::Input) {
         WriteTestSignal(at, stream.framePosition, frames, stream.format);
     } else {

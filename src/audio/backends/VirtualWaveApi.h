@@ -102,11 +102,21 @@ public:
     void Update(WaveHandle handle) override;
 
 private:
+    // A queued buffer as it was handed over: the caller may rewrite the
+    // header of a slot in flight, which must not move what is filled.
+    struct Queued {
+        WaveHeader* header;
+        std::uint8_t* data;
+        std::uint32_t length;
+        bool looping;
+        std::uint32_t loops;
+    };
+
     struct Stream {
         WaveDirection direction;
         std::uint32_t device;
         WaveFormatInfo format;
-        std::deque<WaveHeader*> queue;
+        std::deque<Queued> queue;
         std::uint32_t filled = 0;       // bytes of the front buffer done so far
         std::uint32_t loopsLeft = 0;    // further passes of a looping front buffer
         bool running = false;
@@ -120,7 +130,7 @@ private:
     void Advance(Stream& stream);
     void Run(Stream& stream);
     void Halt(Stream& stream);
-    void MoveFrames(Stream& stream, WaveHeader& header, std::uint32_t frames);
+    void MoveFrames(Stream& stream, const Queued& buffer, std::uint32_t frames);
 
     std::vector<VirtualDevice> inputs;
     std::vector<VirtualDevice> outputs;
