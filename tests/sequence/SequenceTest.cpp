@@ -215,6 +215,46 @@ TEST_F(Sequence, FailedOpenAcceptedPlaysTheTone)
     EXPECT_EQ(progress[2 + 177], 0);
 }
 
+TEST_F(Sequence, RefusedQueueIsReportedByItsCode)
+{
+    session.Input().queue.always = 7;
+    session.services.ScriptAnswer(false);
+    session.toolkit.Press(IdRunTest).Close();
+    Run();
+
+    // The open worked, the queue did not: no "Recording..." and no polling.
+    EXPECT_EQ(Status(), (Texts{"Ready", "Opening Device...", "Ready"}));
+    EXPECT_EQ(session.services.sleeps, (std::vector<std::uint32_t>{250, 250}));
+    EXPECT_EQ(session.services.peekCalls, 0);
+    EXPECT_EQ(session.services.MessageTexts(), (Texts{"IDS_DEVICE_IO_FAIL"}));
+    EXPECT_EQ(dialog.ReportText(), Header +
+                                       "\r\nInput Device:\tTallowmere Virtual Input\r\n"
+                                       "   Open\tCalled sucessfully\r\n   Record\tError - memory allocation error\r\n");
+    EXPECT_EQ(session.services.questions.size(), 1u);
+    EXPECT_EQ(Results(), 0);
+}
+
+TEST_F(Sequence, ADeviceThatNeverFinishesRunsPast100UntilEsc)
+{
+    session.Input().buffersNeverComplete = true;
+    session.services.ScriptKeyAt(45, KeyEscape);
+    session.toolkit.Press(IdRunTest).In(ResultsDialogTemplateId).Close().Close();
+    Run();
+
+    // No time-out, and positions past 100 are sent as computed.
+    std::vector<int> expected{0};
+    for (int step = 1; step <= 45; ++step)
+        expected.push_back(10 * step / 4);
+    expected.push_back(0);
+    EXPECT_EQ(Main().ProgressOf(IdProgress), expected);
+    EXPECT_EQ(expected[45], 112);
+    EXPECT_EQ(Status(), (Texts{"Ready", "Opening Device...", "Recording...   Press <Esc> to cancel",
+                               "Recording Cancelled", "Ready"}));
+    EXPECT_TRUE(dialog.TestCancelled());
+    EXPECT_FALSE(dialog.RecordComplete());
+    EXPECT_EQ(Results(), 1);
+}
+
 TEST_F(Sequence, NoApiModeOpensNothing)
 {
     session.services.ScriptAnswer(true);
