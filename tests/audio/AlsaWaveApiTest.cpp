@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "audio/WaveDevice.h"
+#include "audio/backends/AlsaStream.h"
 #include "audio/backends/AlsaWaveApi.h"
 #include "support/FakeServices.h"
 
@@ -90,6 +91,12 @@ protected:
                "  type tallowtest\n"
                "  lock \"" << (privateDir / "paced.lock").string() << "\"\n"
                "  hint { show on description \"Paced test device, a name longer than thirty-one\" }\n"
+               "}\n"
+               // Not listed (no hint); opened by name in the tests of a lost device.
+               "pcm.unplugged {\n"
+               "  type tallowtest\n"
+               "  lock \"" << (privateDir / "unplugged.lock").string() << "\"\n"
+               "  unplug 30\n"
                "}\n";
         out.close();
         // The capture device opens only when its input file exists; tests
@@ -347,6 +354,33 @@ TEST_F(AlsaWaveApiTest, ResetHandsBackEveryPendingBuffer)
     EXPECT_EQ(headers[1].bytesRecorded.load(), 0u);
     EXPECT_EQ(api.Close(handle), 0);
     EXPECT_EQ(api.Close(handle), MMSYSERR_INVALHANDLE);
+}
+
+// A device lost in the middle (unplugged) leaves its buffers not done, also
+// when everything was written and only the tail was still to play; a reset
+// still hands them back.
+TEST_F(AlsaWaveApiTest, BuffersOfADeviceLostInTheMiddleAreNeverDone)
+{
+    for (WaveDirection direction : {WaveDirection::Output, WaveDirection::Input}) {
+        SCOPED_TRACE(direction == WaveDirection::Output ? "output" : "input");
+        WaveFormatInfo format{false, 2, 16000, 2, 16, 4};
+        std::shared_ptr<CAlsaStream> stream;
+        ASSERT_EQ(CAlsaStream::Open("unplugged", direction, format, stream), MMSYSERR_NOERROR);
+        // 50 ms: shorter than the device's ring, so playback writes it all at once.
+        std::vector<std::uint8_t> data = Pattern(800 * 4, 3);
+        WaveHeader header;
+        header.data = data.data();
+        header.bufferLength = static_cast<std::uint32_t>(data.size());
+        header.flags = WHDR_PREPARED;
+        ASSERT_EQ(stream->Queue(&header), MMSYSERR_NOERROR);
+        ASSERT_EQ(direction == WaveDirection::Output ? stream->Restart() : stream->Start(), MMSYSERR_NOERROR);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(header.flags.load() & WHDR_DONE, 0u);
+        ASSERT_EQ(stream->Reset(), MMSYSERR_NOERROR);
+        EXPECT_EQ(header.flags.load() & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
+        EXPECT_LT(header.bytesRecorded.load(), data.size());
+        EXPECT_EQ(stream->Close(), MMSYSERR_NOERROR);
+    }
 }
 
 TEST(AlsaErrorTest, ErrorsMapToTheCodesTheReportWords)

@@ -406,17 +406,29 @@ void CAlsaStream::CompletePlayed(std::unique_lock<std::mutex>&)
 {
     if (endFrames.empty())
         return;
-    snd_pcm_sframes_t delay = 0;
-    snd_pcm_state_t state = snd_pcm_state(pcm);
     std::uint64_t played = framesWritten;
-    if (state == SND_PCM_STATE_RUNNING || state == SND_PCM_STATE_DRAINING) {
-        if (snd_pcm_delay(pcm, &delay) == 0 && delay > 0)
+    switch (snd_pcm_state(pcm)) {
+    case SND_PCM_STATE_XRUN:
+        // The ring ran dry: everything written has been heard.
+        break;
+    case SND_PCM_STATE_RUNNING:
+    case SND_PCM_STATE_DRAINING:
+    case SND_PCM_STATE_PREPARED:
+    case SND_PCM_STATE_PAUSED: {
+        // What the device still holds (not started yet, held, or queued
+        // ahead of the speaker) has not been heard.
+        snd_pcm_sframes_t delay = 0;
+        int error = snd_pcm_delay(pcm, &delay);
+        if (error < 0 && error != -EPIPE)
+            return;
+        if (error == 0 && delay > 0)
             played -= std::min<std::uint64_t>(static_cast<std::uint64_t>(delay), framesWritten);
-    } else if (state == SND_PCM_STATE_PREPARED || state == SND_PCM_STATE_PAUSED) {
-        // Not started yet, or held: what was written is still waiting.
-        snd_pcm_sframes_t waiting = 0;
-        if (snd_pcm_delay(pcm, &waiting) == 0 && waiting > 0)
-            played -= std::min<std::uint64_t>(static_cast<std::uint64_t>(waiting), framesWritten);
+        break;
+    }
+    default:
+        // Suspended, disconnected or not set up: nothing more is known to
+        // have played, and a lost device leaves its buffers not done.
+        return;
     }
     while (!endFrames.empty() && endFrames.front() <= played && !queue.empty()) {
         Complete(queue.front().header, queue.front().length);

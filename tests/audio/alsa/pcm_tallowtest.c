@@ -1,7 +1,8 @@
 /* A test-only ALSA device: paced in real time by a timer, taking only
  * S16_LE, S24_3LE and S32_LE, 1 or 2 channels and 8000 to 192000 Hz, held
  * exclusively through a lock file, and reporting an xrun whenever the
- * application falls behind. Capture delivers a byte counter. */
+ * application falls behind. Capture delivers a byte counter. With
+ * `unplug N` the device is disconnected N ms after it starts and stays so. */
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 
@@ -23,6 +24,8 @@ struct tallowtest {
     snd_pcm_uframes_t base;
     int running;
     unsigned char counter;
+    long unplug_ms;
+    int unplugged;
 };
 
 static snd_pcm_uframes_t elapsed_frames(struct tallowtest *t)
@@ -63,6 +66,14 @@ static int tt_prepare(snd_pcm_ioplug_t *io)
 static snd_pcm_sframes_t tt_pointer(snd_pcm_ioplug_t *io)
 {
     struct tallowtest *t = io->private_data;
+    if (!t->unplugged && t->running && t->unplug_ms > 0 &&
+        elapsed_frames(t) * 1000 >= (snd_pcm_uframes_t)t->unplug_ms * io->rate)
+        t->unplugged = 1;
+    if (t->unplugged) {
+        /* Gone: the position freezes and the state says so. */
+        snd_pcm_ioplug_set_state(io, SND_PCM_STATE_DISCONNECTED);
+        return (snd_pcm_sframes_t)(io->hw_ptr % io->buffer_size);
+    }
     if (!t->running || io->state != SND_PCM_STATE_RUNNING)
         return (snd_pcm_sframes_t)(io->hw_ptr % io->buffer_size);
     snd_pcm_uframes_t hw = t->base + elapsed_frames(t);
@@ -121,6 +132,7 @@ static const snd_pcm_ioplug_callback_t tt_callbacks = {
 SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
 {
     const char *lock_path = NULL;
+    long unplug_ms = 0;
     snd_config_iterator_t i, next;
     (void)root;
     snd_config_for_each(i, next, conf) {
@@ -135,6 +147,11 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
                 return -EINVAL;
             continue;
         }
+        if (strcmp(id, "unplug") == 0) {
+            if (snd_config_get_integer(n, &unplug_ms) < 0)
+                return -EINVAL;
+            continue;
+        }
         return -EINVAL;
     }
 
@@ -142,6 +159,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
     if (t == NULL)
         return -ENOMEM;
     t->lock_fd = -1;
+    t->unplug_ms = unplug_ms;
     if (lock_path != NULL) {
         t->lock_fd = open(lock_path, O_CREAT | O_RDWR | O_CLOEXEC, 0600);
         if (t->lock_fd < 0 || flock(t->lock_fd, LOCK_EX | LOCK_NB) < 0) {
