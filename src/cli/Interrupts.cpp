@@ -38,7 +38,10 @@ void InstallInterruptHandlers(CInterrupts& interrupts)
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
+    // Every signal that ends the program while the keyboard is in single-key
+    // mode: a reader of the report that has gone away (SIGPIPE) or Ctrl-Backslash
+    // would otherwise leave the shell without echo.
     action.sa_handler = OnTerminate;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
+    for (int signalNumber : {SIGTERM, SIGHUP, SIGPIPE, SIGQUIT})
+        sigaction(signalNumber, &action, nullptr);
 }

@@ -21,6 +21,6 @@ struct CInterrupts {
     bool Any() const { return raised.load() > 0; }
 };
 
-// SIGINT counts into `interrupts`; SIGINT pressed twice, SIGTERM and SIGHUP
-// put the terminal back before the program ends.
+// SIGINT counts into `interrupts`; SIGINT pressed twice, SIGTERM, SIGHUP,
+// SIGPIPE and SIGQUIT put the terminal back before the program ends.
 void InstallInterruptHandlers(CInterrupts& interrupts);

@@ -14,21 +14,22 @@
 
 namespace {
 
+// A command line run by bash on the terminal, with the program's path in $CLI.
+struct ShellCommand {
+    std::string text;
+};
+
 class CTerminalSession {
 public:
     explicit CTerminalSession(std::vector<std::string> arguments)
     {
-        child = forkpty(&master, nullptr, nullptr, nullptr);
-        if (child == 0) {
-            setenv("TALLOWMERE_AUDIO", "virtual", 1);
-            std::string program = TALLOWMERE_CLI_PROGRAM;
-            std::vector<char*> argv{program.data()};
-            for (std::string& argument : arguments)
-                argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
+        std::string program = TALLOWMERE_CLI_PROGRAM;
+        arguments.insert(arguments.begin(), program);
+        Start(program, std::move(arguments));
+    }
+    explicit CTerminalSession(const ShellCommand& command)
+    {
+        Start("/bin/bash", {"bash", "-c", command.text});
     }
     ~CTerminalSession()
     {
@@ -40,8 +41,9 @@ public:
             close(master);
     }
 
-    // Reads until `text` has appeared (true) or the time is up.
-    bool WaitFor(const std::string& text, int milliseconds = 10000)
+    // Reads until `text` has appeared (true) or the time is up; generous, for
+    // a loaded machine and sanitizer builds.
+    bool WaitFor(const std::string& text, int milliseconds = 60000)
     {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
         while (screen.find(text) == std::string::npos) {
@@ -71,6 +73,21 @@ public:
     std::string screen;
 
 private:
+    void Start(const std::string& program, std::vector<std::string> arguments)
+    {
+        child = forkpty(&master, nullptr, nullptr, nullptr);
+        if (child == 0) {
+            setenv("TALLOWMERE_AUDIO", "virtual", 1);
+            setenv("CLI", TALLOWMERE_CLI_PROGRAM, 1);
+            std::vector<char*> argv;
+            for (std::string& argument : arguments)
+                argv.push_back(argument.data());
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+    }
+
     // False once the program has closed the terminal.
     bool ReadSome(int milliseconds)
     {
@@ -116,4 +133,16 @@ TEST(TerminalSession, ToneQuestionIsAskedOnATerminal)
     session.Type("y");
     EXPECT_EQ(session.Wait(), 1) << session.screen;
     EXPECT_NE(session.screen.find("Output Device:\tTallowmere Virtual Output"), std::string::npos) << session.screen;
+}
+
+// A reader of the report that has gone (`| true`) ends the program with
+// SIGPIPE as usual, but the terminal it read keys from gets its echo back.
+TEST(TerminalSession, TerminalIsRestoredWhenTheReportHasNoReader)
+{
+    CTerminalSession session(ShellCommand{"\"$CLI\" --duration 1 | true; echo \"status ${PIPESTATUS[0]}\""});
+    termios before = session.Settings();
+    EXPECT_EQ(session.Wait(), 0) << session.screen;
+    EXPECT_NE(session.screen.find("status 141"), std::string::npos) << session.screen;
+    termios after = session.Settings();
+    EXPECT_EQ(after.c_lflag & (ICANON | ECHO), before.c_lflag & (ICANON | ECHO));
 }
