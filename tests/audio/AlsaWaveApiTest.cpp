@@ -321,6 +321,26 @@ TEST_F(AlsaWaveApiTest, PacedPlaybackTakesRealTimeAndRecoversFromUnderrun)
     EXPECT_GT(AlsaRecoveredXruns(), xruns);
 }
 
+// A buffer shorter than one frame moves nothing; it must not count as
+// played frames and so finish the buffer ahead of it early. Queued while
+// the first one's last 50 ms are still in the device's 80 ms ring.
+TEST_F(AlsaWaveApiTest, BufferShorterThanAFrameDoesNotHurryTheOneBefore)
+{
+    CWaveOutDevice device(static_cast<std::int32_t>(Index(WaveDirection::Output, "paced")));
+    device.SetFormat(16000, 2, 2);
+    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    std::vector<std::uint8_t> tone = Pattern(16000 / 4 * 4, 5); // a quarter second
+    std::uint8_t crumb[2] = {1, 2};
+    ASSERT_EQ(device.AddBuffer(tone.data(), static_cast<std::uint32_t>(tone.size()), 0, 0), 1);
+    Clock::time_point start = Clock::now();
+    ASSERT_EQ(device.Restart(), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(device.AddBuffer(crumb, sizeof crumb, 1, 0), 1);
+    ASSERT_TRUE(WaitDone(device, 0));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(240));
+    EXPECT_TRUE(WaitDone(device, 1));
+}
+
 TEST_F(AlsaWaveApiTest, ResetHandsBackEveryPendingBuffer)
 {
     std::uint32_t paced = Index(WaveDirection::Input, "paced");

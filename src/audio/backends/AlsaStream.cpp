@@ -356,15 +356,20 @@ void CAlsaStream::PlaybackStep(std::unique_lock<std::mutex>& lock)
     bool wholeBuffer = false;
     if (header != nullptr) {
         snd_pcm_uframes_t left = (buffer.length - offset) / frameBytes;
-        snd_pcm_sframes_t room = snd_pcm_avail_update(pcm);
-        if (room == 0 || room == -EAGAIN) {
-            room = snd_pcm_wait(pcm, WaitMilliseconds) < 0 ? -EPIPE : 0;
-        } else if (room > 0 && left > 0) {
-            snd_pcm_uframes_t frames = std::min<snd_pcm_uframes_t>({static_cast<snd_pcm_uframes_t>(room), period, left});
-            room = snd_pcm_writei(pcm, buffer.data + offset, frames);
-        }
-        moved = room;
+        // A buffer of no whole frame has nothing to write (and the room the
+        // device has is no count of frames written).
         wholeBuffer = left == 0;
+        if (!wholeBuffer) {
+            snd_pcm_sframes_t room = snd_pcm_avail_update(pcm);
+            if (room == 0 || room == -EAGAIN) {
+                room = snd_pcm_wait(pcm, WaitMilliseconds) < 0 ? -EPIPE : 0;
+            } else if (room > 0) {
+                snd_pcm_uframes_t frames =
+                    std::min<snd_pcm_uframes_t>({static_cast<snd_pcm_uframes_t>(room), period, left});
+                room = snd_pcm_writei(pcm, buffer.data + offset, frames);
+            }
+            moved = room;
+        }
     } else {
         // Everything is written: make sure the tail is heard even when it is
         // shorter than the start threshold, then wait for it to play out.
