@@ -13,6 +13,11 @@ constexpr unsigned char Escape = 27;
 
 } // namespace
 
+bool IsForegroundTerminal(int fd)
+{
+    return isatty(fd) == 1 && tcgetpgrp(fd) == getpgrp();
+}
+
 CKeyboard::CKeyboard(int fd, bool useIt) : fd(fd), active(useIt && fd >= 0)
 {
     if (!active || !isatty(fd) || tcgetattr(fd, &saved) != 0)

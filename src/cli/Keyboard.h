@@ -10,6 +10,11 @@
 #include <deque>
 #include <optional>
 
+// True when `fd` is a terminal and this process is in its foreground: only
+// then may keys be read from it and its modes be set. A job started in the
+// background (`tallowmere-cli &`) would be stopped by the terminal for either.
+bool IsForegroundTerminal(int fd);
+
 // A key that is not a single byte (arrows, function keys): any code but Esc.
 constexpr std::uint32_t KeyOther = 0x100;
 

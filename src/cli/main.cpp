@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "cli/CliProgram.h"
+#include "cli/Keyboard.h"
 
 int main(int argc, char* argv[])
 {
@@ -10,7 +11,7 @@ int main(int argc, char* argv[])
     InstallInterruptHandlers(interrupts);
     CCliStreams streams;
     streams.errIsTerminal = isatty(STDERR_FILENO) == 1;
-    streams.keyboardIsTerminal = isatty(STDIN_FILENO) == 1;
+    streams.keyboardIsTerminal = IsForegroundTerminal(STDIN_FILENO);
     streams.keyboardFd = STDIN_FILENO;
     return RunCli(std::vector<std::string>(argv + 1, argv + argc), streams, interrupts);
 }

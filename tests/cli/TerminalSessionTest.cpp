@@ -146,3 +146,14 @@ TEST(TerminalSession, TerminalIsRestoredWhenTheReportHasNoReader)
     termios after = session.Settings();
     EXPECT_EQ(after.c_lflag & (ICANON | ECHO), before.c_lflag & (ICANON | ECHO));
 }
+
+// Started in the background of an interactive shell, the program leaves the
+// terminal alone (setting its modes or reading it would stop the job) and
+// runs to its end as in a script.
+TEST(TerminalSession, BackgroundJobRunsWithoutTheKeyboard)
+{
+    CTerminalSession session(
+        ShellCommand{"set -m; \"$CLI\" --duration 1 >/dev/null 2>&1 & wait $!; echo \"status $?\""});
+    EXPECT_EQ(session.Wait(), 0) << session.screen;
+    EXPECT_NE(session.screen.find("status 0"), std::string::npos) << session.screen;
+}
