@@ -227,6 +227,19 @@ int CRiffFile::Truncate(std::int64_t bytes)
     return 0;
 }
 
+int CRiffFile::Reserve(std::int64_t bytes)
+{
+    if (fd < 0 || !writable || bytes <= 0)
+        return -1;
+#ifdef FALLOC_FL_KEEP_SIZE
+    // Blocks set aside in one piece spare the file system from allocating
+    // them page by page as the data arrives and again when it is written back.
+    return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes)) == 0 ? 0 : -1;
+#else
+    return -1;
+#endif
+}
+
 bool CRiffFile::ReadAt(std::int64_t at, void* destination, std::uint32_t byteCount)
 {
     offset = at;

@@ -78,6 +78,10 @@ public:
     int Truncate(std::int64_t bytes);
     // Writes out what is buffered; 0 or -1.
     int Flush();
+    // Asks the file system to set aside room for a file of `bytes` bytes
+    // without changing its length. Only advice: 0 when granted, -1 when not,
+    // and writing works the same either way.
+    int Reserve(std::int64_t bytes);
 
     // 0 on success.
     static int Rename(const std::string& from, const std::string& to);

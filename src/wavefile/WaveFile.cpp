@@ -248,6 +248,13 @@ int CWaveFile::SaveMemory()
         Show(FileOpenFail);
         return discard();
     }
+    if (!direct) {
+        // The whole length is known: set the room aside at once (on ext4
+        // this roughly halves the time of a large save).
+        std::uint64_t data = FrameOffset(dataEnd);
+        std::uint64_t length = 44 + data + (data & 1u) + (hasCalibration ? 8 + CalibrationBytes : 0);
+        fileHandle.Reserve(static_cast<std::int64_t>(length));
+    }
     bool written = WriteWholeFile(fileHandle);
     if (fileHandle.Close() != 0 || !written)
         return discard();

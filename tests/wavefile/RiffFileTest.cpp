@@ -106,6 +106,19 @@ TEST(RiffFileTest, BufferedWritesAndReadsSeeTheSameBytesAcrossSeeks)
     EXPECT_EQ(file.Seek(0, SEEK_SET), -1) << "a closed file refuses";
 }
 
+TEST(RiffFileTest, ReservingRoomLeavesTheLengthToTheWrites)
+{
+    CTempDir dir;
+    CRiffFile file;
+    ASSERT_TRUE(file.Open(dir.File("f"), RiffOpenMode::Create));
+    file.Reserve(1 << 20); // advice: granted or not, the file is what is written
+    ASSERT_EQ(file.Write("abc", 3), 3);
+    EXPECT_EQ(file.Length(), 3);
+    ASSERT_EQ(file.Close(), 0);
+    EXPECT_EQ(ReadAll(dir.File("f")), (Bytes{'a', 'b', 'c'}));
+    EXPECT_EQ(file.Reserve(10), -1) << "a closed file refuses";
+}
+
 TEST(RiffFileTest, ReadOnlyFilesRefuseWritesAndMissingFilesDoNotOpen)
 {
     CTempDir dir;
