@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -91,8 +92,22 @@ void ResetPeak()
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
+// Before the timed calls of every operation alike: write out what earlier
+// operations left dirty, so none inherits another's write-back, then one
+// untimed call, since the first call after another operation pays for
+// memory it has not touched yet (on this virtual machine several times the
+// steady cost), which says more about the machine than the operation.
+template <typename Call>
+void WarmUp(Call call)
+{
+    ::sync();
+    if (!call())
+        std::fprintf(stderr, "warm-up call failed\n");
+}
+
 void Run(benchmark::State& state, const std::string& command)
 {
+    WarmUp([&] { return std::system(command.c_str()) == 0; });
     for (auto _ : state)
         if (std::system(command.c_str()) != 0)
             state.SkipWithError(("failed: " + command).c_str());
@@ -115,6 +130,7 @@ void BM_Save(benchmark::State& state)
     std::vector<std::uint8_t> samples(static_cast<std::size_t>(DataBytes), 0x5A);
     recording.Write(samples.data(), static_cast<std::uint32_t>(DataBytes));
     recording.SetFileName(Space().File("saved.wav"));
+    WarmUp([&] { return recording.Save() == 1; });
     for (auto _ : state)
         if (!recording.Save())
             state.SkipWithError("Save failed");
@@ -123,6 +139,7 @@ void BM_Save(benchmark::State& state)
 
 void BM_Load(benchmark::State& state)
 {
+    WarmUp([] { return !CWaveFile(Space().wave, WaveFileMode::MemoryMode, false, Space().dir).IsFailed(); });
     std::int64_t peakOver = 0;
     for (auto _ : state) {
         std::int64_t before = StatusBytes("VmRSS:");
@@ -139,6 +156,7 @@ void BM_Load(benchmark::State& state)
 
 void BM_CopyFileBytes(benchmark::State& state)
 {
+    WarmUp([] { return CWaveFile::CopyFileBytes(Space().wave, Space().File("bytes.wav")) == 1; });
     for (auto _ : state)
         if (!CWaveFile::CopyFileBytes(Space().wave, Space().File("bytes.wav")))
             state.SkipWithError("CopyFileBytes failed");
@@ -148,6 +166,7 @@ void BM_CopyFileBytes(benchmark::State& state)
 void BM_CopyWaveFile(benchmark::State& state)
 {
     CWaveFile copier(CSampleFormat(Rate, Channels, Width), false, Space().dir);
+    WarmUp([&] { return copier.CopyWaveFile(Space().wave, Space().File("copy.wav"), Frames) == 1; });
     std::int64_t peakOver = 0;
     for (auto _ : state) {
         std::int64_t before = StatusBytes("VmRSS:");
@@ -160,9 +179,59 @@ void BM_CopyWaveFile(benchmark::State& state)
     state.counters["peak_MB"] = static_cast<double>(peakOver) / 1e6;
 }
 
+// The console table, then each operation against `cp` from the same run.
+// Medians and minimums: on a shared machine the minimum is the figure least
+// disturbed by others, the median the typical one.
+class CRatioReporter : public benchmark::ConsoleReporter {
+public:
+    using benchmark::ConsoleReporter::ConsoleReporter;
+
+    void ReportRuns(const std::vector<Run>& reports) override
+    {
+        benchmark::ConsoleReporter::ReportRuns(reports);
+        for (const Run& run : reports)
+            if (run.run_type == Run::RT_Aggregate && !run.error_occurred)
+                times[run.run_name.function_name][run.aggregate_name] = run.GetAdjustedRealTime();
+    }
+
+    void Finalize() override
+    {
+        benchmark::ConsoleReporter::Finalize();
+        auto cp = times.find("BM_CpCopy");
+        if (cp == times.end() || cp->second["median"] <= 0 || cp->second["min"] <= 0)
+            return;
+        std::printf("\nAgainst cp in this run (median ratio, minimum ratio; times min-median-max in ms):\n");
+        for (auto& [name, stats] : times)
+            std::printf("  %-18s %5.2fx  %5.2fx   %6.1f %6.1f %6.1f\n", name.c_str(), stats["median"] / cp->second["median"],
+                        stats["min"] / cp->second["min"], stats["min"], stats["median"], stats["max"]);
+    }
+
+private:
+    std::map<std::string, std::map<std::string, double>> times;
+};
+
+double Smallest(const std::vector<double>& values)
+{
+    return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end());
+}
+
+double Largest(const std::vector<double>& values)
+{
+    return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
+}
+
 } // namespace
 
-#define WAVE_BENCHMARK(name) BENCHMARK(name)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5)
+// Three repetitions of five timed calls each.
+#define WAVE_BENCHMARK(name)                                                                              \
+    BENCHMARK(name)                                                                                       \
+        ->Unit(benchmark::kMillisecond)                                                                   \
+        ->UseRealTime()                                                                                   \
+        ->Iterations(5)                                                                                   \
+        ->Repetitions(3)                                                                                  \
+        ->ComputeStatistics("min", Smallest)                                                              \
+        ->ComputeStatistics("max", Largest)                                                               \
+        ->ReportAggregatesOnly(true)
 
 WAVE_BENCHMARK(BM_CpCopy);
 WAVE_BENCHMARK(BM_SoxWriteRaw);
@@ -175,7 +244,8 @@ int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     Space();
-    benchmark::RunSpecifiedBenchmarks();
+    CRatioReporter reporter(benchmark::ConsoleReporter::OO_Tabular);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
 }
