@@ -255,6 +255,25 @@ TEST_F(Sequence, ADeviceThatNeverFinishesRunsPast100UntilEsc)
     EXPECT_EQ(Results(), 1);
 }
 
+TEST_F(Sequence, ExtendedModeOpensBothDevicesWithTheExtensibleDescription)
+{
+    session.toolkit.Select(IdApiMode, 1).Type(IdValidBits, "12").Press(IdRunTest).Close().Close();
+    Run();
+
+    EXPECT_EQ(dialog.ReportText(), OperatingSystemLine() +
+                                       "\r\n\r\nChannels:\t1\r\nnSampling Rate:\t44100\r\nBits Per Sample:\t16\r\n"
+                                       "Valid Bits:\t12\r\nAPI Mode:\tExtended\r\n" +
+                                       InputWorked + OutputWorked);
+    for (VirtualDevice* device : {&session.Input(), &session.Output()}) {
+        ASSERT_EQ(device->openedFormats.size(), 1u);
+        const std::vector<std::uint8_t>& format = device->openedFormats[0];
+        ASSERT_EQ(format.size(), 40u);
+        EXPECT_EQ(format[0] | format[1] << 8, 0xFFFE); // extensible tag
+        EXPECT_EQ(format[14], 16);                     // container bits
+        EXPECT_EQ(format[18], 12);                     // valid bits
+    }
+}
+
 TEST_F(Sequence, NoApiModeOpensNothing)
 {
     session.services.ScriptAnswer(true);
