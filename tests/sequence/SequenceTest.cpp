@@ -338,6 +338,28 @@ TEST_F(Sequence, NoBufferGivesTheHeaderOnly)
     EXPECT_FALSE(dialog.PlaybackResults().tested);
 }
 
+TEST_F(Sequence, ABufferOfNoBytesIsStillABuffer)
+{
+    // Precision 7 gives 0 bytes per sample: the devices refuse the repaired
+    // format, but both tests run and report, and the tone is built (unwritten).
+    session.services.ScriptAnswer(true);
+    session.toolkit.Type(IdPrecision, "7").Press(IdRunTest).Close().Close();
+    Run();
+
+    EXPECT_TRUE(dialog.HasRecordBuffer());
+    EXPECT_EQ(dialog.RecordBufferSize(), 0u);
+    EXPECT_EQ(dialog.ReportText(), OperatingSystemLine() +
+                                       "\r\n\r\nChannels:\t1\r\nnSampling Rate:\t44100\r\nBits Per Sample:\t7\r\n"
+                                       "Valid Bits:\t16\r\nAPI Mode:\tStandard\r\n"
+                                       "\r\nInput Device:\tTallowmere Virtual Input\r\n"
+                                       "   Open\tError - sampling format is not supported\r\n   Record\tNot tested\r\n"
+                                       "\r\nOutput Device:\tTallowmere Virtual Output\r\n"
+                                       "   Open\tError - sampling format is not supported\r\n   Playback\tNot tested\r\n");
+    EXPECT_EQ(Status(), (Texts{"Ready", "Opening Device...", "Ready", "Building 1 kHz tone... Press <Esc> to cancel.",
+                               "Ready", "Opening Device...", "Ready"}));
+    EXPECT_EQ(Results(), 1);
+}
+
 TEST_F(Sequence, BuffersTooLargeForTheDevicesAreAbsentToo)
 {
     session.services.ScriptAnswer(true);
