@@ -272,7 +272,8 @@ bool CAlsaStream::Recover(int error)
         return false;
     }
     ++recoveredXruns;
-    if (direction == WaveDirection::Input && snd_pcm_start(pcm) < 0) {
+    // A resumed device runs on by itself; one prepared afresh must be started.
+    if (direction == WaveDirection::Input && snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED && snd_pcm_start(pcm) < 0) {
         failed = true;
         return false;
     }
@@ -362,7 +363,10 @@ void CAlsaStream::PlaybackStep(std::unique_lock<std::mutex>& lock)
         if (!wholeBuffer) {
             snd_pcm_sframes_t room = snd_pcm_avail_update(pcm);
             if (room == 0 || room == -EAGAIN) {
-                room = snd_pcm_wait(pcm, WaitMilliseconds) < 0 ? -EPIPE : 0;
+                // Its own error: a suspended device must be resumed, which
+                // keeps what it holds, not prepared afresh, which drops it.
+                int waited = snd_pcm_wait(pcm, WaitMilliseconds);
+                room = waited < 0 ? waited : 0;
             } else if (room > 0) {
                 snd_pcm_uframes_t frames =
                     std::min<snd_pcm_uframes_t>({static_cast<snd_pcm_uframes_t>(room), period, left});

@@ -2,7 +2,9 @@
  * S16_LE, S24_3LE and S32_LE, 1 or 2 channels and 8000 to 192000 Hz, held
  * exclusively through a lock file, and reporting an xrun whenever the
  * application falls behind. Capture delivers a byte counter. With
- * `unplug N` the device is disconnected N ms after it starts and stays so. */
+ * `unplug N` the device is disconnected N ms after it starts and stays so;
+ * with `suspend N` it is suspended once, N ms after it starts, and resumes
+ * when asked. */
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 
@@ -26,6 +28,8 @@ struct tallowtest {
     unsigned char counter;
     long unplug_ms;
     int unplugged;
+    long suspend_ms;
+    int suspended;
 };
 
 static snd_pcm_uframes_t elapsed_frames(struct tallowtest *t)
@@ -74,6 +78,13 @@ static snd_pcm_sframes_t tt_pointer(snd_pcm_ioplug_t *io)
         snd_pcm_ioplug_set_state(io, SND_PCM_STATE_DISCONNECTED);
         return (snd_pcm_sframes_t)(io->hw_ptr % io->buffer_size);
     }
+    if (!t->suspended && t->running && t->suspend_ms > 0 && io->state == SND_PCM_STATE_RUNNING &&
+        elapsed_frames(t) * 1000 >= (snd_pcm_uframes_t)t->suspend_ms * io->rate) {
+        t->suspended = 1;
+        snd_pcm_ioplug_set_state(io, SND_PCM_STATE_SUSPENDED);
+    }
+    if (io->state == SND_PCM_STATE_SUSPENDED)
+        return (snd_pcm_sframes_t)(io->hw_ptr % io->buffer_size);
     if (!t->running || io->state != SND_PCM_STATE_RUNNING)
         return (snd_pcm_sframes_t)(io->hw_ptr % io->buffer_size);
     snd_pcm_uframes_t hw = t->base + elapsed_frames(t);
@@ -82,6 +93,15 @@ static snd_pcm_sframes_t tt_pointer(snd_pcm_ioplug_t *io)
     if (io->stream == SND_PCM_STREAM_CAPTURE && hw > io->appl_ptr + io->buffer_size)
         return -EPIPE;
     return (snd_pcm_sframes_t)(hw % io->buffer_size);
+}
+
+/* Back where it stopped, as a driver that kept its position resumes. */
+static int tt_resume(snd_pcm_ioplug_t *io)
+{
+    struct tallowtest *t = io->private_data;
+    clock_gettime(CLOCK_MONOTONIC, &t->started);
+    t->base = io->hw_ptr;
+    return snd_pcm_ioplug_set_state(io, SND_PCM_STATE_RUNNING);
 }
 
 static snd_pcm_sframes_t tt_transfer(snd_pcm_ioplug_t *io, const snd_pcm_channel_area_t *areas,
@@ -105,7 +125,11 @@ static int tt_poll_revents(snd_pcm_ioplug_t *io, struct pollfd *pfd, unsigned in
         if (read(io->poll_fd, &expirations, sizeof expirations) < 0 && errno != EAGAIN)
             return -errno;
     }
-    *revents = io->stream == SND_PCM_STREAM_PLAYBACK ? POLLOUT : POLLIN;
+    /* As a kernel driver does, a device that cannot go on says so. */
+    if (io->state == SND_PCM_STATE_SUSPENDED || io->state == SND_PCM_STATE_DISCONNECTED)
+        *revents = POLLERR;
+    else
+        *revents = io->stream == SND_PCM_STREAM_PLAYBACK ? POLLOUT : POLLIN;
     return 0;
 }
 
@@ -126,6 +150,7 @@ static const snd_pcm_ioplug_callback_t tt_callbacks = {
     .prepare = tt_prepare,
     .transfer = tt_transfer,
     .close = tt_close,
+    .resume = tt_resume,
     .poll_revents = tt_poll_revents,
 };
 
@@ -133,6 +158,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
 {
     const char *lock_path = NULL;
     long unplug_ms = 0;
+    long suspend_ms = 0;
     snd_config_iterator_t i, next;
     (void)root;
     snd_config_for_each(i, next, conf) {
@@ -152,6 +178,11 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
                 return -EINVAL;
             continue;
         }
+        if (strcmp(id, "suspend") == 0) {
+            if (snd_config_get_integer(n, &suspend_ms) < 0)
+                return -EINVAL;
+            continue;
+        }
         return -EINVAL;
     }
 
@@ -160,6 +191,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
         return -ENOMEM;
     t->lock_fd = -1;
     t->unplug_ms = unplug_ms;
+    t->suspend_ms = suspend_ms;
     if (lock_path != NULL) {
         t->lock_fd = open(lock_path, O_CREAT | O_RDWR | O_CLOEXEC, 0600);
         if (t->lock_fd < 0 || flock(t->lock_fd, LOCK_EX | LOCK_NB) < 0) {
