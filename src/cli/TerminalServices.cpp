@@ -25,8 +25,15 @@ bool CTerminalServices::AskYesNo(WindowHandle, const std::string& text, const st
         statusLine.PrintLine(title + ": " + text + " yes (--tone yes)");
         return true;
     case ToneAnswer::Ask:
-        if (keyboard.Active())
-            return AskOnTerminal(text, title);
+        if (keyboard.Active()) {
+            // The time-out is for devices that hang, not for a person who
+            // thinks: the time spent answering does not count.
+            std::uint32_t asked = TickCount();
+            bool yes = AskOnTerminal(text, title);
+            if (deadline)
+                *deadline += TickCount() - asked;
+            return yes;
+        }
         break;
     case ToneAnswer::No:
         break;

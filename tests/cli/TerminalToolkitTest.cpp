@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -72,6 +73,16 @@ public:
     int resultsEnd = 0;
 };
 
+// The terminal services on a clock the test moves, so that no time-out
+// depends on how busy the machine is.
+class CClockedTerminalServices : public CTerminalServices {
+public:
+    using CTerminalServices::CTerminalServices;
+    std::uint32_t TickCount() override { return now.load(); }
+    void Sleep(std::uint32_t milliseconds) override { now += milliseconds; }
+    std::atomic<std::uint32_t> now{1000};
+};
+
 struct ToolkitFixture : testing::Test {
     ToolkitFixture()
         : stream(tmpfile()), statusLine(stream, false), keyboard(OpenPipe(fds), true),
@@ -92,6 +103,24 @@ struct ToolkitFixture : testing::Test {
         return ends[0];
     }
     void Type(const std::string& keys) { ASSERT_EQ(write(fds[1], keys.data(), keys.size()), ssize_t(keys.size())); }
+    // Waits (generously) until the status stream holds `text` `count` times;
+    // read through the descriptor, so the stream's own position stays.
+    bool WaitForWritten(const std::string& text, std::size_t count)
+    {
+        for (int waited = 0; waited < 60000; waited += 5) {
+            std::string written;
+            char buffer[4096];
+            for (ssize_t n; (n = pread(fileno(stream), buffer, sizeof buffer, off_t(written.size()))) > 0;)
+                written.append(buffer, std::size_t(n));
+            std::size_t found = 0;
+            for (std::size_t at = written.find(text); at != std::string::npos; at = written.find(text, at + 1))
+                ++found;
+            if (found >= count)
+                return true;
+            usleep(5000);
+        }
+        return false;
+    }
     std::string Written()
     {
         std::fflush(stream);
@@ -106,7 +135,7 @@ struct ToolkitFixture : testing::Test {
     CStatusLine statusLine;
     CKeyboard keyboard;
     CInterrupts interrupts;
-    CTerminalServices services;
+    CClockedTerminalServices services;
     CTerminalToolkit toolkit;
     CScopedDialogToolkit toolkitScope;
     CScopedServices servicesScope;
@@ -234,11 +263,13 @@ TEST_F(ToolkitFixture, ToneQuestionAnsweredFromTheCommandLineOrTheKeyboard)
 
     services.SetToneAnswer(ToneAnswer::Ask);
     // Keys typed before the question are dropped; other keys are ignored.
+    // The late keys come once the prompt is out, however slow the machine.
+    std::size_t prompts = 0;
     auto answer = [&](const std::string& early, const std::string& late) {
         Type(early);
-        std::thread typist([this, late] {
-            usleep(50000);
-            Type(late);
+        std::thread typist([this, late, prompt = ++prompts] {
+            if (WaitForWritten("[y/N] ", prompt))
+                Type(late);
         });
         bool yes = services.AskYesNo(nullptr, question, "Notice");
         typist.join();
@@ -253,6 +284,26 @@ TEST_F(ToolkitFixture, ToneQuestionAnsweredFromTheCommandLineOrTheKeyboard)
     std::string written = Written();
     EXPECT_NE(written.find("Notice: " + question + " no (--tone yes plays it)\n"), std::string::npos);
     EXPECT_NE(written.find("Notice: " + question + " [y/N] yes\n"), std::string::npos);
+}
+
+// The time-out is meant for a device that hangs: a person taking five
+// seconds over the tone question must not cancel the playback that follows.
+TEST_F(ToolkitFixture, TimeSpentOnTheToneQuestionDoesNotCountTowardsTheTimeOut)
+{
+    services.SetToneAnswer(ToneAnswer::Ask);
+    services.ArmTimeout(1000);
+    std::thread person([this] {
+        if (WaitForWritten("[y/N] ", 1)) {
+            services.now += 5000;
+            Type("y");
+        }
+    });
+    EXPECT_TRUE(services.AskYesNo(nullptr, "Play a tone?", "Notice"));
+    person.join();
+    EXPECT_FALSE(services.PeekKey(nullptr));
+    EXPECT_FALSE(services.TimedOut());
+    services.Sleep(1000);
+    EXPECT_EQ(services.PeekKey(nullptr), KeyEscape);
 }
 
 TEST_F(ToolkitFixture, MessagesAndTheSaveDialog)
