@@ -67,26 +67,29 @@ std::optional<std::uint32_t> CKeyboard::WaitKey(int milliseconds)
 
 void CKeyboard::Discard()
 {
-    ReadAvailable(0);
+    // Everything waiting, however much a held-down key has piled up.
+    while (ReadAvailable(0)) {
+    }
     keys.clear();
 }
 
-void CKeyboard::ReadAvailable(int waitMilliseconds)
+bool CKeyboard::ReadAvailable(int waitMilliseconds)
 {
     if (!active)
-        return;
+        return false;
     pollfd waiting{fd, POLLIN, 0};
     if (poll(&waiting, 1, waitMilliseconds) <= 0 || !(waiting.revents & (POLLIN | POLLHUP)))
-        return;
+        return false;
     unsigned char bytes[64];
     ssize_t count = read(fd, bytes, sizeof bytes);
     if (count <= 0) {
         // End of input (a closed pipe): nothing more will come.
         if (count == 0)
             active = false;
-        return;
+        return false;
     }
     Decode(bytes, static_cast<std::size_t>(count));
+    return true;
 }
 
 // A lone Esc is the Esc key; Esc followed at once by '[' or 'O' starts the

@@ -41,7 +41,8 @@ public:
     static void RestoreFromSignal();
 
 private:
-    void ReadAvailable(int waitMilliseconds);
+    // Reads what is waiting (at most one read); false when nothing was read.
+    bool ReadAvailable(int waitMilliseconds);
     void Decode(const unsigned char* bytes, std::size_t count);
 
     int fd;
