@@ -83,7 +83,16 @@ std::size_t WriteTestTone(std::span<std::uint8_t> buffer, const TestParameters& 
     const std::size_t width = parameters.bytesPerSample > 0 ? static_cast<std::size_t>(parameters.bytesPerSample) : 0;
     const std::size_t channels =
         parameters.channels > 0 && width > 0 ? static_cast<std::size_t>(parameters.channels) : 0;
-    const bool fits = channels == 0 || static_cast<std::uint64_t>(frameCount) <= buffer.size() / width / channels;
+    if (channels == 0) {
+        // Nothing is stored, so the samples need not be computed: a large rate
+        // with no channels would otherwise freeze the dialog for hours. The
+        // progress still passes every 1000 frames.
+        if (progress)
+            for (std::int64_t chunk = 0; chunk < frameCount; chunk += ToneProgressFrames)
+                progress->Show(static_cast<int>(100 * chunk / frameCount));
+        return 0;
+    }
+    const bool fits = static_cast<std::uint64_t>(frameCount) <= buffer.size() / width / channels;
 
     std::uint8_t* out = buffer.data();
     std::size_t left = buffer.size();

@@ -115,6 +115,28 @@ TEST(TestTone, ZeroChannelsComputesFramesButWritesNothing)
     EXPECT_EQ(guard, std::vector<std::uint8_t>(8, 0xEE));
 }
 
+TEST(TestTone, NoChannelsAtAHugeRateOnlyCountsTheFrames)
+{
+    // 200 MHz for 100 s with no channels: nothing to write, so this must not
+    // take a sine per frame (minutes) before it returns.
+    class CCounted : public CToneProgress {
+    public:
+        void Show(int position) override
+        {
+            ++count;
+            last = position;
+        }
+        std::int64_t count = 0;
+        int last = -1;
+    } progress;
+    TestParameters p = Tone(200000000, 0, 2, 100);
+    std::vector<std::uint8_t> guard(8, 0xEE);
+    EXPECT_EQ(WriteTestTone(guard, p, &progress), 0u);
+    EXPECT_EQ(progress.count, (p.frameCount + 999) / 1000);
+    EXPECT_EQ(progress.last, 99);
+    EXPECT_EQ(guard, std::vector<std::uint8_t>(8, 0xEE));
+}
+
 TEST(TestTone, RateZeroOrNegativeFramesDoNothing)
 {
     CRecordedProgress progress;
