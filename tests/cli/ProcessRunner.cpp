@@ -12,8 +12,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+constexpr auto LongestRun = std::chrono::minutes(5);
+
+} // namespace
+
 ProcessResult RunProgram(const std::vector<std::string>& arguments,
-                         const std::map<std::string, std::string>& environment, int interruptAfterMs)
+                         const std::map<std::string, std::string>& environment, const std::string& interruptOnError)
 {
     ProcessResult result;
     int outPipe[2], errPipe[2];
@@ -42,7 +48,8 @@ ProcessResult RunProgram(const std::vector<std::string>& arguments,
     close(outPipe[1]);
     close(errPipe[1]);
     auto start = std::chrono::steady_clock::now();
-    bool interrupted = interruptAfterMs <= 0;
+    bool interrupted = interruptOnError.empty();
+    bool killed = false;
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     int open = 2;
     while (open > 0) {
@@ -61,10 +68,14 @@ ProcessResult RunProgram(const std::vector<std::string>& arguments,
                 (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(count));
             }
         }
-        auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-        if (!interrupted && elapsed.count() >= interruptAfterMs) {
+        if (!interrupted && result.err.find(interruptOnError) != std::string::npos) {
             kill(child, SIGINT);
             interrupted = true;
+        }
+        if (!killed && std::chrono::steady_clock::now() - start > LongestRun) {
+            ADD_FAILURE() << "the program did not end within five minutes";
+            kill(child, SIGKILL);
+            killed = true;
         }
     }
     int status = 0;

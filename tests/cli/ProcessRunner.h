@@ -13,10 +13,13 @@ struct ProcessResult {
     std::string err;
 };
 
-// Environment entries are added to (or replace in) the test's own.
-// `interruptAfterMs` > 0 sends SIGINT to the child after that long.
+// Environment entries are added to (or replace in) the test's own. A
+// non-empty `interruptOnError` sends SIGINT to the child once its standard
+// error holds that text. A child still running after five minutes is killed
+// and the test fails, rather than the suite hanging.
 ProcessResult RunProgram(const std::vector<std::string>& arguments,
-                         const std::map<std::string, std::string>& environment, int interruptAfterMs = 0);
+                         const std::map<std::string, std::string>& environment,
+                         const std::string& interruptOnError = "");
 
 // Standard output of a shell command (for soxi).
 std::string CommandOutput(const std::string& command);

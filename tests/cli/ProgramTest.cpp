@@ -134,9 +134,11 @@ TEST_F(ProgramTest, TimeOutCancelsTheRecording)
     EXPECT_NE(CommandOutput("soxi '" + wave + "'").find("4410000 samples"), std::string::npos);
 }
 
+// Ctrl-C once the recording runs (not after a fixed time, which a slow start
+// could reach before the program has its handler).
 TEST_F(ProgramTest, CtrlCCancelsLikeEsc)
 {
-    ProcessResult run = RunProgram({"--duration", "100"}, virtualDevices, 700);
+    ProcessResult run = RunProgram({"--duration", "100"}, virtualDevices, "Recording...");
     EXPECT_EQ(run.status, 130) << run.err;
     EXPECT_NE(run.out.find("   Record\tRecording cancelled\n"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("Recording Cancelled\n"), std::string::npos) << run.err;

@@ -53,9 +53,17 @@ public:
         return true;
     }
     void Type(const std::string& keys) { ASSERT_EQ(write(master, keys.data(), keys.size()), ssize_t(keys.size())); }
+    // The exit status; a program still running after five minutes is killed
+    // and the test fails, rather than the suite hanging.
     int Wait()
     {
+        auto end = std::chrono::steady_clock::now() + std::chrono::minutes(5);
         while (ReadSome(50)) {
+            if (std::chrono::steady_clock::now() > end) {
+                ADD_FAILURE() << "the program did not end within five minutes";
+                kill(child, SIGKILL);
+                break;
+            }
         }
         int raw = 0;
         waitpid(child, &raw, 0);
