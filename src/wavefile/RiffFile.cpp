@@ -13,6 +13,9 @@
 namespace {
 
 constexpr std::size_t BufferBytes = 64 * 1024;
+// Transfers this large gain nothing from the buffer but an extra copy: they
+// go straight between the caller's memory and the file.
+constexpr std::size_t DirectBytes = 16 * 1024;
 constexpr std::int64_t ChunkHeaderBytes = 8;
 constexpr std::int64_t FormTypeBytes = 4;
 // Chunk offsets are 32-bit in the file format.
@@ -113,20 +116,32 @@ int CRiffFile::Flush()
 {
     if (fd < 0)
         return -1;
+    bool ok = true;
     if (bufferDirty) {
-        if (!PwriteAll(fd, buffer.data(), bufferLength, bufferStart))
-            writeFailed = true;
+        ok = PwriteAll(fd, buffer.data(), bufferLength, bufferStart);
+        if (!ok)
+            WriteFailed();
         bufferDirty = false;
         bufferLength = 0;
     }
-    return writeFailed ? -1 : 0;
+    return ok ? 0 : -1;
+}
+
+void CRiffFile::WriteFailed()
+{
+    writeFailed = true;
+    // What the file holds now, not what the failed write would have made it.
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        length = info.st_size;
 }
 
 int CRiffFile::Close()
 {
     if (fd < 0)
         return 0;
-    int result = Flush();
+    // Any write that failed since opening makes the close fail.
+    int result = Flush() == 0 && !writeFailed ? 0 : -1;
     if (::close(fd) != 0)
         result = -1;
     fd = -1;
@@ -154,8 +169,7 @@ std::int64_t CRiffFile::Read(void* destination, std::uint32_t byteCount)
             offset += static_cast<std::int64_t>(n);
             continue;
         }
-        if (wanted >= buffer.size()) {
-            // Large reads go straight to the caller's memory.
+        if (wanted >= DirectBytes) {
             std::int64_t n = PreadAll(fd, out + done, wanted, offset);
             if (n < 0)
                 return -1;
@@ -181,19 +195,21 @@ std::int64_t CRiffFile::Write(const void* source, std::uint32_t byteCount)
     const auto* in = static_cast<const std::uint8_t*>(source);
     if (!bufferDirty)
         bufferLength = 0; // a read cache would go stale
+    if (byteCount >= DirectBytes) {
+        if (Flush() != 0)
+            return -1;
+        if (!PwriteAll(fd, in, byteCount, offset)) {
+            WriteFailed();
+            return -1;
+        }
+        offset += byteCount;
+        length = std::max(length, offset);
+        return byteCount;
+    }
     bool appends = bufferDirty && offset == bufferStart + static_cast<std::int64_t>(bufferLength);
     if (!appends || bufferLength + byteCount > buffer.size()) {
         if (Flush() != 0)
             return -1;
-        if (byteCount >= buffer.size()) {
-            if (!PwriteAll(fd, in, byteCount, offset)) {
-                writeFailed = true;
-                return -1;
-            }
-            offset += byteCount;
-            length = std::max(length, offset);
-            return byteCount;
-        }
         bufferStart = offset;
         bufferLength = 0;
     }

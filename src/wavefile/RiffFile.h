@@ -72,11 +72,12 @@ public:
     // origin is SEEK_SET, SEEK_CUR or SEEK_END. The new offset, or -1.
     std::int64_t Seek(std::int64_t offset, int origin);
     std::int64_t Tell() const { return offset; }
-    // The file's length, counting bytes still in the buffer.
+    // The file's length, counting bytes still in the buffer; after a failed
+    // write, the length the file really has.
     std::int64_t Length() const { return length; }
     // Cuts the file to `bytes`; 0 or -1.
     int Truncate(std::int64_t bytes);
-    // Writes out what is buffered; 0 or -1.
+    // Writes out what is buffered; 0, or -1 when that write fails.
     int Flush();
     // Asks the file system to set aside room for a file of `bytes` bytes
     // without changing its length. Only advice: 0 when granted, -1 when not,
@@ -89,6 +90,7 @@ public:
 private:
     bool ReadAt(std::int64_t at, void* destination, std::uint32_t byteCount);
     bool WriteUInt32At(std::int64_t at, std::uint32_t value);
+    void WriteFailed();
 
     int fd = -1;
     bool writable = false;

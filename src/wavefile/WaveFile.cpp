@@ -59,6 +59,9 @@ CWaveFile::~CWaveFile()
         return;
     bool temporary = useTempCopy || untitled;
     if (fileHandle.IsOpen()) {
+        // A file left behind is a valid WAVE file, whether saved or not.
+        if (!temporary)
+            WritePendingSizes();
         if (fileHandle.Close() != 0)
             Show(FailureWriting);
         else if (temporary && std::remove(workFileName.c_str()) != 0)

@@ -106,6 +106,10 @@ private:
     void ReadSamplesAt(std::uint32_t frame, std::uint8_t* destination, std::uint32_t byteCount);
     // Whether the working file and the target are one file.
     bool TargetIsWorkFile() const;
+    // Puts the held data and RIFF sizes (and pad byte) of a grown data chunk
+    // into the file, counting only the samples the file holds. False when
+    // that write fails.
+    bool WritePendingSizes();
 
     int untitled = 0;
     int hasCalibration = 0;
@@ -124,4 +128,8 @@ private:
     // (it would have been overwritten); the calibration chunk is put back on
     // the next save.
     bool trailerDropped = false;
+    // The data chunk grew and its size fields in the file are not yet
+    // rewritten: a stream of writes is not broken up by header updates.
+    // They are written on save, on a failed write and before closing.
+    bool sizesPending = false;
 };

@@ -103,6 +103,11 @@ int CWaveFile::CopyWaveFile(const std::string& sourceName, const std::string& de
     target->SetFileName(destinationName);
     if (hasCalibration)
         target->SetCalibration(calibration);
+    // The copy's length is known: set its room aside at once.
+    std::uint64_t bytes = source->FrameOffset(frames);
+    std::uint64_t length = target->dataOffset + bytes + (bytes & 1u) + (hasCalibration ? 8 + CalibrationBytes : 0);
+    if (length <= static_cast<std::uint64_t>(MaxRiffOffset))
+        target->fileHandle.Reserve(static_cast<std::int64_t>(length));
 
     CWaitCursor waitCursor;
     int result = 1;

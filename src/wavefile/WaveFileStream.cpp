@@ -17,6 +17,7 @@ int CWaveFile::OpenWorkFile()
 {
     if (mode != WaveFileMode::FileMode)
         return 0;
+    WritePendingSizes(); // before a file still open is closed by the reopening
     if (!fileHandle.Open(workFileName, RiffOpenMode::ReadWrite)) {
         Show(FileOpenFail);
         failed = 1;
@@ -30,6 +31,7 @@ int CWaveFile::OpenWorkFile()
         return 0;
     };
     trailerDropped = false;
+    sizesPending = false;
     ReadCalibration();
     riffChunk = RiffChunk{};
     riffChunk.formType = WaveId;
@@ -68,6 +70,7 @@ int CWaveFile::CreateWorkFile()
         return 0;
     }
     trailerDropped = false;
+    sizesPending = false;
     riffChunk = RiffChunk{};
     riffChunk.formType = WaveId;
     dataChunk = RiffChunk{};
@@ -127,31 +130,47 @@ int CWaveFile::StreamWrite(const std::uint8_t* source, std::uint32_t byteCount)
     }
     fileHandle.Seek(at, SEEK_SET);
     if (fileHandle.Write(source, byteCount) != byteCount) {
+        // Leave the file describing the samples that did reach it (and the
+        // RIFF chunk ending with them, if its trailer was cut off).
+        sizesPending = sizesPending || grows;
+        WritePendingSizes();
         failed = 1;
         return 0;
     }
-    if (!grows)
-        return 1;
-    // The data chunk now ends with this write: keep its size, its pad byte
-    // and the RIFF size true, then carry on right after the written bytes.
-    auto size = static_cast<std::uint32_t>(end - dataStart);
-    std::int64_t riffEnd = end + (size & 1u);
-    auto riffSize = static_cast<std::uint32_t>(std::max<std::int64_t>(riffEnd - riffChunk.dataOffset, riffChunk.size));
+    if (grows) {
+        // The data chunk now ends with this write. Its size, pad byte and
+        // the RIFF size are held and written once the writes stop.
+        dataChunk.size = static_cast<std::uint32_t>(end - dataStart);
+        sizesPending = true;
+    }
+    return 1;
+}
+
+bool CWaveFile::WritePendingSizes()
+{
+    if (!sizesPending || !fileHandle.IsOpen())
+        return true;
+    sizesPending = false;
+    std::int64_t back = fileHandle.Tell();
+    std::int64_t dataStart = dataChunk.dataOffset;
+    // After a failed write the file may hold less than was counted.
+    std::int64_t held = std::max<std::int64_t>(fileHandle.Length() - dataStart, 0);
+    auto size = static_cast<std::uint32_t>(std::min<std::int64_t>(dataChunk.size, held));
+    // Whatever followed the data chunk was cut off when it grew: the RIFF
+    // chunk ends with the data and its pad byte.
+    auto riffSize = static_cast<std::uint32_t>(dataStart + size + (size & 1u) - riffChunk.dataOffset);
     std::uint8_t field[4];
     const std::uint8_t pad = 0;
-    bool ok = (size & 1u) == 0 || fileHandle.Write(&pad, 1) == 1;
+    bool ok = (size & 1u) == 0 ||
+              (fileHandle.Seek(dataStart + size, SEEK_SET) >= 0 && fileHandle.Write(&pad, 1) == 1);
     PutUInt32(field, size);
     ok = ok && fileHandle.Seek(dataStart - 4, SEEK_SET) >= 0 && fileHandle.Write(field, 4) == 4;
     PutUInt32(field, riffSize);
     ok = ok && fileHandle.Seek(std::int64_t{riffChunk.dataOffset} - 4, SEEK_SET) >= 0 && fileHandle.Write(field, 4) == 4;
-    fileHandle.Seek(end, SEEK_SET);
-    if (!ok) {
-        failed = 1;
-        return 0;
-    }
+    fileHandle.Seek(back, SEEK_SET);
     dataChunk.size = size;
     riffChunk.size = riffSize;
-    return 1;
+    return ok;
 }
 
 bool CWaveFile::TargetIsWorkFile() const
@@ -173,6 +192,7 @@ int CWaveFile::SaveFile()
     // Without a target name there is nowhere to put the file.
     if (untitled)
         return 0;
+    WritePendingSizes();
     Seek(dataEnd);
     fileHandle.Ascend(dataChunk);
     if (TargetIsWorkFile()) {
