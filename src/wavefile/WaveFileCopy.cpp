@@ -123,8 +123,13 @@ int CWaveFile::CopyWaveFile(const std::string& sourceName, const std::string& de
         p += count;
     }
     source->Save();
-    // A copy that never reached its name did not succeed.
-    if (!target->Save())
+    // A copy that never reached its name did not succeed, and its temporary
+    // file is of no use to anyone: the source is still there.
+    if (!target->Save()) {
         result = 0;
+        if (target->fileHandle.IsOpen())
+            target->fileHandle.Close();
+        std::remove(target->workFileName.c_str());
+    }
     return result;
 }

@@ -287,6 +287,17 @@ TEST_F(WaveFileStreamTest, CopyFailuresAreReported)
     EXPECT_FALSE(Exists(dir.File("dst.wav")));
 }
 
+TEST_F(WaveFileStreamTest, CopyThatCannotReachItsNameFailsAndLeavesNoTemporaryFile)
+{
+    WriteAll(dir.File("src.wav"), MonoFile(Mono16, Ramp(40)));
+    CWaveFile copier(CSampleFormat(8000, 1, 1), false, dir.path);
+    std::vector<std::string> before = dir.List();
+    EXPECT_EQ(copier.CopyWaveFile(dir.File("src.wav"), dir.File("no/such/dir.wav"), 20), 0);
+    EXPECT_EQ(services.fake.MessageTexts(),
+              (std::vector<std::string>{std::strerror(ENOENT), "IDS_FAILURE_WRITING_WAVE_FILE"}));
+    EXPECT_EQ(dir.List(), before);
+}
+
 TEST_F(WaveFileStreamTest, FailedOpeningsLeaveNoTemporaryFiles)
 {
     {
