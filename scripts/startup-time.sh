@@ -22,8 +22,14 @@ for ((run = 0; run < runs; run++)); do
   start=$(date +%s%N)
   "$program" &
   pid=$!
-  # Polled every few milliseconds (xdotool's own --sync waits half a second).
+  # Polled every few milliseconds (xdotool's own --sync waits half a second);
+  # a program that dies or never shows its dialog ends the measurement.
   until xdotool search --onlyvisible --name '^Brellick - Tallowmere$' >/dev/null 2>&1; do
+    if ! kill -0 "$pid" 2>/dev/null || (($(date +%s%N) - start > 60000000000)); then
+      kill "$pid" 2>/dev/null || true
+      echo "run $((run + 1)): the main dialog did not show" >&2
+      exit 1
+    fi
     sleep 0.005
   done
   end=$(date +%s%N)

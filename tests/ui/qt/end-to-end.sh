@@ -28,7 +28,7 @@ unset QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE
 "$program" &
 pid=$!
 
-main=$(wait_window "Brellick - Tallowmere")
+main=$(wait_window "Brellick - Tallowmere" 60)
 [[ "$(xdotool getwindowname "$main")" == "Brellick - Tallowmere" ]] || fail "main dialog title"
 echo "main dialog shown"
 
@@ -105,6 +105,13 @@ keys "$results" Escape
 wait_until 10 "the results dialog to close" window_gone "Test Results"
 
 # A second test, cancelled with Esc once the progress bar shows recording.
+# It records for 100 s, so that Esc lands in the recording however slowly
+# the machine runs.
+click "$main" 146 154 60 12
+keys "$main" ctrl+a
+type_text "$main" "100"
+keys "$main" ctrl+a ctrl+c
+wait_until 10 "the duration field to read 100" clipboard_is "100"
 bar=$(progress_bar_crop "$main")
 idle=$(window_area_sum "$main" "$bar")
 keys "$main" alt+r

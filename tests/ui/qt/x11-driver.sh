@@ -63,6 +63,25 @@ progress_bar_crop() {
   echo "${w}x${h}+${x}+${y}"
 }
 
+# control_centre WINDOW X Y WIDTH HEIGHT: the centre of a control of the
+# main dialog, given in dialog units, as "x y" in window pixels.
+control_centre() {
+  local window=$1 width height
+  eval "$(xdotool getwindowgeometry --shell "$window" | grep -E '^(WIDTH|HEIGHT)=')"
+  width=$WIDTH
+  height=$HEIGHT
+  local baseX=$(((width * 4 + 136) / 272)) baseY=$(((height * 8 + 131) / 262))
+  echo "$((((2 * $2 + $4) * baseX + 4) / 8)) $((((2 * $3 + $5) * baseY + 8) / 16))"
+}
+
+# click WINDOW X Y WIDTH HEIGHT: a click in the middle of that control.
+click() {
+  local window=$1
+  shift
+  read -r cx cy < <(control_centre "$window" "$@")
+  xdotool mousemove --window "$window" --sync "$cx" "$cy" click 1
+}
+
 window_area_sum() {
   import -window "$1" -crop "$2" +repage rgb:- 2>/dev/null | md5sum | cut -d' ' -f1
 }
