@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "platform/Services.h"
@@ -94,7 +96,23 @@ void AdviseLargeBlock(std::uint8_t* data, std::size_t bytes)
 
 mode_t NewFileMode()
 {
-    // umask can only be read by setting it; put it straight back.
+    // Read the mask where the kernel shows it: setting it, even for a moment,
+    // would leave files that other threads create meanwhile unmasked.
+    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        bool found = false;
+        unsigned long mask = 0;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr)
+            if (std::strncmp(line, "Umask:", 6) == 0) {
+                char* end = nullptr;
+                mask = std::strtoul(line + 6, &end, 8);
+                found = end != line + 6;
+            }
+        std::fclose(status);
+        if (found)
+            return 0666 & ~static_cast<mode_t>(mask);
+    }
+    // Older kernels: umask can only be read by setting it; put it straight back.
     mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;

@@ -153,6 +153,16 @@ TEST_F(WaveFileMemoryTest, SaveReplacesALongerFileKeepingItsPermissions)
     EXPECT_EQ(dir.List(), std::vector<std::string>{"old.wav"}) << "no temporary file left";
 }
 
+TEST_F(WaveFileMemoryTest, NewFileGetsThePermissionsTheUmaskAllows)
+{
+    mode_t saved = ::umask(027);
+    SaveNew("new.wav", CSampleFormat(8000, 1, 1), 4, 4);
+    ::umask(saved);
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.File("new.wav").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u) << "not the temporary file's private 0600";
+}
+
 TEST_F(WaveFileMemoryTest, SaveIntoAMissingDirectoryFailsWithTheOpenMessage)
 {
     CWaveFile wave(10, CSampleFormat(44100, 1, 2), dir.path);
