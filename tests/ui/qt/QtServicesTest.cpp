@@ -127,7 +127,7 @@ TEST_F(QtServicesTest, WindowsRepaintWhileSleeping)
     std::uint32_t slept = services.TickCount() - start;
     EXPECT_GT(counter.paints, 0);
     EXPECT_GE(slept, 100u);
-    EXPECT_LT(slept, 1000u);
+    EXPECT_LT(slept, 10000u); // it ends, however busy the machine
     status->removeEventFilter(&counter);
 }
 
