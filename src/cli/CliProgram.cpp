@@ -250,8 +250,7 @@ std::string OutcomeJson(const CCliOutcome& o, int exitStatus)
     json.Member("frameCount", static_cast<long long>(p.frameCount));
     json.Member("bufferBytes", static_cast<long long>(p.bufferBytes));
     json.EndObject();
-    bool recordTested = o.report.find("\r\nInput Device:\t") != std::string::npos;
-    WriteDevice(json, "input", p.inputDeviceIndex, p.inputDeviceName, o.record, recordTested, o.recordComplete,
+    WriteDevice(json, "input", p.inputDeviceIndex, p.inputDeviceName, o.record, o.record.tested, o.recordComplete,
                 RecordCancelled(o));
     WriteDevice(json, "output", p.outputDeviceIndex, p.outputDeviceName, o.playback, o.playbackRan,
                 o.playbackComplete, o.testCancelled && o.playbackRan);
