@@ -1,5 +1,6 @@
 #include "audio/backends/CompositeWaveApi.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -137,6 +138,10 @@ AudioBackEndChoice AudioBackEndFromEnvironment()
         return AudioBackEndChoice::Alsa;
     if (std::strcmp(value, "virtual") == 0)
         return AudioBackEndChoice::Virtual;
+    // A misspelt choice must not pass unnoticed: the lists would silently
+    // hold other devices than the user asked for.
+    if (*value != '\0' && std::strcmp(value, "auto") != 0)
+        std::fprintf(stderr, "tallowmere: TALLOWMERE_AUDIO=%s is not alsa, virtual or auto; using auto\n", value);
     return AudioBackEndChoice::Auto;
 }
 
