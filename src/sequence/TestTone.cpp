@@ -29,20 +29,34 @@ void StoreSample(std::uint8_t* to, std::uint32_t value, std::size_t width)
 }
 
 // The usual widths with the room already checked: a fixed-size store per
-// sample keeps the loop as cheap as the sine allows.
-template <std::size_t Width>
+// sample keeps the loop as cheap as the sine allows. `Channels` is 0 for a
+// count only known at run time; 1 and 2, the counts a format allows, are
+// unrolled.
+template <std::size_t Width, std::size_t Channels>
 std::uint8_t* WriteFixed(std::uint8_t* out, std::int64_t first, std::int64_t end, const ToneShape& shape,
                          std::size_t channels)
 {
+    const std::size_t count = Channels != 0 ? Channels : channels;
     for (std::int64_t frame = first; frame < end; ++frame) {
         auto value = static_cast<std::uint32_t>(FrameValue(frame, shape));
-        for (std::size_t c = 0; c < channels; ++c) {
+        for (std::size_t c = 0; c < count; ++c) {
             for (std::size_t b = 0; b < Width; ++b)
                 out[b] = static_cast<std::uint8_t>(value >> (8 * b));
             out += Width;
         }
     }
     return out;
+}
+
+template <std::size_t Width>
+std::uint8_t* WriteFixedWidth(std::uint8_t* out, std::int64_t first, std::int64_t end, const ToneShape& shape,
+                              std::size_t channels)
+{
+    if (channels == 1)
+        return WriteFixed<Width, 1>(out, first, end, shape, channels);
+    if (channels == 2)
+        return WriteFixed<Width, 2>(out, first, end, shape, channels);
+    return WriteFixed<Width, 0>(out, first, end, shape, channels);
 }
 
 // Any width, stopping where the buffer ends.
@@ -101,13 +115,13 @@ std::size_t WriteTestTone(std::span<std::uint8_t> buffer, const TestParameters& 
             progress->Show(static_cast<int>(100 * chunk / frameCount));
         const std::int64_t end = std::min(frameCount, chunk + ToneProgressFrames);
         if (fits && width == 1)
-            out = WriteFixed<1>(out, chunk, end, shape, channels);
+            out = WriteFixedWidth<1>(out, chunk, end, shape, channels);
         else if (fits && width == 2)
-            out = WriteFixed<2>(out, chunk, end, shape, channels);
+            out = WriteFixedWidth<2>(out, chunk, end, shape, channels);
         else if (fits && width == 3)
-            out = WriteFixed<3>(out, chunk, end, shape, channels);
+            out = WriteFixedWidth<3>(out, chunk, end, shape, channels);
         else if (fits && width == 4)
-            out = WriteFixed<4>(out, chunk, end, shape, channels);
+            out = WriteFixedWidth<4>(out, chunk, end, shape, channels);
         else
             out = WriteChecked(out, left, chunk, end, shape, channels, width);
     }
