@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/Services.h"
 
@@ -141,6 +142,20 @@ constexpr std::uint32_t CALLBACK_WINDOW = 0x10000;
 // The handle of an open device; 0 is none.
 using WaveHandle = std::uintptr_t;
 
+// What a back end knows of one device beyond the 16-bit codes: the host
+// call that last failed there and the host's own words for it, whether the
+// device went away for good, and the xruns its last stream recovered from.
+// For standard error and JSON only; the report never shows it.
+struct WaveHostDetail {
+    std::string deviceName; // the host's name of the device ("hw:1,0"); empty when unknown
+    std::string call;       // the failing host call ("snd_pcm_hw_params_set_rate"); empty when none failed
+    int error = 0;          // the host's error number for that call (a positive errno for ALSA)
+    std::string text;       // the host's text for it ("Invalid argument")
+    bool lost = false;      // the device disappeared while it was open
+    std::uint64_t xruns = 0;      // overruns or underruns recovered during the last stream
+    std::uint64_t framesLost = 0; // frames dropped by those xruns (input) or not played in time (output)
+};
+
 class CWaveApi {
 public:
     virtual ~CWaveApi() = default;
@@ -173,6 +188,16 @@ public:
     // end without a thread of its own can bring the stream up to the current
     // time. Back ends with a worker thread need do nothing.
     virtual void Update(WaveHandle handle) { (void)handle; }
+
+    // The detail of device `device` of the direction (numbered as in
+    // GetDeviceCaps): kept after its handle is closed, replaced by the next
+    // open of the same device. All empty for back ends that keep none.
+    virtual WaveHostDetail HostDetail(WaveDirection direction, std::uint32_t device)
+    {
+        (void)direction;
+        (void)device;
+        return {};
+    }
 };
 
 // The current wave API. Never null: the program's default (the composite of

@@ -36,6 +36,12 @@ WaveResult CCompositeWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32
     return backEnd->GetDeviceCaps(direction, device, caps);
 }
 
+WaveHostDetail CCompositeWaveApi::HostDetail(WaveDirection direction, std::uint32_t device)
+{
+    CWaveApi* backEnd = Locate(direction, device);
+    return backEnd == nullptr ? WaveHostDetail{} : backEnd->HostDetail(direction, device);
+}
+
 WaveResult CCompositeWaveApi::Open(WaveDirection direction, WaveHandle& handle, std::uint32_t device,
                                    const void* format, WindowHandle callbackWindow, std::uintptr_t instance,
                                    std::uint32_t flags)

@@ -29,6 +29,7 @@ public:
     WaveResult Restart(WaveHandle handle) override;
     WaveResult Reset(WaveHandle handle) override;
     void Update(WaveHandle handle) override;
+    WaveHostDetail HostDetail(WaveDirection direction, std::uint32_t device) override;
 
 private:
     struct Route {
