@@ -1,7 +1,9 @@
 // The main dialog, template 102: the parameter controls, the "Run Test..."
 // button, the status line and the progress bar, and everything that lives
 // longer than one test: the parameters, the recording buffer, the outcome
-// flags and the report. Its test operations are defined in src/sequence/.
+// flags and the report. Its test operations (ReadTestParameters.cpp,
+// TestSequence.cpp, BuildTestTone.cpp, SaveRecording.cpp) drive the pure
+// parts of src/sequence/, which know nothing of the dialog.
 #pragma once
 
 #include <cstdint>
