@@ -1,14 +1,12 @@
 #include "wavefile/RiffFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+
+#include "core/LittleEndian.h"
 
 namespace {
 
@@ -21,53 +19,6 @@ constexpr std::int64_t FormTypeBytes = 4;
 // Chunk offsets are 32-bit in the file format.
 constexpr std::int64_t MaxRiffOffset = std::numeric_limits<std::uint32_t>::max();
 
-std::uint32_t GetUInt32(const std::uint8_t* bytes)
-{
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-void PutUInt32(std::uint8_t* bytes, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-// The whole count unless the file ends or fails first; -1 on failure.
-std::int64_t PreadAll(int fd, std::uint8_t* destination, std::size_t count, std::int64_t at)
-{
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::pread(fd, destination + done, count - done, static_cast<off_t>(at + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return static_cast<std::int64_t>(done);
-}
-
-bool PwriteAll(int fd, const std::uint8_t* source, std::size_t count, std::int64_t at)
-{
-    std::size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::pwrite(fd, source + done, count - done, static_cast<off_t>(at + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 CRiffFile::~CRiffFile()
@@ -78,83 +29,112 @@ CRiffFile::~CRiffFile()
 bool CRiffFile::Open(const std::string& name, RiffOpenMode mode)
 {
     Close();
-    int flags = O_CLOEXEC;
-    switch (mode) {
-    case RiffOpenMode::Read:
-        flags |= O_RDONLY;
-        break;
-    case RiffOpenMode::ReadWrite:
-        flags |= O_RDWR;
-        break;
-    case RiffOpenMode::Create:
-        flags |= O_RDWR | O_CREAT | O_TRUNC;
-        break;
-    }
-    if (name.empty())
+    FileAccess access = mode == RiffOpenMode::Read        ? FileAccess::Read
+                        : mode == RiffOpenMode::ReadWrite ? FileAccess::ReadWrite
+                                                          : FileAccess::Create;
+    std::unique_ptr<IFile> opened;
+    error = FileSystem().Open(name, access, opened);
+    if (error != 0)
         return false;
-    int opened = ::open(name.c_str(), flags, 0666);
-    if (opened < 0)
-        return false;
-    struct stat info {};
-    if (::fstat(opened, &info) != 0 || S_ISDIR(info.st_mode)) {
-        ::close(opened);
+    return Attach(std::move(opened), mode != RiffOpenMode::Read);
+}
+
+bool CRiffFile::Attach(std::unique_ptr<IFile> opened, bool canWrite)
+{
+    Close();
+    if (!opened) {
+        error = EBADF;
         return false;
     }
-    fd = opened;
-    writable = mode != RiffOpenMode::Read;
+    std::int64_t size = opened->Size();
+    if (size < 0) {
+        error = static_cast<int>(-size);
+        return false;
+    }
+    file = std::move(opened);
+    writable = canWrite;
     offset = 0;
-    length = S_ISREG(info.st_mode) ? info.st_size : 0;
+    length = size;
     buffer.resize(BufferBytes);
     bufferStart = 0;
     bufferLength = 0;
     bufferDirty = false;
     writeFailed = false;
+    error = 0;
     return true;
 }
 
 int CRiffFile::Flush()
 {
-    if (fd < 0)
-        return -1;
-    bool ok = true;
+    if (!file)
+        return Fail(EBADF);
+    int result = 0;
     if (bufferDirty) {
-        ok = PwriteAll(fd, buffer.data(), bufferLength, bufferStart);
-        if (!ok)
-            WriteFailed();
+        result = file->WriteAt(buffer.data(), bufferLength, bufferStart);
+        if (result != 0)
+            WriteFailed(result);
         bufferDirty = false;
         bufferLength = 0;
     }
-    return ok ? 0 : -1;
+    return result == 0 ? 0 : -1;
 }
 
-void CRiffFile::WriteFailed()
+int CRiffFile::Fail(int code)
+{
+    error = code;
+    return -1;
+}
+
+void CRiffFile::WriteFailed(int code)
 {
     writeFailed = true;
+    error = code;
     // What the file holds now, not what the failed write would have made it.
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-        length = info.st_size;
+    std::int64_t size = file->Size();
+    if (size >= 0 && file->Kind() == FileKind::Regular)
+        length = size;
+}
+
+int CRiffFile::Sync()
+{
+    if (!file || Flush() != 0)
+        return -1;
+    int result = file->Sync();
+    return result == 0 ? 0 : Fail(result);
 }
 
 int CRiffFile::Close()
 {
-    if (fd < 0)
+    if (!file)
         return 0;
     // Any write that failed since opening makes the close fail.
     int result = Flush() == 0 && !writeFailed ? 0 : -1;
-    if (::close(fd) != 0)
+    int closed = file->Close();
+    if (closed != 0) {
+        error = closed;
         result = -1;
-    fd = -1;
+    }
+    file.reset();
     buffer.clear();
     buffer.shrink_to_fit();
     bufferLength = 0;
     return result;
 }
 
+std::unique_ptr<IFile> CRiffFile::Detach()
+{
+    if (!file || Flush() != 0 || writeFailed)
+        return {};
+    buffer.clear();
+    buffer.shrink_to_fit();
+    bufferLength = 0;
+    return std::move(file);
+}
+
 std::int64_t CRiffFile::Read(void* destination, std::uint32_t byteCount)
 {
-    if (fd < 0 || (destination == nullptr && byteCount > 0))
-        return -1;
+    if (!file || (destination == nullptr && byteCount > 0))
+        return Fail(EBADF);
     if (bufferDirty && Flush() != 0)
         return -1;
     auto* out = static_cast<std::uint8_t*>(destination);
@@ -170,16 +150,16 @@ std::int64_t CRiffFile::Read(void* destination, std::uint32_t byteCount)
             continue;
         }
         if (wanted >= DirectBytes) {
-            std::int64_t n = PreadAll(fd, out + done, wanted, offset);
+            std::int64_t n = file->ReadAt(out + done, wanted, offset);
             if (n < 0)
-                return -1;
+                return Fail(static_cast<int>(-n));
             done += static_cast<std::uint32_t>(n);
             offset += n;
             break;
         }
-        std::int64_t n = PreadAll(fd, buffer.data(), buffer.size(), offset);
+        std::int64_t n = file->ReadAt(buffer.data(), buffer.size(), offset);
         if (n < 0)
-            return -1;
+            return Fail(static_cast<int>(-n));
         bufferStart = offset;
         bufferLength = static_cast<std::size_t>(n);
         if (n == 0)
@@ -190,16 +170,17 @@ std::int64_t CRiffFile::Read(void* destination, std::uint32_t byteCount)
 
 std::int64_t CRiffFile::Write(const void* source, std::uint32_t byteCount)
 {
-    if (fd < 0 || !writable || (source == nullptr && byteCount > 0))
-        return -1;
+    if (!file || !writable || (source == nullptr && byteCount > 0))
+        return Fail(EBADF);
     const auto* in = static_cast<const std::uint8_t*>(source);
     if (!bufferDirty)
         bufferLength = 0; // a read cache would go stale
     if (byteCount >= DirectBytes) {
         if (Flush() != 0)
             return -1;
-        if (!PwriteAll(fd, in, byteCount, offset)) {
-            WriteFailed();
+        int result = file->WriteAt(in, byteCount, offset);
+        if (result != 0) {
+            WriteFailed(result);
             return -1;
         }
         offset += byteCount;
@@ -223,21 +204,24 @@ std::int64_t CRiffFile::Write(const void* source, std::uint32_t byteCount)
 
 std::int64_t CRiffFile::Seek(std::int64_t to, int origin)
 {
-    if (fd < 0)
-        return -1;
+    if (!file)
+        return Fail(EBADF);
     std::int64_t base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? offset : origin == SEEK_END ? length : -1;
     if (base < 0 || to > std::numeric_limits<std::int64_t>::max() - base || base + to < 0)
-        return -1;
+        return Fail(EINVAL);
     offset = base + to;
     return offset;
 }
 
 int CRiffFile::Truncate(std::int64_t bytes)
 {
-    if (fd < 0 || !writable || bytes < 0 || Flush() != 0)
+    if (!file || !writable || bytes < 0)
+        return Fail(EBADF);
+    if (Flush() != 0)
         return -1;
-    if (::ftruncate(fd, static_cast<off_t>(bytes)) != 0)
-        return -1;
+    int result = file->Truncate(bytes);
+    if (result != 0)
+        return Fail(result);
     bufferLength = 0;
     length = bytes;
     return 0;
@@ -245,15 +229,10 @@ int CRiffFile::Truncate(std::int64_t bytes)
 
 int CRiffFile::Reserve(std::int64_t bytes)
 {
-    if (fd < 0 || !writable || bytes <= 0)
+    if (!file || !writable || bytes <= 0)
         return -1;
-#ifdef FALLOC_FL_KEEP_SIZE
-    // Blocks set aside in one piece spare the file system from allocating
-    // them page by page as the data arrives and again when it is written back.
-    return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes)) == 0 ? 0 : -1;
-#else
-    return -1;
-#endif
+    // Only advice: a refusal is not remembered as the file's error.
+    return file->Reserve(bytes) == 0 ? 0 : -1;
 }
 
 bool CRiffFile::ReadAt(std::int64_t at, void* destination, std::uint32_t byteCount)
@@ -272,8 +251,8 @@ bool CRiffFile::WriteUInt32At(std::int64_t at, std::uint32_t value)
 
 int CRiffFile::Descend(RiffChunk& chunk, const RiffChunk* parent, RiffFind find)
 {
-    if (fd < 0)
-        return -1;
+    if (!file)
+        return Fail(EBADF);
     // The search ends at the parent's stated end or the file's, whichever
     // comes first: neither a parent's nor a chunk's size is trusted.
     std::int64_t end = length;
@@ -311,8 +290,10 @@ int CRiffFile::Descend(RiffChunk& chunk, const RiffChunk* parent, RiffFind find)
 
 int CRiffFile::CreateChunk(RiffChunk& chunk, bool riff)
 {
-    if (fd < 0 || !writable || offset + ChunkHeaderBytes > MaxRiffOffset)
-        return -1;
+    if (!file || !writable)
+        return Fail(EBADF);
+    if (offset + ChunkHeaderBytes > MaxRiffOffset)
+        return Fail(EFBIG);
     std::uint8_t header[12];
     PutUInt32(header, riff ? RiffId : chunk.id);
     PutUInt32(header + 4, chunk.size);
@@ -330,12 +311,12 @@ int CRiffFile::CreateChunk(RiffChunk& chunk, bool riff)
 
 int CRiffFile::Ascend(RiffChunk& chunk)
 {
-    if (fd < 0)
-        return -1;
+    if (!file)
+        return Fail(EBADF);
     if (chunk.flags & RiffChunkDirty) {
         std::int64_t end = offset;
         if (end < chunk.dataOffset || end - chunk.dataOffset > MaxRiffOffset)
-            return -1;
+            return Fail(EFBIG);
         auto size = static_cast<std::uint32_t>(end - chunk.dataOffset);
         if (size & 1u) {
             const std::uint8_t pad = 0;
@@ -349,11 +330,4 @@ int CRiffFile::Ascend(RiffChunk& chunk)
     }
     offset = std::int64_t{chunk.dataOffset} + chunk.size + (chunk.size & 1u);
     return 0;
-}
-
-int CRiffFile::Rename(const std::string& from, const std::string& to)
-{
-    if (from.empty() || to.empty())
-        return -1;
-    return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : -1;
 }

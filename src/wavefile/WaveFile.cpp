@@ -1,14 +1,10 @@
 #include "wavefile/WaveFile.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
+#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/Services.h"
@@ -21,6 +17,7 @@ using namespace wavefile_detail;
 CWaveFile::CWaveFile(const std::string& name, WaveFileMode fileMode, bool tempCopy, const std::string& directory)
     : mode(fileMode), useTempCopy(tempCopy ? 1 : 0), tempDirectory(ResolveTempDirectory(directory)), fileName(name)
 {
+    ClearWaveFileFailure();
     CWaitCursor waitCursor;
     if (mode == WaveFileMode::MemoryMode) {
         if (!Load())
@@ -49,7 +46,13 @@ CWaveFile::CWaveFile(CSampleFormat sampleFormat, bool tempCopy, const std::strin
     : CSampleBuffer(0, sampleFormat), untitled(1), mode(WaveFileMode::FileMode), createdNew(1),
       useTempCopy(tempCopy ? 1 : 0), tempDirectory(ResolveTempDirectory(directory))
 {
-    MakeTempFileName(workFileName);
+    ClearWaveFileFailure();
+    if (!MakeTempFileName(workFileName)) {
+        // No file to create: the failure is the temporary file's, recorded.
+        Show(FileOpenFail);
+        failed = 1;
+        return;
+    }
     CreateWorkFile();
 }
 
@@ -62,14 +65,21 @@ CWaveFile::~CWaveFile()
         // A file left behind is a valid WAVE file, whether saved or not.
         if (!temporary)
             WritePendingSizes();
-        if (fileHandle.Close() != 0)
+        if (fileHandle.Close() != 0) {
+            RecordError("close", workFileName, fileHandle.Error());
             Show(FailureWriting);
-        else if (temporary && std::remove(workFileName.c_str()) != 0)
-            Show(FailureDeletingTemp);
+            if (temporary)
+                RemoveTemporaryFile(workFileName);
+        } else if (temporary) {
+            if (int error = RemoveTemporaryFile(workFileName); error != 0) {
+                RecordError("remove temporary file", workFileName, error);
+                Show(FailureDeletingTemp);
+            }
+        }
     } else if (temporary && !workFileName.empty()) {
         // A temporary file that could not be opened, or whose save failed
         // before it had a name: nobody else will ever remove it.
-        std::remove(workFileName.c_str());
+        RemoveTemporaryFile(workFileName);
     }
 }
 
@@ -81,7 +91,7 @@ void CWaveFile::SetFileName(const std::string& name)
 
 bool CWaveFile::MakeTempFileName(std::string& name) const
 {
-    name = MakeUniqueFile(tempDirectory, "wav");
+    name = MakeTemporaryFile(tempDirectory, "wav");
     return !name.empty();
 }
 
@@ -90,27 +100,55 @@ bool CWaveFile::MakeTempFileName(std::string& name) const
 int CWaveFile::ReadFormatChunk(const RiffChunk& fmtChunk)
 {
     if (fmtChunk.size < MinFormatBytes) {
+        RecordReason(WaveFileReason::NotWave, "fmt chunk shorter than 14 bytes", OpenName());
         Show(InvalidWaveFile);
         return 0;
     }
     // The whole chunk must be in the file; only its first bytes are needed,
     // so nothing is allocated for the rest.
     std::int64_t available = fileHandle.Length() - fileHandle.Tell();
-    if (fmtChunk.size > available)
+    if (fmtChunk.size > available) {
+        RecordReason(WaveFileReason::Truncated, "fmt chunk", OpenName());
         return 0;
+    }
     std::uint8_t bytes[FormatBytes] = {};
     std::uint32_t wanted = std::min(fmtChunk.size, FormatBytes);
-    if (fileHandle.Read(bytes, wanted) != wanted)
+    if (fileHandle.Read(bytes, wanted) != wanted) {
+        RecordError("read fmt chunk", fileName, fileHandle.Error());
         return 0;
+    }
     std::uint16_t channels = GetUInt16(bytes + 2);
     std::uint32_t rate = GetUInt32(bytes + 4);
     std::uint16_t blockAlign = GetUInt16(bytes + 12);
     if (channels == 0 || blockAlign == 0) {
+        RecordReason(WaveFileReason::NotWave, "fmt chunk without channels or block align", OpenName());
         Show(InvalidWaveFile);
         return 0;
     }
     format.Set(static_cast<std::int32_t>(rate), channels, static_cast<std::uint16_t>(blockAlign / channels));
     return 1;
+}
+
+bool CWaveFile::FindFormat(RiffChunk& riff, RiffChunk& fmt)
+{
+    riff = RiffChunk{};
+    riff.formType = WaveId;
+    fmt = RiffChunk{};
+    fmt.id = FormatId;
+    if (fileHandle.Descend(riff, nullptr, RiffFind::Riff) != 0) {
+        RecordReason(WaveFileReason::NotWave, "no RIFF WAVE chunk", OpenName());
+        Show(InvalidWaveFile);
+        return false;
+    }
+    if (fileHandle.Descend(fmt, &riff, RiffFind::Chunk) != 0) {
+        RecordReason(WaveFileReason::NotWave, "no fmt chunk", OpenName());
+        Show(InvalidWaveFile);
+        return false;
+    }
+    if (!ReadFormatChunk(fmt))
+        return false;
+    fileHandle.Ascend(fmt);
+    return true;
 }
 
 bool CWaveFile::WriteFormatBytes()
@@ -133,7 +171,9 @@ int CWaveFile::Load()
 {
     if (mode != WaveFileMode::MemoryMode)
         return 0;
+    ClearWaveFileFailure();
     if (!fileHandle.Open(fileName, RiffOpenMode::Read)) {
+        RecordError("open", fileName, fileHandle.Error());
         Show(FileOpenFail);
         failed = 1;
         return 0;
@@ -153,30 +193,34 @@ int CWaveFile::Load()
 
     ReadCalibration();
     RiffChunk riff{};
-    riff.formType = WaveId;
-    RiffChunk chunk{};
-    chunk.id = FormatId;
-    if (fileHandle.Descend(riff, nullptr, RiffFind::Riff) != 0 || fileHandle.Descend(chunk, &riff, RiffFind::Chunk) != 0)
-        return fail(InvalidWaveFile);
-    if (!ReadFormatChunk(chunk))
+    RiffChunk fmt{};
+    if (!FindFormat(riff, fmt))
         return fail(nullptr);
-    fileHandle.Ascend(chunk);
-
     RiffChunk data{};
     data.id = DataId;
-    if (fileHandle.Descend(data, &riff, RiffFind::Chunk) != 0)
+    if (fileHandle.Descend(data, &riff, RiffFind::Chunk) != 0) {
+        RecordReason(WaveFileReason::NotWave, "no data chunk after the fmt chunk", fileName);
         return fail(InvalidWaveFile);
-    if (data.size == 0)
+    }
+    if (data.size == 0) {
+        RecordReason(WaveFileReason::NotWave, "empty data chunk", fileName);
         return fail(nullptr);
+    }
     // A stated size beyond the end of the file can never be read whole;
     // refuse it before allocating anything for it.
-    if (data.size > fileHandle.Length() - fileHandle.Tell())
+    if (data.size > fileHandle.Length() - fileHandle.Tell()) {
+        RecordReason(WaveFileReason::Truncated, "data chunk", fileName);
         return failEmpty(nullptr);
-    if (!Resize(BytesToFrames(data.size)))
+    }
+    if (!Resize(BytesToFrames(data.size))) {
+        RecordReason(WaveFileReason::OutOfMemory, "sample block", fileName);
         return failEmpty(WaveDataMemory);
+    }
     AdviseLargeBlock(block.Data(), byteSize);
-    if (byteSize > 0 && fileHandle.Read(block.Data(), byteSize) != byteSize)
+    if (byteSize > 0 && fileHandle.Read(block.Data(), byteSize) != byteSize) {
+        RecordError("read data chunk", fileName, fileHandle.Error() != 0 ? fileHandle.Error() : EIO);
         return failEmpty(nullptr);
+    }
     frameCount = BytesToFrames(byteSize);
     modified = 0;
     fileHandle.Close();
@@ -209,70 +253,9 @@ bool CWaveFile::WriteWholeFile(CRiffFile& file)
     return true;
 }
 
-int CWaveFile::SaveMemory()
-{
-    if (untitled)
-        return 0;
-    // The file is written beside the target under a temporary name and
-    // renamed over it only when complete, so a failed save never costs the
-    // file that was there.
-    std::string target = fileName;
-    struct stat existing {};
-    bool exists = ::stat(target.c_str(), &existing) == 0;
-    bool direct = exists && !S_ISREG(existing.st_mode);
-    if (exists && !direct) {
-        if (::access(target.c_str(), W_OK) != 0) {
-            Show(FileOpenFail);
-            failed = 1;
-            return 0;
-        }
-        // Save through a link into the file it names, as a plain write would.
-        char resolved[PATH_MAX];
-        if (::realpath(target.c_str(), resolved) != nullptr)
-            target = resolved;
-    }
-    std::string writeName = target;
-    if (!direct) {
-        writeName = target.empty() ? std::string{} : MakeUniqueFile(DirectoryOf(target), ".wav");
-        if (writeName.empty()) {
-            Show(FileOpenFail);
-            failed = 1;
-            return 0;
-        }
-        ::chmod(writeName.c_str(), exists ? (existing.st_mode & 07777) : NewFileMode());
-    }
-    auto discard = [&]() {
-        if (!direct)
-            std::remove(writeName.c_str());
-        failed = 1;
-        return 0;
-    };
-    if (!fileHandle.Open(writeName, RiffOpenMode::Create)) {
-        Show(FileOpenFail);
-        return discard();
-    }
-    if (!direct) {
-        // The whole length is known: set the room aside at once (on ext4
-        // this roughly halves the time of a large save).
-        std::uint64_t data = FrameOffset(dataEnd);
-        std::uint64_t length = 44 + data + (data & 1u) + (hasCalibration ? 8 + CalibrationBytes : 0);
-        fileHandle.Reserve(static_cast<std::int64_t>(length));
-    }
-    bool written = WriteWholeFile(fileHandle);
-    if (fileHandle.Close() != 0 || !written)
-        return discard();
-    if (!direct && CRiffFile::Rename(writeName, target) != 0) {
-        // The system refused the name itself (too long, a missing folder).
-        Show(FileOpenFail);
-        return discard();
-    }
-    modified = 0;
-    untitled = 0;
-    return 1;
-}
-
 int CWaveFile::Save()
 {
+    ClearWaveFileFailure();
     switch (mode) {
     case WaveFileMode::MemoryMode:
         return SaveMemory();
@@ -288,9 +271,11 @@ int CWaveFile::Read(std::uint8_t* destination, std::uint32_t byteCount)
         return CSampleBuffer::Read(destination, byteCount);
     if (!fileHandle.IsOpen() || destination == nullptr || frameCount == 0 || position >= frameCount - 1u)
         return 0;
-    // Bytes past the data chunk are not samples: they read as silence.
-    std::uint64_t at = FrameOffset(position);
-    std::uint64_t available = at < byteSize ? byteSize - at : 0;
+    // Bytes past the data chunk are not samples: they read as silence. The
+    // bound is taken from the file offset, which moves by bytes, not from the
+    // position, which moves by whole frames only.
+    std::int64_t at = fileHandle.Tell() - std::int64_t{dataOffset};
+    std::uint64_t available = at >= 0 && static_cast<std::uint64_t>(at) < byteSize ? byteSize - static_cast<std::uint64_t>(at) : 0;
     auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(available, byteCount));
     std::uint32_t n = wanted > 0 ? StreamRead(destination, wanted) : 0;
     position += BytesToFrames(n);
@@ -381,14 +366,22 @@ void CWaveFile::AppendCalibration(const std::string& path)
 {
     if (path.empty() || !hasCalibration)
         return;
-    std::FILE* file = std::fopen(path.c_str(), "ab+");
-    if (file == nullptr)
-        return;
-    std::uint8_t header[8];
-    PutUInt32(header, CalibrationId);
-    PutUInt32(header + 4, CalibrationBytes);
-    std::fseek(file, 0, SEEK_END);
-    std::fwrite(header, 1, sizeof header, file);
-    std::fwrite(&calibration, 1, CalibrationBytes, file);
-    std::fclose(file);
+    std::unique_ptr<IFile> file;
+    int error = FileSystem().Open(path, FileAccess::ReadWrite, file);
+    std::int64_t end = error == 0 ? file->Size() : 0;
+    if (error == 0 && end < 0)
+        error = static_cast<int>(-end);
+    std::uint8_t chunk[8 + CalibrationBytes];
+    PutUInt32(chunk, CalibrationId);
+    PutUInt32(chunk + 4, CalibrationBytes);
+    std::memcpy(chunk + 8, &calibration, CalibrationBytes);
+    if (error == 0)
+        error = file->WriteAt(chunk, sizeof chunk, end);
+    if (file) {
+        int closed = file->Close();
+        error = error != 0 ? error : closed;
+    }
+    // Silent, as the calibration never fails a save; the reason is kept.
+    if (error != 0)
+        RecordError("append calibration chunk", path, error);
 }

@@ -93,12 +93,33 @@ private:
     // Reads the "fmt " chunk at the file's offset into `format`; 0 with or
     // without a message as the failure deserves. The file stays open.
     int ReadFormatChunk(const RiffChunk& fmtChunk);
+    // Finds the RIFF WAVE chunk and its "fmt " chunk and reads the format,
+    // leaving the offset after the "fmt " chunk. False with the failure
+    // recorded and its message shown ("IDS_INVALID_WAVE_FILE" for a missing
+    // chunk, none for an unreadable one).
+    bool FindFormat(RiffChunk& riff, RiffChunk& fmt);
+    // The file being read: the working file in FileMode, else the target.
+    const std::string& OpenName() const { return mode == WaveFileMode::FileMode ? workFileName : fileName; }
     // Writes the 16 format bytes of a plain PCM "fmt " chunk.
     bool WriteFormatBytes();
     // MemoryMode save into an open, empty file; false on a short write.
     bool WriteWholeFile(CRiffFile& file);
     int SaveMemory();
+    // MemoryMode save straight into a device (there is nothing to replace).
+    int SaveInPlace(const std::string& target);
+    // MemoryMode save into a new file beside the target, put over it only
+    // when complete.
+    int SaveReplacing(const std::string& target, const FileInfo& existing);
+    // The new file for SaveReplacing: one without a name where the file
+    // system has them, else a named temporary one (its name in `name`).
+    bool OpenReplacement(const std::string& target, const FileInfo& existing, std::string& name);
+    // Gives the finished replacement a name beside the target (a file
+    // without one) and closes it; false with the failure recorded.
+    bool FinishReplacement(const std::string& target, std::string& name);
     int SaveFile();
+    // Renames a new working file to the target (copying it where renaming
+    // fails); false, with "IDS_FAILURE_WRITING_WAVE_FILE" shown, when neither works.
+    bool MoveWorkFileToTarget();
     // A new unique empty file named "wav..." in tempDirectory; false when none.
     bool MakeTempFileName(std::string& name) const;
     // Reads `byteCount` bytes of samples from `frame` on, zero-filling what

@@ -1,13 +1,8 @@
 #include "wavefile/WaveFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -15,6 +10,7 @@
 #include <vector>
 
 #include "platform/Services.h"
+#include "wavefile/FileSystem.h"
 #include "wavefile/WaveFileDetail.h"
 
 using namespace wavefile_detail;
@@ -23,64 +19,64 @@ using namespace wavefile_detail;
 
 int CWaveFile::CopyFileBytes(const std::string& sourceName, const std::string& destinationName)
 {
-    if (sourceName.empty() || destinationName.empty())
+    if (sourceName.empty() || destinationName.empty()) {
+        RecordReason(WaveFileReason::NotFound, "copy without a file name", sourceName);
         return 0;
-    int source = ::open(sourceName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (source < 0) {
-        Show(std::strerror(errno));
+    }
+    std::unique_ptr<IFile> source;
+    if (int error = FileSystem().Open(sourceName, FileAccess::Read, source); error != 0) {
+        RecordError("open", sourceName, error);
+        Show(std::strerror(error));
         return 0;
     }
     // Truncating the destination would destroy the source when they are one file.
-    struct stat from {};
-    struct stat to {};
-    if (::fstat(source, &from) == 0 && ::stat(destinationName.c_str(), &to) == 0 && from.st_dev == to.st_dev &&
-        from.st_ino == to.st_ino) {
-        ::close(source);
+    FileInfo from;
+    FileInfo to;
+    if (FileSystem().Inspect(sourceName, from) == 0 && FileSystem().Inspect(destinationName, to) == 0 &&
+        to.kind != FileKind::Absent && from.device == to.device && from.inode == to.inode)
         return 1;
-    }
-    int destination = ::open(destinationName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (destination < 0) {
-        Show(std::strerror(errno));
-        ::close(source);
+    std::unique_ptr<IFile> destination;
+    if (int error = FileSystem().Open(destinationName, FileAccess::Create, destination); error != 0) {
+        RecordError("create", destinationName, error);
+        Show(std::strerror(error));
         return 0;
     }
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[CopyBlockBytes]());
     if (!buffer) {
-        ::close(source);
-        ::close(destination);
+        RecordReason(WaveFileReason::OutOfMemory, "copy buffer", sourceName);
         return 0;
     }
-    bool ok = true;
+    int error = 0;
+    const char* failedStep = nullptr;
     {
         CWaitCursor waitCursor;
-        for (;;) {
-            ssize_t got = ::read(source, buffer.get(), CopyBlockBytes);
-            if (got < 0 && errno == EINTR)
-                continue;
+        for (std::int64_t at = 0;; ) {
+            std::int64_t got = source->ReadAt(buffer.get(), CopyBlockBytes, at);
             if (got == 0)
                 break;
-            ssize_t put = 0;
-            while (got > 0 && put < got) {
-                ssize_t n = ::write(destination, buffer.get() + put, static_cast<std::size_t>(got - put));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0)
-                    break;
-                put += n;
-            }
-            if (got < 0 || put != got) {
-                Show(CheckTempVariable);
-                ok = false;
+            if (got < 0) {
+                error = static_cast<int>(-got);
+                failedStep = "read";
                 break;
             }
+            if ((error = destination->WriteAt(buffer.get(), static_cast<std::size_t>(got), at)) != 0) {
+                failedStep = "write";
+                break;
+            }
+            at += got;
         }
     }
-    ::close(source);
-    if (::close(destination) != 0 && ok) {
-        Show(CheckTempVariable);
-        ok = false;
+    source->Close();
+    if (int closed = destination->Close(); closed != 0 && error == 0) {
+        error = closed;
+        failedStep = "close";
     }
-    return ok ? 1 : 0;
+    if (error != 0) {
+        RecordError(failedStep, failedStep[0] == 'r' ? sourceName : destinationName, error);
+        Show(CheckTempVariable);
+        return 0;
+    }
+    return 1;
 }
 
 void CWaveFile::ReadSamplesAt(std::uint32_t frame, std::uint8_t* destination, std::uint32_t byteCount)
@@ -99,7 +95,7 @@ int CWaveFile::CopyWaveFile(const std::string& sourceName, const std::string& de
     auto source = std::make_unique<CWaveFile>(sourceName, WaveFileMode::FileMode, false, tempDirectory);
     auto target = std::make_unique<CWaveFile>(source->GetFormat(), false, tempDirectory);
     if (source->IsFailed() || target->IsFailed())
-        return 0;
+        return 0; // the failing side recorded why
     target->SetFileName(destinationName);
     if (hasCalibration)
         target->SetCalibration(calibration);
@@ -129,7 +125,7 @@ int CWaveFile::CopyWaveFile(const std::string& sourceName, const std::string& de
         result = 0;
         if (target->fileHandle.IsOpen())
             target->fileHandle.Close();
-        std::remove(target->workFileName.c_str());
+        RemoveTemporaryFile(target->workFileName);
     }
     return result;
 }

@@ -1,15 +1,15 @@
 #include "wavefile/WaveFileDetail.h"
 
+#if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#endif
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <vector>
+#include <cerrno>
+#include <memory>
 
 #include "platform/Services.h"
+#include "wavefile/FileSystem.h"
+#include "wavefile/TemporaryFiles.h"
 
 namespace wavefile_detail {
 
@@ -18,64 +18,9 @@ void Show(const std::string& text)
     Services().ShowMessage(text, MessageIcon::None);
 }
 
-void PutUInt16(std::uint8_t* bytes, std::uint16_t value)
-{
-    bytes[0] = static_cast<std::uint8_t>(value);
-    bytes[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutUInt32(std::uint8_t* bytes, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-std::uint16_t GetUInt16(const std::uint8_t* bytes)
-{
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-std::uint32_t GetUInt32(const std::uint8_t* bytes)
-{
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
 std::string ResolveTempDirectory(const std::string& given)
 {
-    if (!given.empty())
-        return given;
-    const char* fromEnvironment = std::getenv("TMPDIR");
-    if (fromEnvironment != nullptr && *fromEnvironment != '\0')
-        return fromEnvironment;
-    return "/tmp";
-}
-
-// A new unique empty file from a mkstemp template; empty when none was made.
-std::string MakeUniqueFile(const std::string& directory, const char* prefix)
-{
-    std::string pattern = directory;
-    if (pattern.empty() || pattern.back() != '/')
-        pattern += '/';
-    pattern += prefix;
-    pattern += "XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        return {};
-    ::close(fd);
-    return name.data();
-}
-
-std::string DirectoryOf(const std::string& path)
-{
-    std::string::size_type slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
+    return given.empty() ? FileSystem().TemporaryDirectory() : given;
 }
 
 // A block about to be filled whole from a file: huge pages cut the page
@@ -94,28 +39,60 @@ void AdviseLargeBlock(std::uint8_t* data, std::size_t bytes)
 #endif
 }
 
-mode_t NewFileMode()
+WaveFileReason ReasonOf(int error)
 {
-    // Read the mask where the kernel shows it: setting it, even for a moment,
-    // would leave files that other threads create meanwhile unmasked.
-    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        bool found = false;
-        unsigned long mask = 0;
-        while (!found && std::fgets(line, sizeof line, status) != nullptr)
-            if (std::strncmp(line, "Umask:", 6) == 0) {
-                char* end = nullptr;
-                mask = std::strtoul(line + 6, &end, 8);
-                found = end != line + 6;
-            }
-        std::fclose(status);
-        if (found)
-            return 0666 & ~static_cast<mode_t>(mask);
+    switch (error) {
+    case 0: return WaveFileReason::None;
+    case ENOENT:
+    case ENOTDIR: return WaveFileReason::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS: return WaveFileReason::AccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return WaveFileReason::NoSpace;
+    case ENOMEM: return WaveFileReason::OutOfMemory;
+    case EISDIR:
+    case ENXIO:
+    case ESPIPE: return WaveFileReason::NotRegular;
+    default: return WaveFileReason::IoError;
     }
-    // Older kernels: umask can only be read by setting it; put it straight back.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+}
+
+void RecordError(const char* operation, const std::string& path, int error)
+{
+    WaveFileReason reason = ReasonOf(error);
+    if (reason == WaveFileReason::None)
+        reason = WaveFileReason::IoError;
+    // A FIFO or socket refused at opening: the reason's own words say more
+    // than the system's "No such device or address".
+    RecordWaveFileFailure(reason, operation, path, error == ENXIO ? 0 : error);
+}
+
+void RecordReason(WaveFileReason reason, const char* operation, const std::string& path)
+{
+    RecordWaveFileFailure(reason, operation, path, 0);
+}
+
+std::string MakeTemporaryFile(const std::string& directory, const char* prefix)
+{
+    std::string name;
+    std::unique_ptr<IFile> file;
+    int error = FileSystem().CreateTemporary(directory, prefix, name, file);
+    if (error != 0) {
+        RecordError("create temporary file", directory, error);
+        return {};
+    }
+    RegisterTemporaryFile(name);
+    file->Close();
+    return name;
+}
+
+int RemoveTemporaryFile(const std::string& name)
+{
+    int error = FileSystem().Remove(name);
+    ForgetTemporaryFile(name);
+    return error;
 }
 
 } // namespace wavefile_detail

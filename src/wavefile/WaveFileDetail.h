@@ -1,16 +1,16 @@
 // Pieces shared by the wave file's memory-mode, file-mode and copy code:
-// chunk ids, sizes, the message texts, little-endian helpers and temporary
-// file names. Internal to the wavefile library.
+// chunk ids, sizes, the message texts, failure reasons and temporary files.
+// Internal to the wavefile library.
 #pragma once
-
-#include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <string>
 
+#include "core/LittleEndian.h"
 #include "wavefile/WaveFile.h"
+#include "wavefile/WaveFileFailure.h"
 
 namespace wavefile_detail {
 
@@ -39,17 +39,23 @@ inline const char* const CalibrationCreateFail = "Error on mmioCreateChunk for C
 inline const char* const CalibrationWriteFail = "Error writing Calibration data to wave file";
 
 void Show(const std::string& text);
-void PutUInt16(std::uint8_t* bytes, std::uint16_t value);
-void PutUInt32(std::uint8_t* bytes, std::uint32_t value);
-std::uint16_t GetUInt16(const std::uint8_t* bytes);
-std::uint32_t GetUInt32(const std::uint8_t* bytes);
 std::string ResolveTempDirectory(const std::string& given);
-// A new unique empty file from a mkstemp template; empty when none was made.
-std::string MakeUniqueFile(const std::string& directory, const char* prefix);
-std::string DirectoryOf(const std::string& path);
 // A block about to be filled whole from a file: huge pages cut the page
 // faults of the fill several hundredfold. Only advice; ignored where unsupported.
 void AdviseLargeBlock(std::uint8_t* data, std::size_t bytes);
-mode_t NewFileMode();
+
+// The reason an errno value stands for.
+WaveFileReason ReasonOf(int error);
+// Records a failed system step from its errno value.
+void RecordError(const char* operation, const std::string& path, int error);
+// Records a failure that no system call gave (a broken file, a refusal).
+void RecordReason(WaveFileReason reason, const char* operation, const std::string& path);
+
+// A new unique empty file named prefix... in `directory`, registered for
+// removal by a signal handler; empty (and the failure recorded) when none
+// could be made.
+std::string MakeTemporaryFile(const std::string& directory, const char* prefix);
+// Removes a temporary file and forgets it; the errno value of the removal.
+int RemoveTemporaryFile(const std::string& name);
 
 } // namespace wavefile_detail

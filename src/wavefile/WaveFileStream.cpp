@@ -1,12 +1,12 @@
 #include "wavefile/WaveFile.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
+#include "wavefile/FileSystem.h"
+#include "wavefile/TemporaryFiles.h"
 #include "wavefile/WaveFileDetail.h"
 
 using namespace wavefile_detail;
@@ -19,6 +19,7 @@ int CWaveFile::OpenWorkFile()
         return 0;
     WritePendingSizes(); // before a file still open is closed by the reopening
     if (!fileHandle.Open(workFileName, RiffOpenMode::ReadWrite)) {
+        RecordError("open", workFileName, fileHandle.Error());
         Show(FileOpenFail);
         failed = 1;
         return 0;
@@ -33,27 +34,24 @@ int CWaveFile::OpenWorkFile()
     trailerDropped = false;
     sizesPending = false;
     ReadCalibration();
-    riffChunk = RiffChunk{};
-    riffChunk.formType = WaveId;
-    dataChunk = RiffChunk{};
-    dataChunk.id = FormatId;
-    if (fileHandle.Descend(riffChunk, nullptr, RiffFind::Riff) != 0 ||
-        fileHandle.Descend(dataChunk, &riffChunk, RiffFind::Chunk) != 0)
-        return fail(InvalidWaveFile);
-    if (!ReadFormatChunk(dataChunk))
+    if (!FindFormat(riffChunk, dataChunk))
         return fail(nullptr);
-    fileHandle.Ascend(dataChunk);
     dataChunk = RiffChunk{};
     dataChunk.id = DataId;
-    if (fileHandle.Descend(dataChunk, &riffChunk, RiffFind::Chunk) != 0)
+    if (fileHandle.Descend(dataChunk, &riffChunk, RiffFind::Chunk) != 0) {
+        RecordReason(WaveFileReason::NotWave, "no data chunk after the fmt chunk", workFileName);
         return fail(InvalidWaveFile);
+    }
     // Samples the file does not hold are not counted: a stated size past the
     // end of the file shrinks to what is there.
     std::int64_t held = std::max<std::int64_t>(fileHandle.Length() - fileHandle.Tell(), 0);
     dataChunk.size = static_cast<std::uint32_t>(std::min<std::int64_t>(dataChunk.size, held));
     byteSize = dataChunk.size;
-    if (byteSize == 0)
+    if (byteSize == 0) {
+        RecordReason(held == 0 ? WaveFileReason::Truncated : WaveFileReason::NotWave,
+                     held == 0 ? "data chunk" : "empty data chunk", workFileName);
         return fail(nullptr);
+    }
     dataOffset = static_cast<std::uint32_t>(fileHandle.Tell());
     frameCount = BytesToFrames(byteSize);
     modified = 0;
@@ -65,6 +63,7 @@ int CWaveFile::CreateWorkFile()
     if (mode != WaveFileMode::FileMode)
         return 0;
     if (!fileHandle.Open(workFileName, RiffOpenMode::Create)) {
+        RecordError("create", workFileName, fileHandle.Error());
         Show(FileOpenFail);
         failed = 1;
         return 0;
@@ -85,6 +84,7 @@ int CWaveFile::CreateWorkFile()
         ok = fileHandle.CreateChunk(dataChunk, false) == 0;
     }
     if (!ok) {
+        RecordError("write header", workFileName, fileHandle.Error());
         fileHandle.Close();
         failed = 1;
         return 0;
@@ -109,8 +109,10 @@ int CWaveFile::StreamWrite(const std::uint8_t* source, std::uint32_t byteCount)
     std::int64_t at = fileHandle.Tell();
     std::int64_t end = at + byteCount;
     // Sizes and offsets of a RIFF file are 32-bit.
-    if (end + 1 > MaxRiffOffset)
+    if (end + 1 > MaxRiffOffset) {
+        RecordError("write", workFileName, EFBIG);
         return 0;
+    }
     dataChunk.flags |= RiffChunkDirty;
     std::int64_t dataStart = dataChunk.dataOffset;
     std::int64_t dataStop = dataStart + dataChunk.size;
@@ -122,6 +124,7 @@ int CWaveFile::StreamWrite(const std::uint8_t* source, std::uint32_t byteCount)
         std::int64_t trailer = dataStop + (dataChunk.size & 1u);
         if (fileHandle.Length() > trailer) {
             if (fileHandle.Truncate(dataStop) != 0) {
+                RecordError("truncate", workFileName, fileHandle.Error());
                 failed = 1;
                 return 0;
             }
@@ -130,6 +133,7 @@ int CWaveFile::StreamWrite(const std::uint8_t* source, std::uint32_t byteCount)
     }
     fileHandle.Seek(at, SEEK_SET);
     if (fileHandle.Write(source, byteCount) != byteCount) {
+        RecordError("write", workFileName, fileHandle.Error());
         // Leave the file describing the samples that did reach it (and the
         // RIFF chunk ending with them, if its trailer was cut off).
         sizesPending = sizesPending || grows;
@@ -179,10 +183,11 @@ bool CWaveFile::TargetIsWorkFile() const
         return true;
     // One file under two spellings (a case-insensitive file system, a link,
     // "./"): compare what the names point at, not the letters.
-    struct stat work {};
-    struct stat target {};
-    return ::stat(workFileName.c_str(), &work) == 0 && ::stat(fileName.c_str(), &target) == 0 &&
-           work.st_dev == target.st_dev && work.st_ino == target.st_ino;
+    FileInfo work;
+    FileInfo target;
+    return FileSystem().Inspect(workFileName, work) == 0 && FileSystem().Inspect(fileName, target) == 0 &&
+           work.kind != FileKind::Absent && target.kind != FileKind::Absent && work.device == target.device &&
+           work.inode == target.inode;
 }
 
 int CWaveFile::SaveFile()
@@ -190,9 +195,12 @@ int CWaveFile::SaveFile()
     if (!fileHandle.IsOpen())
         return 1;
     // Without a target name there is nowhere to put the file.
-    if (untitled)
+    if (untitled) {
+        RecordReason(WaveFileReason::NotFound, "save without a file name", workFileName);
         return 0;
-    WritePendingSizes();
+    }
+    if (!WritePendingSizes())
+        RecordError("write chunk sizes", workFileName, fileHandle.Error());
     Seek(dataEnd);
     fileHandle.Ascend(dataChunk);
     if (TargetIsWorkFile()) {
@@ -209,11 +217,13 @@ int CWaveFile::SaveFile()
     }
     std::uint32_t remembered = position;
     if (fileHandle.Ascend(riffChunk) != 0) {
+        RecordError("write RIFF size", workFileName, fileHandle.Error());
         fileHandle.Close();
         failed = 1;
         return 0;
     }
     if (fileHandle.Close() != 0) {
+        RecordError("close", workFileName, fileHandle.Error());
         Show(FailureWriting);
         return 0;
     }
@@ -221,14 +231,8 @@ int CWaveFile::SaveFile()
     if (useTempCopy) {
         CopyWaveFile(workFileName, fileName, dataEnd);
     } else if (createdNew) {
-        if (CRiffFile::Rename(workFileName, fileName) != 0) {
-            if (!CopyFileBytes(workFileName, fileName)) {
-                Show(FailureWriting);
-                return 0;
-            }
-            std::remove(workFileName.c_str());
-        }
-        workFileName = fileName;
+        if (!MoveWorkFileToTarget())
+            return 0;
     } else {
         CopyWaveFile(workFileName, fileName, dataEnd);
         workFileName = fileName;
@@ -238,4 +242,21 @@ int CWaveFile::SaveFile()
     modified = 0;
     createdNew = 0;
     return 1;
+}
+
+bool CWaveFile::MoveWorkFileToTarget()
+{
+    // A link is saved through, into the file it names.
+    std::string target = FileSystem().ResolveTarget(fileName);
+    if (int error = FileSystem().Rename(workFileName, target); error != 0) {
+        if (!CopyFileBytes(workFileName, fileName)) {
+            Show(FailureWriting);
+            return false;
+        }
+        RemoveTemporaryFile(workFileName);
+    } else {
+        ForgetTemporaryFile(workFileName);
+    }
+    workFileName = fileName;
+    return true;
 }

@@ -14,6 +14,7 @@
 #include "core/ZeroBlock.h"
 #include "support/FakeServices.h"
 #include "wavefile/WaveFile.h"
+#include "wavefile/WaveFileFailure.h"
 
 namespace {
 
@@ -194,7 +195,9 @@ TEST_F(WaveFileMemoryTest, FailedWriteLeavesTheExistingFileAsItWas)
 
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(wave.IsFailed());
-    EXPECT_TRUE(services.fake.messages.empty());
+    EXPECT_EQ(services.fake.MessageTexts(), std::vector<std::string>{"IDS_FAILURE_WRITING_WAVE_FILE"})
+        << "the user is told that the write failed";
+    EXPECT_EQ(LastWaveFileFailure().reason, WaveFileReason::NoSpace);
     EXPECT_EQ(ReadAll(dir.File("keep.wav")), old);
     EXPECT_EQ(dir.List(), std::vector<std::string>{"keep.wav"});
 }
