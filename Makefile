@@ -5,7 +5,7 @@ JOBS   ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS = -DTALLOWMERE_WERROR=$(WERROR)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test test-asan test-tsan run bench fuzz clean
+.PHONY: all deps build test test-asan test-tsan run bench fuzz package clean
 
 all: build
 
@@ -41,6 +41,22 @@ fuzz: deps
 	@cmake --preset fuzz $(CMAKE_FLAGS) >/dev/null
 	@cmake --build --preset fuzz -j $(JOBS) --target fuzz_targets
 	@bash scripts/fuzz.sh build/fuzz $(FUZZ_SECONDS)
+
+# The Debian package, built apart from the test builds with Debian's own
+# hardening flags, and copied here as tallowmere_<version>_<arch>.deb.
+PACKAGE_BUILD = build/package
+buildflags = $(shell DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get $(1))
+package: deps
+	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTALLOWMERE_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr $(CMAKE_FLAGS) \
+	  -DCMAKE_C_FLAGS="$(call buildflags,CPPFLAGS) $(call buildflags,CFLAGS)" \
+	  -DCMAKE_CXX_FLAGS="$(call buildflags,CPPFLAGS) $(call buildflags,CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$(call buildflags,LDFLAGS)" >/dev/null
+	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	@rm -f $(PACKAGE_BUILD)/tallowmere_*.deb
+	@cd $(PACKAGE_BUILD) && cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
+	@cp $(PACKAGE_BUILD)/tallowmere_*.deb .
+	@echo "package: $$(cd $(PACKAGE_BUILD) && ls tallowmere_*.deb)"
 
 clean:
 	@rm -rf build

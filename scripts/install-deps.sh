@@ -10,6 +10,8 @@ packages=(
   sox libsox-fmt-all libsndfile1-dev
   xvfb xauth xdotool xclip x11-utils imagemagick
   clang libclang-rt-14-dev
+  scdoc appstream desktop-file-utils librsvg2-bin man-db
+  dpkg-dev file lintian
 )
 
 missing=()

@@ -1,0 +1,79 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# bash completion for tallowmere-cli: its flags, the values of --api and
+# --tone, the device names that --list shows, and .wav files for --save.
+
+# The device names of one direction ("input" or "output") from --list, one
+# a line. The listing is "  N: NAME (input, ...)"; the name ends before the
+# last " (input, " or " (output, ".
+_tallowmere_cli_devices()
+{
+    local direction=$1 program=$2 line name
+    while IFS= read -r line; do
+        [[ $line =~ ^\ +[0-9]+:\ (.*)\ \((input|output),\ [^\(]*\)$ ]] || continue
+        [[ ${BASH_REMATCH[2]} == "$direction" ]] || continue
+        name=${BASH_REMATCH[1]}
+        printf '%s\n' "$name"
+    done < <("$program" --list 2>/dev/null)
+}
+
+# The flags that --help names, so the completion never lags behind them.
+_tallowmere_cli_flags()
+{
+    "$1" --help 2>/dev/null | grep -oE '(^|[[:space:],[])--?[[:alpha:]][[:alnum:]-]*' |
+        sed -E 's/^[[:space:],[]//' | sort -u
+}
+
+_tallowmere_cli()
+{
+    local cur prev words cword split=false
+    if declare -F _init_completion >/dev/null 2>&1; then
+        _init_completion -s || return
+    else
+        # Without bash-completion, "=" is a word of its own: --api=st is
+        # the words "--api", "=" and "st".
+        cur=${COMP_WORDS[COMP_CWORD]}
+        prev=${COMP_WORDS[COMP_CWORD - 1]}
+        if [[ $cur == = ]]; then
+            cur=
+            split=true
+        elif [[ $prev == = ]] && ((COMP_CWORD >= 2)); then
+            prev=${COMP_WORDS[COMP_CWORD - 2]}
+            split=true
+        fi
+    fi
+
+    local program=${COMP_WORDS[0]}
+    case $prev in
+        --api)
+            mapfile -t COMPREPLY < <(compgen -W 'standard extended' -- "$cur")
+            return ;;
+        --tone)
+            mapfile -t COMPREPLY < <(compgen -W 'yes no ask' -- "$cur")
+            return ;;
+        --input|--output)
+            # Names are matched ignoring case, as the program selects them.
+            local name quoted typed=${cur//\\/}
+            typed=${typed#[\"\']}
+            COMPREPLY=()
+            while IFS= read -r name; do
+                [[ ${name,,} == "${typed,,}"* ]] || continue
+                printf -v quoted '%q' "$name"
+                COMPREPLY+=("$quoted")
+            done < <(_tallowmere_cli_devices "${prev#--}" "$program")
+            return ;;
+        --save)
+            local IFS=$'\n'
+            compopt -o filenames 2>/dev/null
+            COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.[wW][aA][vV]' -- "$cur"))
+            return ;;
+        --channels|--rate|--bits|--valid-bits|--duration|--timeout)
+            COMPREPLY=()
+            return ;;
+    esac
+    $split && return
+
+    if [[ $cur == -* || -z $cur ]]; then
+        mapfile -t COMPREPLY < <(compgen -W "$(_tallowmere_cli_flags "$program")" -- "$cur")
+    fi
+}
+complete -F _tallowmere_cli tallowmere-cli
