@@ -254,8 +254,27 @@ void CQtDialogWindow::SetControlText(int id, const std::string& text)
 
 void CQtDialogWindow::EnableControl(int id, bool enabled)
 {
-    if (QWidget* control = Control(id))
-        control->setEnabled(enabled);
+    QWidget* control = Control(id);
+    if (!control)
+        return;
+    if (!enabled) {
+        // Qt moves the focus off a control it disables (the next tab stop
+        // would be "&Close", and Enter would end the program); the dialog
+        // manager gives it back when the control is enabled again.
+        QWidget* focus = focusWidget();
+        if (control->isEnabled() && focus && (focus == control || control->isAncestorOf(focus)))
+            focusTakenByDisable[id] = focus;
+        control->setEnabled(false);
+        return;
+    }
+    control->setEnabled(true);
+    auto taken = focusTakenByDisable.find(id);
+    if (taken == focusTakenByDisable.end())
+        return;
+    QPointer<QWidget> focus = taken->second;
+    focusTakenByDisable.erase(taken);
+    if (focus && focus->isEnabled() && focus->isVisibleTo(this))
+        focus->setFocus(Qt::OtherFocusReason);
 }
 
 bool CQtDialogWindow::IsControlEnabled(int id)

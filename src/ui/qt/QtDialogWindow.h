@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QPointer>
 
 #include <map>
 #include <vector>
@@ -20,7 +21,8 @@ public:
     // `owner` is the parent dialog's window or null; `font` the dialog font.
     CQtDialogWindow(CDialog& dialog, QWidget* owner, const QFont& font);
 
-    // CDialogWindow
+    // CDialogWindow. Enabling a control that held the focus when it was
+    // disabled gives the focus back to it.
     WindowHandle Handle() override { return static_cast<QWidget*>(this); }
     std::string GetControlText(int id) override;
     void SetControlText(int id, const std::string& text) override;
@@ -66,4 +68,6 @@ private:
     CDialogKeyFilter* keyFilter = nullptr;
     std::vector<QWidget*> controls;
     std::map<int, QWidget*> controlsById;
+    // Where the focus was when a control that held it was disabled, by id.
+    std::map<int, QPointer<QWidget>> focusTakenByDisable;
 };

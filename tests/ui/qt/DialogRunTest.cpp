@@ -143,3 +143,79 @@ TEST_F(QtDialogRunTest, MainDialogHasATaskbarEntryAndResultsCentreOverIt)
     EXPECT_NE(resultsParent, nullptr);
     EXPECT_LE((resultsCentre - mainCentre).manhattanLength(), 16);
 }
+
+namespace {
+
+// "&Run Test..." as the main dialog runs it: disabled for the test, which
+// ends in the results dialog (closed with Esc), then enabled again.
+class CRunTestProbe : public CProbeDialog {
+public:
+    CRunTestProbe() : CProbeDialog(MainDialogTemplate())
+    {
+        MapCommand(IdRunTest, [this] {
+            ++runs;
+            Window()->EnableControl(IdRunTest, false);
+            CProbeDialog results(ResultsDialogTemplate(), this);
+            RunWithStep(results, [](CQtDialogWindow& r) { QTest::keyClick(&r, Qt::Key_Escape); });
+            Window()->EnableControl(IdRunTest, true);
+        });
+    }
+    int runs = 0;
+};
+
+// A key as the user presses it: to whatever has the focus.
+void PressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(static_cast<QWidget*>(nullptr), key, modifiers);
+}
+
+} // namespace
+
+TEST_F(QtDialogRunTest, FocusGoesBackWhereItWasWhenRunTestIsEnabledAgain)
+{
+    struct Case {
+        const char* name;
+        std::function<void(CQtDialogWindow&)> start;
+        int focusAfter; // control id
+    };
+    const std::vector<Case> cases = {
+        {"Enter on the button",
+         [](CQtDialogWindow& w) {
+             w.Control(IdRunTest)->setFocus(Qt::TabFocusReason);
+             PressKey(Qt::Key_Return);
+         },
+         IdRunTest},
+        {"mouse click", [](CQtDialogWindow& w) { QTest::mouseClick(w.Control(IdRunTest), Qt::LeftButton); },
+         IdRunTest},
+        // The button never had the focus: it stays in the field.
+        {"Alt+R in the channels edit", [](CQtDialogWindow& w) {
+             w.Control(IdChannels)->setFocus(Qt::TabFocusReason);
+             QTest::keyClick(w.Control(IdChannels), Qt::Key_R, Qt::AltModifier);
+         },
+         IdChannels},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CRunTestProbe dialog;
+        QWidget* focusAfter = nullptr;
+        QWidget* expected = nullptr;
+        int result = RunWithStep(dialog, [&](CQtDialogWindow& w) {
+            c.start(w);
+            // A mnemonic presses its button after a short animation.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.runs > 0; }));
+            // The window manager hands the activation back after the results close.
+            w.activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+            focusAfter = QApplication::focusWidget();
+            expected = w.Control(c.focusAfter);
+            if (focusAfter && c.focusAfter == IdRunTest) {
+                // The next Enter runs the test again instead of ending the program.
+                PressKey(Qt::Key_Return);
+            }
+            w.EndDialog(IdCancel);
+        });
+        EXPECT_EQ(result, IdCancel);
+        EXPECT_EQ(focusAfter, expected);
+        EXPECT_EQ(dialog.runs, c.focusAfter == IdRunTest ? 2 : 1);
+    }
+}

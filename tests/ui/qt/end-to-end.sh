@@ -2,7 +2,8 @@
 # The desktop program in a real X server (run under xvfb-run): start values
 # and tab order, a whole test on the virtual devices, the report through the
 # clipboard byte for byte, the recording saved through the save-file dialog,
-# and a second test cancelled with Esc while it records.
+# Enter after the results running the test again, and a test cancelled with
+# Esc while it records.
 set -euo pipefail
 program=$(realpath "$1")
 here=$(dirname "$(realpath "$0")")
@@ -43,8 +44,8 @@ for i in "${!expected_fields[@]}"; do
 done
 echo "start values and tab order as expected"
 
-# A whole test: Alt+R presses "&Run Test...".
-keys "$main" alt+r
+# A whole test: Tab from the duration reaches "&Run Test...", Enter presses it.
+keys "$main" Tab Return
 results=$(wait_window "Test Results" 60)
 echo "results shown"
 
@@ -104,7 +105,16 @@ echo "overwrite confirmed and file rewritten"
 keys "$results" Escape
 wait_until 10 "the results dialog to close" window_gone "Test Results"
 
-# A second test, cancelled with Esc once the progress bar shows recording.
+# The focus is back on "&Run Test...": Enter runs the test again rather
+# than ending the program.
+keys "$main" Return
+results=$(wait_window "Test Results" 60)
+kill -0 "$pid" 2>/dev/null || fail "Enter after the results ended the program"
+keys "$results" Escape
+wait_until 10 "the results dialog to close" window_gone "Test Results"
+echo "Enter after the results runs the test again"
+
+# Another test, cancelled with Esc once the progress bar shows recording.
 # It records for 100 s, so that Esc lands in the recording however slowly
 # the machine runs.
 click "$main" 146 154 60 12
