@@ -9,9 +9,12 @@
 #include "ui/qt/AppIcon.h"
 #include "ui/qt/QtDialogToolkit.h"
 #include "ui/qt/QtServices.h"
+#include "ui/qt/TerminationSignals.h"
 
 int main(int argc, char* argv[])
 {
+    // A save cut short by a signal leaves no temporary file beside its target.
+    RemoveTemporaryFilesOnTermination();
     QApplication application(argc, argv);
     QApplication::setWindowIcon(AppIcon());
     // The dialogs end the program, not the last window closing.
