@@ -1,6 +1,7 @@
 #include "ui/qt/QtDialogWindow.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -16,6 +17,7 @@
 #include <algorithm>
 
 #include "ui/Templates.h"
+#include "ui/qt/AccessibleNames.h"
 #include "ui/qt/AppIcon.h"
 #include "ui/qt/ReportEdit.h"
 
@@ -97,6 +99,35 @@ CQtDialogWindow::CQtDialogWindow(CDialog& dialog, QWidget* owner, const QFont& f
             if (previousTabStop)
                 QWidget::setTabOrder(previousTabStop, control);
             previousTabStop = control;
+        }
+    }
+    NameForScreenReaders();
+}
+
+void CQtDialogWindow::NameForScreenReaders()
+{
+    std::vector<AccessibleNaming> namings = NameControls(dialog.Template());
+    for (std::size_t i = 0; i < namings.size(); ++i) {
+        const AccessibleNaming& naming = namings[i];
+        if (!naming.named)
+            continue;
+        QWidget* control = controls[i];
+        QString name = windowTitle();
+        if (naming.label) {
+            auto* label = qobject_cast<QLabel*>(controls[*naming.label]);
+            label->setBuddy(control);
+            name = NameFromLabel(label->text());
+        } else if (naming.group) {
+            name = qobject_cast<QGroupBox*>(controls[*naming.group])->title();
+        }
+        control->setAccessibleName(name);
+        // An editable box's field is what has the focus and is read out.
+        if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit())
+            combo->lineEdit()->setAccessibleName(name);
+        if (naming.description) {
+            auto* text = qobject_cast<QLabel*>(controls[*naming.description]);
+            control->setAccessibleDescription(text->text());
+            describedBy.emplace(text, control);
         }
     }
 }
@@ -248,8 +279,19 @@ void CQtDialogWindow::SetControlText(int id, const std::string& text)
         button->setText(value);
     else if (auto* group = qobject_cast<QGroupBox*>(control))
         group->setTitle(value);
-    else if (auto* label = qobject_cast<QLabel*>(control))
+    else if (auto* label = qobject_cast<QLabel*>(control)) {
         label->setText(value);
+        // What the text describes reads the new text, as the status changes.
+        auto [first, last] = describedBy.equal_range(label);
+        for (auto described = first; described != last; ++described) {
+            described->second->setAccessibleDescription(value);
+            // Readers are told, not left to ask again.
+            if (QAccessible::isActive()) {
+                QAccessibleEvent changed(described->second, QAccessible::DescriptionChanged);
+                QAccessible::updateAccessibility(&changed);
+            }
+        }
+    }
 }
 
 void CQtDialogWindow::EnableControl(int id, bool enabled)

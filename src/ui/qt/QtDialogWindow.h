@@ -61,6 +61,8 @@ protected:
 
 private:
     QWidget* CreateControl(const ControlTemplate& control);
+    // Accessible names, buddies and descriptions from the template's labels.
+    void NameForScreenReaders();
 
     CDialog& dialog;
     QWidget* owner;
@@ -70,4 +72,6 @@ private:
     std::map<int, QWidget*> controlsById;
     // Where the focus was when a control that held it was disabled, by id.
     std::map<int, QPointer<QWidget>> focusTakenByDisable;
+    // Controls whose accessible description is a label's current text.
+    std::multimap<QWidget*, QWidget*> describedBy;
 };
