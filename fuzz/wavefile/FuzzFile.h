@@ -1,16 +1,15 @@
-// The fuzz input as a file in a private directory, removed afterwards, and
-// services that swallow the messages.
+// The fuzz input as a file in a file system held in memory, so nothing
+// touches the disk, and services that swallow the messages.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "platform/Services.h"
+#include "wavefile/MemoryFileSystem.h"
+#include "wavefile/WaveFile.h"
+#include "wavefile/WaveFileFailure.h"
 
 class CQuietServices : public CDefaultServices {
 public:
@@ -27,27 +26,23 @@ class CFuzzFile {
 public:
     CFuzzFile(const std::uint8_t* data, std::size_t size)
     {
-        static const std::string root = [] {
-            std::string pattern = std::filesystem::temp_directory_path().string() + "/tallowmere-fuzz-XXXXXX";
-            if (::mkdtemp(pattern.data()) == nullptr)
-                std::abort();
-            return pattern;
-        }();
-        directory = root;
-        name = root + "/input.wav";
-        std::FILE* file = std::fopen(name.c_str(), "wb");
-        if (file == nullptr)
-            std::abort();
-        std::fwrite(data, 1, size, file);
-        std::fclose(file);
+        fs.Put(name, CMemoryFileSystem::Bytes(data, data + size));
+        SetFileSystem(&fs);
+        ClearWaveFileFailure();
     }
-    ~CFuzzFile()
-    {
-        // Every file the target made goes, so each run starts clean.
-        std::error_code ignored;
-        for (const auto& entry : std::filesystem::directory_iterator(directory, ignored))
-            std::filesystem::remove(entry.path(), ignored);
-    }
-    std::string directory;
-    std::string name;
+    ~CFuzzFile() { SetFileSystem(nullptr); }
+    CFuzzFile(const CFuzzFile&) = delete;
+    CFuzzFile& operator=(const CFuzzFile&) = delete;
+
+    // Every file a run makes lives here and goes with it.
+    CMemoryFileSystem fs;
+    const std::string directory = "/fuzz";
+    const std::string name = "/fuzz/input.wav";
 };
+
+// A failure that does not say why is a finding too.
+inline void RequireReason(bool failed)
+{
+    if (failed && LastWaveFileFailure().reason == WaveFileReason::None)
+        std::abort();
+}

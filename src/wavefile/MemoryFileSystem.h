@@ -23,7 +23,7 @@ public:
         // all (the write that crosses the limit stores what fits).
         std::uint64_t writeBudget = UINT64_MAX;
         int writeError = 0;
-        int openError = 0;   // every Open of a name that does not exist yet
+        int openError = 0;   // every creation of a new file (Open of a new name, temporary files)
         int syncError = 0;
         int closeError = 0;  // a close after a write
         int renameError = 0;

@@ -1,8 +1,15 @@
 // A sample buffer that is read from and written to a RIFF WAVE file, either
 // wholly in memory (MemoryMode) or streamed through an open working file
 // (FileMode), with the optional calibration chunk that rides after the RIFF
-// chunk. Failures are shown through the services seam in the system's own
-// words and recorded in `failed`.
+// chunk. All file access goes through the file system seam (FileSystem.h).
+//
+// Results: 1 for success and 0 for failure; constructors set `failed`
+// (IsFailed) instead. Messages are shown through the services seam, modal,
+// in the system's own words, and only where a line below names one; "no
+// message" failures are silent to the user. Every failure, shown or not,
+// records its reason for this thread (LastWaveFileFailure in
+// WaveFileFailure.h: absent, broken, cut short, no space, I/O ...); the
+// constructors, Load and Save forget the previous one first. Nothing throws.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +17,7 @@
 
 #include "core/SampleBuffer.h"
 #include "core/SampleFormat.h"
+#include "wavefile/FileSystem.h"
 #include "wavefile/RiffFile.h"
 
 enum class WaveFileMode : std::uint16_t { MemoryMode = 0, FileMode = 1 };
@@ -23,16 +31,23 @@ static_assert(sizeof(CalibrationData) == 1020);
 // Final: destroyed through its own type only, as its base is.
 class CWaveFile final : public CSampleBuffer {
 public:
-    // Opens an existing file: MemoryMode loads it whole and closes it again;
-    // FileMode keeps it (or, with useTempCopy, a temporary copy) open.
-    // An empty tempDirectory means $TMPDIR, else /tmp. Check IsFailed().
+    // Opens an existing file: MemoryMode loads it whole (Load) and closes it
+    // again; FileMode keeps it (or, with useTempCopy, a temporary copy) open
+    // (OpenWorkFile). An empty tempDirectory means the file system's
+    // ($TMPDIR, else /tmp). `failed` is set on any failure of those, with
+    // their messages.
     CWaveFile(const std::string& fileName, WaveFileMode mode, bool useTempCopy = false,
               const std::string& tempDirectory = {});
-    // New, untitled file in memory with a zero-filled block of frameCount frames.
+    // New, untitled file in memory with a zero-filled block of frameCount
+    // frames. `failed` only when the block cannot be had; no message.
     CWaveFile(std::uint32_t frameCount, CSampleFormat format, const std::string& tempDirectory = {});
-    // New, untitled file streamed through a new temporary working file.
+    // New, untitled file streamed through a new temporary working file
+    // ("wav..." in the directory). `failed` with "IDS_FILE_OPEN_FAIL" when
+    // the file cannot be made, with no message when its header cannot be written.
     CWaveFile(CSampleFormat format, bool useTempCopy, const std::string& tempDirectory = {});
-    // Closes the working file and removes temporary files.
+    // FileMode: closes the working file ("IDS_FAILURE_WRITING_WAVE_FILE" if
+    // that fails) and removes it when it is temporary or untitled
+    // ("IDS_FAILURE_DELETING_TEMP_FILE" if that fails).
     ~CWaveFile();
 
     CWaveFile(const CWaveFile&) = delete;
@@ -41,40 +56,84 @@ public:
     // The target that Save writes; clears `untitled`.
     void SetFileName(const std::string& name);
 
-    // MemoryMode: writes the whole file; FileMode: finishes the working file
-    // and puts it under the target name. 1 or 0.
+    // MemoryMode: writes the whole file beside the target and puts it over
+    // the target (through symbolic links; permissions, and owner and group
+    // where permitted, kept) only once it is complete and synced. A failed
+    // save leaves the old file and no temporary file.
+    //   1: saved. 0 without message and without `failed`: untitled.
+    //   0, `failed`, "IDS_FILE_OPEN_FAIL": the target is a directory, FIFO or
+    //     socket (never waited on), not writable, its directory cannot be
+    //     written, or the system refuses the name at the rename.
+    //   0, `failed`, "IDS_FAILURE_WRITING_WAVE_FILE": a write (short or
+    //     failed, a full disk), a chunk, the sync or the close failed.
+    //   A character device (a null or full device) is written in place, with
+    //   the same two messages.
+    // FileMode: finishes the working file and puts it under the target name.
+    //   1: saved, or nothing open to save. 0, no message: untitled.
+    //   0, `failed`, no message: the RIFF size cannot be written.
+    //   0, "IDS_FAILURE_WRITING_WAVE_FILE": closing failed, or the file can be
+    //     neither renamed nor copied to the target (no open file afterwards).
     int Save();
-    // MemoryMode only: reads the whole file named by the target. 1 or 0.
+    // MemoryMode only (0 in FileMode): reads the whole file named by the
+    // target. 1: loaded. Else 0 and `failed`, with:
+    //   "IDS_FILE_OPEN_FAIL": it cannot be opened (absent, no permission, a
+    //     directory, FIFO or socket);
+    //   "IDS_INVALID_WAVE_FILE": no RIFF WAVE, "fmt " or "data" chunk, or a
+    //     "fmt " chunk shorter than 14 bytes or without channels or block align;
+    //   "IDS_WAVE_DATA_MEMORY": no memory for the samples (buffer left empty);
+    //   no message: the "fmt " chunk or the samples cut short or unreadable, or
+    //     a data chunk of size 0.
     int Load();
 
     // MemoryMode: the sample buffer's own Read and Write. FileMode: streamed
-    // at the working file's current offset.
+    // at the working file's current offset; no messages.
+    // Read: 1 when any byte was read, 0 when none (no file, no destination,
+    //   at the last frame, at the end of the data). Never a byte from past the
+    //   data chunk, whatever the count: what lies beyond reads as zero bytes.
+    // Write: 1, or 0 (`failed` set when the file refused the bytes).
     int Read(std::uint8_t* destination, std::uint32_t byteCount);
     int Write(const std::uint8_t* source, std::uint32_t byteCount);
 
-    // FileMode: moves the working file's offset to the frame as well.
+    // FileMode: moves the working file's offset to the frame as well
+    // (`failed` when that offset cannot be taken).
     void Seek(std::uint32_t frame) override;
 
     void SetCalibration(const CalibrationData& block);
-    // Looks for the calibration chunk at the top level of the open file.
+    // Looks for the calibration chunk at the top level of the open file;
+    // `hasCalibration` tells whether one was read whole. No message.
     void ReadCalibration();
-    // Writes the calibration chunk at the open file's current offset.
+    // Writes the calibration chunk at the open file's current offset. Never
+    // fails a save: "Error on mmioCreateChunk for Calibration data" or
+    // "Error writing Calibration data to wave file" and `hasCalibration` 0.
     void WriteCalibration();
 
+    // FileMode only. 1: open at the samples. 0 and `failed`, no open file:
+    // "IDS_FILE_OPEN_FAIL" (cannot be opened), "IDS_INVALID_WAVE_FILE" (a
+    // chunk missing), no message (unreadable format, no samples).
     int OpenWorkFile();
+    // FileMode only. 1: created with an empty data chunk. 0 and `failed`:
+    // "IDS_FILE_OPEN_FAIL" (cannot be created), no message (header not written).
     int CreateWorkFile();
 
-    // Raw read at the working file's offset: the count read, 0 on any refusal.
+    // Raw read at the working file's offset: the count read, 0 on any
+    // refusal or read error. No message.
     std::uint32_t StreamRead(std::uint8_t* destination, std::uint32_t byteCount);
-    // Raw write at the working file's offset, keeping the chunk sizes true. 1 or 0.
+    // Raw write at the working file's offset, keeping the chunk sizes true.
+    // 1, or 0 (`failed` when the file refused the bytes). No message.
     int StreamWrite(const std::uint8_t* source, std::uint32_t byteCount);
 
-    // Appends the calibration chunk to the end of a closed file.
+    // Appends the calibration chunk to the end of a closed file; a failure
+    // is only recorded.
     void AppendCalibration(const std::string& path);
-    // Byte copy of a whole file in 8 KiB blocks. 1 or 0.
+    // Byte copy of a whole file in 8 KiB blocks. 1, or 0 with the system's
+    // error text (strerror) when a file cannot be opened or created,
+    // "IDS_CHECK_TEMP_VARIABLE" when a read, write or close fails, no message
+    // without a name or without memory.
     static int CopyFileBytes(const std::string& sourceName, const std::string& destinationName);
     // Copies the first `frames` frames of one WAVE file into a new one, with
-    // this object's calibration data. The last block write's result.
+    // this object's calibration data. The last block write's result (1 for
+    // no frames); 0 when either file cannot be set up (their messages) or the
+    // copy cannot be put under its name (its temporary file removed).
     int CopyWaveFile(const std::string& sourceName, const std::string& destinationName, std::uint32_t frames);
 
     WaveFileMode GetMode() const { return mode; }

@@ -35,9 +35,9 @@ int CWaveFile::SaveMemory()
     }
     // Through a link into the file it names, as a plain write would go; a
     // dangling link gets its target created.
-    std::string target = FileSystem().ResolveTarget(fileName);
+    std::string target = fileName.empty() ? std::string{} : FileSystem().ResolveTarget(fileName);
     FileInfo existing;
-    int error = FileSystem().Inspect(target, existing);
+    int error = target.empty() ? ENOENT : FileSystem().Inspect(target, existing);
     if (error == 0 && (existing.kind == FileKind::Directory || existing.kind == FileKind::Other)) {
         // A FIFO or socket would block the save until a reader came, if ever.
         RecordReason(WaveFileReason::NotRegular, "save", target);

@@ -45,11 +45,12 @@ int CWaveFile::OpenWorkFile()
     // Samples the file does not hold are not counted: a stated size past the
     // end of the file shrinks to what is there.
     std::int64_t held = std::max<std::int64_t>(fileHandle.Length() - fileHandle.Tell(), 0);
+    bool stated = dataChunk.size > 0;
     dataChunk.size = static_cast<std::uint32_t>(std::min<std::int64_t>(dataChunk.size, held));
     byteSize = dataChunk.size;
     if (byteSize == 0) {
-        RecordReason(held == 0 ? WaveFileReason::Truncated : WaveFileReason::NotWave,
-                     held == 0 ? "data chunk" : "empty data chunk", workFileName);
+        RecordReason(stated ? WaveFileReason::Truncated : WaveFileReason::NotWave,
+                     stated ? "data chunk" : "empty data chunk", workFileName);
         return fail(nullptr);
     }
     dataOffset = static_cast<std::uint32_t>(fileHandle.Tell());

@@ -7,7 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "wavefile/MemoryFileSystem.h"
+
 using Bytes = std::vector<std::uint8_t>;
+
+// The wave files work on a file system in memory while this lives.
+class CMemoryFileSystemScope {
+public:
+    CMemoryFileSystemScope() { SetFileSystem(&fs); }
+    ~CMemoryFileSystemScope() { SetFileSystem(nullptr); }
+    CMemoryFileSystemScope(const CMemoryFileSystemScope&) = delete;
+    CMemoryFileSystemScope& operator=(const CMemoryFileSystemScope&) = delete;
+    CMemoryFileSystem fs;
+};
 
 class CTempDir {
 public:
