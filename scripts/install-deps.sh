@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libasound2-dev alsa-utils
   sox libsox-fmt-all libsndfile1-dev
-  xvfb xauth xdotool xclip x11-utils imagemagick
+  xvfb xauth xdotool xclip x11-utils imagemagick dbus-daemon at-spi2-core
   clang libclang-rt-14-dev
   scdoc appstream desktop-file-utils librsvg2-bin man-db
   dpkg-dev file lintian
