@@ -11,7 +11,7 @@ packages=(
   xvfb xauth xdotool xclip x11-utils imagemagick dbus-daemon at-spi2-core
   clang libclang-rt-14-dev
   scdoc appstream desktop-file-utils librsvg2-bin man-db
-  dpkg-dev file lintian
+  dpkg-dev file lintian bash-completion
 )
 
 missing=()

@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The bash completion, sourced into a plain bash and asked as bash asks it,
-# against a real tallowmere-cli on the virtual devices.
-# Usage: completion.sh COMPLETION-SCRIPT TALLOWMERE-CLI
+# against a real tallowmere-cli on the virtual devices; with "framework",
+# under bash-completion's own helpers, as most users' shells have them.
+# Usage: completion.sh COMPLETION-SCRIPT TALLOWMERE-CLI [framework]
 set -euo pipefail
 script=$(realpath "$1")
 cli=$(realpath "$2")
+framework=/usr/share/bash-completion/bash_completion
+if [[ ${3:-} == framework ]]; then
+  [[ -r $framework ]] || { echo "SKIP: $framework is not installed"; exit 77; }
+  # shellcheck source=/dev/null
+  source "$framework"
+  declare -F _init_completion >/dev/null || { echo "FAIL: $framework defines no _init_completion" >&2; exit 1; }
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/files/takes"
@@ -17,16 +25,37 @@ export PATH="$work/bin:$PATH" TALLOWMERE_AUDIO=virtual LC_ALL=C
 source "$script"
 complete -p tallowmere-cli >/dev/null || { echo "FAIL: no completion registered for tallowmere-cli" >&2; exit 1; }
 
+# split_words LINE: COMP_WORDS as readline makes them: blanks split words
+# unless escaped by a backslash, which stays in the word; "=" is a word.
+split_words() {
+  local line=$1 word= i c
+  COMP_WORDS=()
+  for ((i = 0; i < ${#line}; ++i)); do
+    c=${line:i:1}
+    if [[ $c == '\' ]]; then
+      word+=${line:i:2}
+      i=$((i + 1))
+    elif [[ $c == ' ' ]]; then
+      [[ -n $word ]] && COMP_WORDS+=("$word")
+      word=
+    elif [[ $c == '=' ]]; then
+      [[ -n $word ]] && COMP_WORDS+=("$word")
+      COMP_WORDS+=("=")
+      word=
+    else
+      word+=$c
+    fi
+  done
+  COMP_WORDS+=("$word")
+}
+
 # complete_line LINE: the candidates bash would offer at the end of LINE,
-# sorted, one a line. Words are split as readline splits them ("=" apart).
+# sorted, one a line.
 complete_line() {
   local line=$1
   COMP_LINE=$line
   COMP_POINT=${#line}
-  local IFS=$' \t\n'
-  # Without -r a backslash keeps an escaped blank inside its word, as readline does.
-  read -a COMP_WORDS <<<"${line//=/ = }"
-  [[ $line == *" " || $line == *"=" ]] && COMP_WORDS+=("")
+  split_words "$line"
   COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
   COMPREPLY=()
   _tallowmere_cli tallowmere-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
