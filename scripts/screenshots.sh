@@ -11,7 +11,8 @@ program=$build/src/ui/qt/tallowmere
 
 if [[ -z ${TALLOWMERE_SCREENSHOT_SERVER:-} ]]; then
   export TALLOWMERE_SCREENSHOT_SERVER=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$0" "$build"
+  # Away from the displays the tests start their search at.
+  exec xvfb-run -a -n 200 -s "-screen 0 1024x768x24 -dpi 96" "$0" "$build"
 fi
 
 source "$root/tests/ui/qt/x11-driver.sh"
