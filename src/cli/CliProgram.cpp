@@ -4,8 +4,9 @@
 
 #include "audio/WaveApi.h"
 #include "audio/backends/CompositeWaveApi.h"
+#include "cli/CliDiagnostics.h"
+#include "cli/CliJsonResult.h"
 #include "cli/DeviceList.h"
-#include "cli/JsonWriter.h"
 #include "cli/Keyboard.h"
 #include "cli/StatusLine.h"
 #include "cli/TerminalServices.h"
@@ -13,6 +14,7 @@
 #include "ui/TesterApp.h"
 #include "ui/TesterDlg.h"
 #include "ui/Templates.h"
+#include "wavefile/WaveFileFailure.h"
 
 #ifndef TALLOWMERE_VERSION
 #define TALLOWMERE_VERSION "unknown"
@@ -20,63 +22,32 @@
 
 namespace {
 
-// The transfer code as the report words it: a failed start words its own code.
-std::uint16_t TransferCode(const DeviceTestResults& results)
-{
-    if (!results.startFailed)
-        return results.queueResult;
-    return results.startResult == ResultNotTested || results.startResult == 0 ? ResultUnspecifiedError
-                                                                              : results.startResult;
-}
-
-void WriteDevice(CJsonWriter& json, const char* key, std::int32_t index, const std::string& name,
-                 const DeviceTestResults& results, bool tested, bool complete, bool cancelled)
-{
-    json.Key(key);
-    json.BeginObject();
-    json.Member("index", index);
-    json.Member("name", name);
-    json.Member("tested", tested);
-    json.Key("open");
-    json.BeginObject();
-    json.Member("code", results.openResult);
-    json.Member("text", ResultCodeText(results.openResult));
-    json.EndObject();
-    std::uint16_t transfer = TransferCode(results);
-    json.Key("transfer");
-    json.BeginObject();
-    json.Member("code", transfer);
-    json.Member("text", cancelled ? (std::string(key) == "input" ? "Recording cancelled" : "Playback cancelled")
-                                  : ResultCodeText(transfer));
-    json.EndObject();
-    json.Member("complete", complete);
-    json.Member("cancelled", cancelled);
-    json.EndObject();
-}
-
-// Which device test a run's last cancel belongs to.
-bool RecordCancelled(const CCliOutcome& o)
-{
-    return o.testCancelled && !o.playbackRan;
-}
-
 // The main dialog's driver: the flags typed into the controls as a user
 // would, then "Run Test...", then the dialog is closed.
 class CMainDialogDriver {
 public:
-    CMainDialogDriver(const CCliOptions& options, CTerminalServices& services, CCliOutcome& outcome)
-        : options(options), services(services), outcome(outcome)
+    CMainDialogDriver(const CCliOptions& options, CTerminalServices& services, CStatusLine& statusLine,
+                      CCliOutcome& outcome)
+        : options(options), services(services), statusLine(statusLine), outcome(outcome)
     {
     }
 
     void operator()(CDialog& dialog, CTerminalWindow& window)
     {
+        // A device the lists do not have is a usage error, shown alone.
         if (!Fill(window))
             return;
+        statusLine.Release();
+        auto* tester = dynamic_cast<CTesterDlg*>(&dialog);
+        if (tester)
+            services.SetStepDirection([tester] {
+                return tester->PlaybackResults().tested ? WaveDirection::Output : WaveDirection::Input;
+            });
         services.ArmTimeout(EffectiveTimeoutMilliseconds(options));
         outcome.ran = CTerminalToolkit::Press(dialog, window, IdRunTest);
         services.ArmTimeout(0);
-        if (auto* tester = dynamic_cast<CTesterDlg*>(&dialog); tester && outcome.ran)
+        services.SetStepDirection(nullptr);
+        if (tester && outcome.ran)
             Collect(*tester);
     }
 
@@ -101,39 +72,20 @@ private:
                SelectDevice(window, IdOutputDevice, "--output", options.outputDevice);
     }
 
-    // A list position, or a name: exact first, then ignoring case.
     bool SelectDevice(CTerminalWindow& window, int id, const char* flag, const std::optional<std::string>& wanted)
     {
         if (!wanted)
             return true;
         const std::vector<std::string>& items = window.ComboItems(id);
-        const bool digits = wanted->find_first_not_of("0123456789") == std::string::npos;
-        if (digits) {
-            if (wanted->size() <= 5 && std::stoi(*wanted) < static_cast<int>(items.size())) {
-                window.ComboSetCurSel(id, std::stoi(*wanted));
-                return true;
-            }
+        if (int position = FindListedDevice(items, *wanted); position >= 0) {
+            window.ComboSetCurSel(id, position);
+            return true;
         }
-        for (int pass = 0; pass < 2; ++pass)
-            for (std::size_t i = 0; i < items.size(); ++i)
-                if (pass == 0 ? items[i] == *wanted : SameIgnoringCase(items[i], *wanted)) {
-                    window.ComboSetCurSel(id, static_cast<int>(i));
-                    return true;
-                }
+        const bool digits = wanted->find_first_not_of("0123456789") == std::string::npos;
         const char* kind = id == IdInputDevice ? "input" : "output";
         usageError = std::string(flag) + ": no " + kind + " device " + (digits ? "at position " : "named ") + "'" +
                      *wanted + "' (" + std::to_string(items.size()) + " listed; see --list)";
         return false;
-    }
-
-    static bool SameIgnoringCase(const std::string& a, const std::string& b)
-    {
-        if (a.size() != b.size())
-            return false;
-        for (std::size_t i = 0; i < a.size(); ++i)
-            if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-                return false;
-        return true;
     }
 
     void Collect(const CTesterDlg& tester)
@@ -149,10 +101,18 @@ private:
         outcome.toneAsked = services.ToneAsked();
         outcome.tonePlayed = outcome.toneAsked && outcome.playbackRan;
         outcome.timedOut = services.TimedOut();
+        // The device ids are the list positions the sequence opened.
+        if (outcome.record.tested)
+            outcome.recordHost = WaveApi().HostDetail(WaveDirection::Input,
+                                                      static_cast<std::uint32_t>(outcome.parameters.inputDeviceIndex));
+        if (outcome.playbackRan)
+            outcome.playbackHost = WaveApi().HostDetail(
+                WaveDirection::Output, static_cast<std::uint32_t>(outcome.parameters.outputDeviceIndex));
     }
 
     const CCliOptions& options;
     CTerminalServices& services;
+    CStatusLine& statusLine;
     CCliOutcome& outcome;
 };
 
@@ -175,22 +135,38 @@ public:
             std::fwrite(text.data(), 1, text.size(), streams.out);
             std::fflush(streams.out);
         }
-        if (options.savePath) {
-            int messagesBefore = services.MessageCount();
-            services.SetSavePath(*options.savePath);
-            CTerminalToolkit::Press(dialog, window, IdSaveRecording);
-            services.SetSavePath(std::nullopt);
-            auto* tester = dynamic_cast<CTesterDlg*>(dialog.Parent());
-            // The save shows its own failures; without a recording it writes nothing.
-            outcome.saveFailed = services.MessageCount() != messagesBefore || !tester || !tester->HasRecordBuffer();
-            if (!outcome.saveFailed)
-                outcome.savedPath = options.savePath;
-            else
-                statusLine.PrintLine("tallowmere: the recording was not saved to " + *options.savePath);
-        }
+        if (options.savePath)
+            Save(dialog, window, *options.savePath);
     }
 
 private:
+    void Save(CDialog& dialog, CTerminalWindow& window, const std::string& path)
+    {
+        int messagesBefore = services.MessageCount();
+        ClearWaveFileFailure();
+        services.SetSavePath(path);
+        CTerminalToolkit::Press(dialog, window, IdSaveRecording);
+        services.SetSavePath(std::nullopt);
+        auto* tester = dynamic_cast<CTesterDlg*>(dialog.Parent());
+        const bool messageShown = services.MessageCount() != messagesBefore;
+        outcome.saveFailed = messageShown || !tester || !tester->LastSaveSucceeded();
+        if (!outcome.saveFailed) {
+            outcome.savedPath = path;
+            return;
+        }
+        // The wave file's own reason where it kept one, else the best we know.
+        outcome.saveError = DescribeWaveFileFailure(LastWaveFileFailure());
+        if (outcome.saveError.empty()) {
+            if (!tester || !tester->HasRecordBuffer())
+                outcome.saveError = "there is no recording (its buffer could not be had)";
+            else if (messageShown)
+                outcome.saveError = services.LastMessage();
+            else
+                outcome.saveError = "the file could not be written";
+        }
+        statusLine.PrintLine(SaveFailureLine(path, outcome.saveError));
+    }
+
     const CCliOptions& options;
     const CCliStreams& streams;
     CStatusLine& statusLine;
@@ -202,6 +178,50 @@ int Usage(const CCliStreams& streams, const std::string& error)
 {
     std::fprintf(streams.err, "tallowmere: %s\n", error.c_str());
     return ExitUsage;
+}
+
+void PrintLines(std::FILE* stream, const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines)
+        std::fprintf(stream, "%s\n", line.c_str());
+}
+
+// What the back end knows of each device, after its test.
+void PrintHostDetail(std::FILE* stream, const CCliOutcome& o)
+{
+    if (o.recordHost)
+        PrintLines(stream, HostDetailLines("capture", o.parameters.inputDeviceName, *o.recordHost,
+                                           o.record.tested && !o.recordComplete && !RecordCancelled(o)));
+    if (o.playbackHost)
+        PrintLines(stream, HostDetailLines("playback", o.parameters.outputDeviceName, *o.playbackHost,
+                                           o.playbackRan && !o.playbackComplete && !PlaybackCancelled(o)));
+}
+
+// Runs the test through the dialogs; fills `outcome` and, for a device the
+// lists do not have, `usageError`.
+void RunDialogs(const CCliOptions& options, const CCliStreams& streams, CInterrupts& interrupts,
+                CCliOutcome& outcome, std::string& usageError)
+{
+    CStatusLine statusLine(streams.err, streams.errIsTerminal);
+    CKeyboard keyboard(streams.keyboardFd, streams.keyboardIsTerminal);
+    CTerminalServices services(statusLine, keyboard, interrupts);
+    CScopedServices servicesScope(services);
+    const bool interactive = streams.keyboardIsTerminal && streams.errIsTerminal;
+    services.SetToneAnswer(options.tone.value_or(interactive ? ToneAnswer::Ask : ToneAnswer::No));
+
+    CTerminalToolkit toolkit(&statusLine);
+    CMainDialogDriver mainDriver(options, services, statusLine, outcome);
+    toolkit.SetDriver(MainDialogTemplateId, std::ref(mainDriver));
+    toolkit.SetDriver(ResultsDialogTemplateId, CResultsDialogDriver(options, streams, statusLine, services, outcome));
+    CScopedDialogToolkit toolkitScope(toolkit);
+
+    // "Ready" waits until the command line has been checked against the lists.
+    statusLine.Hold();
+    CTesterApp app;
+    app.InitInstance();
+    statusLine.Clear();
+    outcome.interrupted = services.Interrupted();
+    usageError = mainDriver.usageError;
 }
 
 } // namespace
@@ -225,49 +245,6 @@ std::string ReportForOutput(const std::string& report, bool crlf)
         if (!(report[i] == '\r' && i + 1 < report.size() && report[i + 1] == '\n'))
             text += report[i];
     return text;
-}
-
-std::string OutcomeJson(const CCliOutcome& o, int exitStatus)
-{
-    const TestParameters& p = o.parameters;
-    CJsonWriter json;
-    json.BeginObject();
-    json.Member("program", "tallowmere-cli");
-    json.Member("version", TALLOWMERE_VERSION);
-    json.Key("parameters");
-    json.BeginObject();
-    json.Member("channels", p.channels);
-    json.Member("sampleRate", p.sampleRate);
-    json.Member("precisionBits", p.precisionBits);
-    json.Member("bytesPerSample", p.bytesPerSample);
-    json.Member("validBits", p.validBits);
-    json.Key("apiMode");
-    if (p.apiMode == 0 || p.apiMode == 1)
-        json.String(p.apiMode == 0 ? "standard" : "extended");
-    else
-        json.Null();
-    json.Member("durationSeconds", p.durationSeconds);
-    json.Member("frameCount", static_cast<long long>(p.frameCount));
-    json.Member("bufferBytes", static_cast<long long>(p.bufferBytes));
-    json.EndObject();
-    WriteDevice(json, "input", p.inputDeviceIndex, p.inputDeviceName, o.record, o.record.tested, o.recordComplete,
-                RecordCancelled(o));
-    WriteDevice(json, "output", p.outputDeviceIndex, p.outputDeviceName, o.playback, o.playbackRan,
-                o.playbackComplete, o.testCancelled && o.playbackRan);
-    json.Member("toneAsked", o.toneAsked);
-    json.Member("tonePlayed", o.tonePlayed);
-    json.Member("timedOut", o.timedOut);
-    json.Member("interrupted", o.interrupted);
-    json.Member("resultsShown", o.resultsShown);
-    json.Key("savedTo");
-    if (o.savedPath)
-        json.String(*o.savedPath);
-    else
-        json.Null();
-    json.Member("report", o.report);
-    json.Member("exitStatus", exitStatus);
-    json.EndObject();
-    return json.Text();
 }
 
 int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams, CInterrupts& interrupts)
@@ -296,31 +273,16 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
         return ExitCompleted;
     }
 
-    CStatusLine statusLine(streams.err, streams.errIsTerminal);
-    CKeyboard keyboard(streams.keyboardFd, streams.keyboardIsTerminal);
-    CTerminalServices services(statusLine, keyboard, interrupts);
-    CScopedServices servicesScope(services);
-    const bool interactive = streams.keyboardIsTerminal && streams.errIsTerminal;
-    services.SetToneAnswer(options.tone.value_or(interactive ? ToneAnswer::Ask : ToneAnswer::No));
-
     CCliOutcome outcome;
-    CTerminalToolkit toolkit(&statusLine);
-    CMainDialogDriver mainDriver(options, services, outcome);
-    toolkit.SetDriver(MainDialogTemplateId, std::ref(mainDriver));
-    toolkit.SetDriver(ResultsDialogTemplateId, CResultsDialogDriver(options, streams, statusLine, services, outcome));
-    CScopedDialogToolkit toolkitScope(toolkit);
-
-    CTesterApp app;
-    app.InitInstance();
-    statusLine.Clear();
-    outcome.interrupted = services.Interrupted();
-
-    if (!mainDriver.usageError.empty())
-        return Usage(streams, mainDriver.usageError);
+    std::string usageError;
+    RunDialogs(options, streams, interrupts, outcome, usageError);
+    if (!usageError.empty())
+        return Usage(streams, usageError);
     if (!outcome.ran) {
         std::fprintf(streams.err, "tallowmere: the test could not be started\n");
         return ExitDeviceFailed;
     }
+    PrintHostDetail(streams.err, outcome);
     if (options.savePath && !outcome.resultsShown)
         std::fprintf(streams.err, "tallowmere: no results were shown, so nothing was saved to %s\n",
                      options.savePath->c_str());

@@ -9,15 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliOutcome.h"
 #include "cli/CommandLine.h"
 #include "cli/Interrupts.h"
-#include "sequence/Report.h"
-#include "sequence/TestParameters.h"
-
-constexpr int ExitCompleted = 0;
-constexpr int ExitDeviceFailed = 1;
-constexpr int ExitUsage = 2;
-constexpr int ExitCancelled = 130;
 
 // Where the program talks to: standard streams, and whether they are
 // terminals (tests run it with pipes).
@@ -29,33 +23,11 @@ struct CCliStreams {
     bool keyboardIsTerminal = false;
 };
 
-// What one run of the test came to, read from the main dialog after the run.
-struct CCliOutcome {
-    bool ran = false;
-    TestParameters parameters;
-    DeviceTestResults record;
-    DeviceTestResults playback;
-    bool recordComplete = false;
-    bool playbackComplete = false;
-    bool testCancelled = false;
-    bool playbackRan = false;
-    bool toneAsked = false;
-    bool tonePlayed = false;
-    bool timedOut = false;
-    bool interrupted = false;
-    bool resultsShown = false;
-    std::string report;
-    std::optional<std::string> savedPath;
-    bool saveFailed = false;
-};
-
-int ExitStatusOf(const CCliOutcome& outcome);
-
-// The --json document.
-std::string OutcomeJson(const CCliOutcome& outcome, int exitStatus);
-
 // The report with "\n" line ends, or its exact bytes when `crlf` is set.
 std::string ReportForOutput(const std::string& report, bool crlf);
 
-// Runs the whole program for the arguments (without the program name).
+// Runs the whole program for the arguments (without the program name) and
+// gives its exit status: ExitUsage for a command line the dialog cannot take
+// (nothing is shown before the error), else ExitStatusOf the run. Every
+// failed device step, lost device, xrun and failed save is named on `err`.
 int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams, CInterrupts& interrupts);

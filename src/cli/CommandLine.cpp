@@ -30,9 +30,15 @@ bool IsCount(const std::string& text)
     return text.size() - first <= 10 && std::stoll(text.substr(first)) <= IntLimit;
 }
 
-// Seconds with an optional fraction: "10", "2.5", "0.25".
-std::optional<long long> ParseSeconds(const std::string& text)
+// The longest time-out: seven digits of seconds, about 115 days.
+constexpr std::size_t TimeoutDigits = 7;
+constexpr const char* LongestTimeoutText = "9999999 seconds";
+
+// Seconds with an optional fraction: "10", "2.5", "0.25". Refused with the
+// reason: not a number, or longer than the longest time-out.
+std::optional<long long> ParseSeconds(const std::string& text, std::string& refusal)
 {
+    refusal = "is not a number of seconds";
     std::size_t dot = text.find('.');
     std::string whole = text.substr(0, dot);
     std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
@@ -41,12 +47,15 @@ std::optional<long long> ParseSeconds(const std::string& text)
     if ((!whole.empty() && !IsDigits(whole)) || (dot != std::string::npos && !fraction.empty() && !IsDigits(fraction)))
         return std::nullopt;
     std::size_t first = whole.find_first_not_of('0');
-    if (first != std::string::npos && whole.size() - first > 7) // more than about 115 days
+    if (first != std::string::npos && whole.size() - first > TimeoutDigits) {
+        refusal = std::string("is longer than the longest time-out, ") + LongestTimeoutText;
         return std::nullopt;
+    }
     long long milliseconds = first == std::string::npos ? 0 : std::stoll(whole.substr(first)) * 1000;
     long long scale = 100;
     for (std::size_t i = 0; i < fraction.size() && scale > 0; ++i, scale /= 10)
         milliseconds += (fraction[i] - '0') * scale;
+    refusal.clear();
     return milliseconds;
 }
 
@@ -105,9 +114,10 @@ CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
          }},
         {"--timeout",
          [&options](const std::string& value) -> std::string {
-             auto milliseconds = ParseSeconds(value);
+             std::string refusal;
+             auto milliseconds = ParseSeconds(value, refusal);
              if (!milliseconds)
-                 return "is not a number of seconds";
+                 return refusal;
              options.timeoutMilliseconds = *milliseconds;
              return "";
          }},
@@ -213,7 +223,8 @@ Test parameters (the main dialog's controls; defaults in brackets):
 
 Running:
       --timeout SECONDS   cancel the running device step after this long, as
-                          Esc does [3 x duration + 10; 0 for none]
+                          Esc does, at most 9999999 [3 x duration + 10; 0 for
+                          none]
       --tone ANSWER       play a 1 kHz tone when recording fails: yes, no or
                           ask [ask on a terminal, otherwise no]
 

@@ -1,5 +1,6 @@
 #include "cli/DeviceList.h"
 
+#include <cctype>
 #include <cstdio>
 
 namespace {
@@ -68,4 +69,31 @@ std::string FormatDeviceList(CWaveApi& api)
     ListDirection(out, api, WaveDirection::Input);
     ListDirection(out, api, WaveDirection::Output);
     return out;
+}
+
+namespace {
+
+bool SameIgnoringCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+} // namespace
+
+int FindListedDevice(const std::vector<std::string>& items, const std::string& wanted)
+{
+    const bool digits = !wanted.empty() && wanted.find_first_not_of("0123456789") == std::string::npos;
+    // Five digits at most, so the number always fits; longer ones are names.
+    if (digits && wanted.size() <= 5 && std::stoi(wanted) < static_cast<int>(items.size()))
+        return std::stoi(wanted);
+    for (int pass = 0; pass < 2; ++pass)
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (pass == 0 ? items[i] == wanted : SameIgnoringCase(items[i], wanted))
+                return static_cast<int>(i);
+    return -1;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "audio/WaveApi.h"
 
@@ -12,3 +13,7 @@
 std::string DescribeFormats(std::uint32_t formats);
 
 std::string FormatDeviceList(CWaveApi& api);
+
+// The list position that --input or --output names: a position given in
+// digits, else an exact name, else a name ignoring ASCII case. -1 when none.
+int FindListedDevice(const std::vector<std::string>& items, const std::string& wanted);

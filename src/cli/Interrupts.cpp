@@ -1,9 +1,15 @@
 #include "cli/Interrupts.h"
 
-#include <csignal>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <new>
+
 #include "cli/Keyboard.h"
+#include "wavefile/TemporaryFiles.h"
 
 namespace {
 
@@ -14,6 +20,7 @@ void OnInterrupt(int)
 {
     int raised = installed->raised.fetch_add(1) + 1;
     if (raised - installed->taken.load() >= 2) {
+        RemoveTemporaryFilesNow();
         CKeyboard::RestoreFromSignal();
         const char newline = '\n';
         [[maybe_unused]] auto written = write(STDERR_FILENO, &newline, 1);
@@ -23,9 +30,36 @@ void OnInterrupt(int)
 
 void OnTerminate(int signalNumber)
 {
+    RemoveTemporaryFilesNow();
     CKeyboard::RestoreFromSignal();
     std::signal(signalNumber, SIG_DFL);
     std::raise(signalNumber);
+}
+
+bool IsOutOfMemory(std::exception_ptr exception)
+{
+    if (!exception)
+        return false;
+    try {
+        std::rethrow_exception(exception);
+    } catch (const std::bad_alloc&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+[[noreturn]] void OnUncaughtException()
+{
+    const bool outOfMemory = IsOutOfMemory(std::current_exception());
+    RemoveTemporaryFilesNow();
+    CKeyboard::RestoreFromSignal();
+    if (outOfMemory) {
+        // No allocation here: the heap is what ran out.
+        [[maybe_unused]] auto written = write(STDERR_FILENO, OutOfMemoryText, std::strlen(OutOfMemoryText));
+        _exit(OutOfMemoryStatus);
+    }
+    std::abort();
 }
 
 } // namespace
@@ -44,4 +78,9 @@ void InstallInterruptHandlers(CInterrupts& interrupts)
     action.sa_handler = OnTerminate;
     for (int signalNumber : {SIGTERM, SIGHUP, SIGPIPE, SIGQUIT})
         sigaction(signalNumber, &action, nullptr);
+}
+
+void InstallLastResortHandler()
+{
+    std::set_terminate(OnUncaughtException);
 }

@@ -22,5 +22,16 @@ struct CInterrupts {
 };
 
 // SIGINT counts into `interrupts`; SIGINT pressed twice, SIGTERM, SIGHUP,
-// SIGPIPE and SIGQUIT put the terminal back before the program ends.
+// SIGPIPE and SIGQUIT put the terminal back and remove the temporary files
+// of a save in progress before the program ends.
 void InstallInterruptHandlers(CInterrupts& interrupts);
+
+// The words and the status of a program that ran out of memory: the last
+// resort for an allocation that failed where nothing could handle it.
+constexpr const char* OutOfMemoryText = "tallowmere: out of memory; the test cannot go on\n";
+constexpr int OutOfMemoryStatus = 1;
+
+// An exception that reaches std::terminate, on any thread, ends the program
+// after the same clean-up; std::bad_alloc with OutOfMemoryText and
+// OutOfMemoryStatus rather than an abort. Anything else still aborts.
+void InstallLastResortHandler();

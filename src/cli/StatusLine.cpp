@@ -37,12 +37,32 @@ void CStatusLine::SetStatus(const std::string& text)
         return;
     seenStatus = true;
     status = text;
+    if (!held)
+        Show();
+}
+
+void CStatusLine::Show()
+{
     if (inPlace) {
         Redraw();
     } else {
-        std::fprintf(stream, "%s\n", text.c_str());
+        std::fprintf(stream, "%s\n", status.c_str());
         std::fflush(stream);
     }
+}
+
+void CStatusLine::Hold()
+{
+    held = true;
+}
+
+void CStatusLine::Release()
+{
+    if (!held)
+        return;
+    held = false;
+    if (seenStatus)
+        Show();
 }
 
 void CStatusLine::SetProgress(int newPosition)
@@ -50,7 +70,7 @@ void CStatusLine::SetProgress(int newPosition)
     if (newPosition == position)
         return;
     position = newPosition;
-    if (inPlace && seenStatus)
+    if (inPlace && seenStatus && !held)
         Redraw();
 }
 
@@ -58,7 +78,7 @@ void CStatusLine::PrintLine(const std::string& text)
 {
     Clear();
     std::fprintf(stream, "%s\n", text.c_str());
-    if (inPlace && seenStatus)
+    if (inPlace && seenStatus && !held)
         Redraw();
     std::fflush(stream);
 }

@@ -24,10 +24,16 @@ public:
     void Prompt(const std::string& text);
     // Removes the status line from a terminal before other output follows.
     void Clear();
+    // Status and progress changes are kept back until Release, which shows
+    // the latest; lines and prompts still appear. For the moment between a
+    // dialog's start and the check of the command line against it.
+    void Hold();
+    void Release();
 
     bool InPlace() const { return inPlace; }
 
 private:
+    void Show();
     void Redraw();
     int Width() const;
 
@@ -35,6 +41,7 @@ private:
     bool inPlace;
     bool shown = false;
     bool seenStatus = false;
+    bool held = false;
     std::string status;
     int position = 0;
 };

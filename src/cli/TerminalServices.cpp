@@ -1,5 +1,7 @@
 #include "cli/TerminalServices.h"
 
+#include "cli/CliDiagnostics.h"
+
 namespace {
 
 constexpr int QuestionPollMilliseconds = 100;
@@ -14,7 +16,9 @@ CTerminalServices::CTerminalServices(CStatusLine& statusLine, CKeyboard& keyboar
 void CTerminalServices::ShowMessage(const std::string& text, MessageIcon)
 {
     ++messageCount;
-    statusLine.PrintLine("tallowmere: " + text);
+    lastMessage = text;
+    WaveDirection direction = stepDirection ? stepDirection() : WaveDirection::Input;
+    statusLine.PrintLine("tallowmere: " + ExplainMessage(text, direction));
 }
 
 bool CTerminalServices::AskYesNo(WindowHandle, const std::string& text, const std::string& title)

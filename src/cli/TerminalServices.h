@@ -4,9 +4,11 @@
 // no clipboard, and the save-file dialog answered with the --save path.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
+#include "audio/WaveApi.h"
 #include "cli/CommandLine.h"
 #include "cli/Interrupts.h"
 #include "cli/Keyboard.h"
@@ -29,6 +31,9 @@ public:
     // From now, every keyboard peek after `milliseconds` reports Esc; 0 disarms
     // (and keeps TimedOut as it was, for the caller to read).
     void ArmTimeout(long long milliseconds);
+    // Which device test is running, so that a bare message key can be
+    // explained for the right direction; input until set.
+    void SetStepDirection(std::function<WaveDirection()> direction) { stepDirection = std::move(direction); }
     // The path the next save-file dialog answers with, once.
     void SetSavePath(std::optional<std::string> path) { savePath = std::move(path); }
 
@@ -36,6 +41,8 @@ public:
     // Ctrl-C was pressed at some point (not only while a device step ran).
     bool Interrupted() const { return interrupts.Any(); }
     int MessageCount() const { return messageCount; }
+    // The text of the last message shown, as the dialogs gave it.
+    const std::string& LastMessage() const { return lastMessage; }
     bool ToneAsked() const { return toneAsked; }
 
 private:
@@ -49,5 +56,7 @@ private:
     bool timedOut = false;
     std::optional<std::string> savePath;
     int messageCount = 0;
+    std::string lastMessage;
+    std::function<WaveDirection()> stepDirection;
     bool toneAsked = false;
 };

@@ -2,6 +2,9 @@
 // and scripts.
 #include <unistd.h>
 
+#include <cstdio>
+#include <new>
+
 #include "cli/CliProgram.h"
 #include "cli/Keyboard.h"
 
@@ -9,9 +12,17 @@ int main(int argc, char* argv[])
 {
     static CInterrupts interrupts;
     InstallInterruptHandlers(interrupts);
+    InstallLastResortHandler();
     CCliStreams streams;
     streams.errIsTerminal = isatty(STDERR_FILENO) == 1;
     streams.keyboardIsTerminal = IsForegroundTerminal(STDIN_FILENO);
     streams.keyboardFd = STDIN_FILENO;
-    return RunCli(std::vector<std::string>(argv + 1, argv + argc), streams, interrupts);
+    // Unwinding first lets the wave file remove its temporary file and the
+    // keyboard give the terminal back.
+    try {
+        return RunCli(std::vector<std::string>(argv + 1, argv + argc), streams, interrupts);
+    } catch (const std::bad_alloc&) {
+        std::fputs(OutOfMemoryText, stderr);
+        return OutOfMemoryStatus;
+    }
 }

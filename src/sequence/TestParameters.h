@@ -68,3 +68,11 @@ inline bool IsBufferSizeUsable(std::int64_t bytes)
 {
     return bytes >= 0 && bytes <= MaxBufferBytes;
 }
+
+// The byte a recording buffer is filled with before anything is recorded:
+// the silence of 8-bit samples (127, as the sample format has it) for one
+// byte per sample, 0 (silence of the signed widths) otherwise.
+inline std::uint8_t SilenceByte(std::int32_t bytesPerSample)
+{
+    return bytesPerSample == 1 ? 127 : 0;
+}

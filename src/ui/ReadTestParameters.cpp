@@ -1,4 +1,6 @@
 // CTesterDlg::ReadTestParameters: the first step of every run.
+#include <cstring>
+
 #include "sequence/OsVersion.h"
 #include "sequence/Report.h"
 #include "ui/TesterDlg.h"
@@ -25,11 +27,15 @@ void CTesterDlg::ReadTestParameters()
     ParameterInputs inputs = ReadParameterInputs();
     parameters = DeriveTestParameters(inputs);
 
-    // Zero-filled, so a recording cut short never saves stale memory. A size
-    // that cannot be a buffer leaves it absent, as a failed allocation does.
+    // Filled with silence, so a recording cut short never saves stale memory
+    // or, in 8 bits, full-scale negative samples. A size that cannot be a
+    // buffer leaves it absent, as a failed allocation does.
+    // The block comes zero-filled: only 8-bit silence needs writing.
     recordBuffer.Free();
-    if (IsBufferSizeUsable(parameters.bufferBytes))
-        recordBuffer.Allocate(static_cast<std::size_t>(parameters.bufferBytes));
+    const std::uint8_t silence = SilenceByte(parameters.bytesPerSample);
+    if (IsBufferSizeUsable(parameters.bufferBytes) &&
+        recordBuffer.Allocate(static_cast<std::size_t>(parameters.bufferBytes)) && silence != 0)
+        std::memset(recordBuffer.Data(), silence, recordBuffer.Size());
 
     reportText.clear();
     reportText += ReportHeader(OperatingSystemLine(), inputs);

@@ -16,6 +16,7 @@ void CTesterDlg::ShowResults()
 
 void CTesterDlg::SaveRecording(const std::string& path)
 {
+    lastSaveSucceeded = false;
     if (!recordBuffer.IsAllocated())
         return;
     // Odd channel counts and widths are repaired by the format; the recording
@@ -26,7 +27,9 @@ void CTesterDlg::SaveRecording(const std::string& path)
     auto frames = static_cast<std::uint32_t>(
         std::clamp<std::int64_t>(parameters.frameCount, 0, std::numeric_limits<std::uint32_t>::max()));
     CWaveFile file(frames, format);
+    // Without its block the file would be saved with no samples at all.
+    const bool blockAllocated = !file.IsFailed();
     file.Write(recordBuffer.Data(), static_cast<std::uint32_t>(recordBuffer.Size()));
     file.SetFileName(path);
-    file.Save();
+    lastSaveSucceeded = file.Save() == 1 && blockAllocated;
 }

@@ -49,7 +49,14 @@ public:
     bool RunPlaybackTest();
     void ShowResults();
     // Writes the recording to a WAVE file; asked for by the results dialog.
+    // Shows nothing of its own: the wave file shows its failures. Without a
+    // recording buffer it writes nothing.
     void SaveRecording(const std::string& path);
+    // Whether the last SaveRecording wrote the whole recording under its
+    // name: false without a buffer, when the wave file's block could not be
+    // had or its Save returned 0. The dialogs do not read it; front ends that
+    // must not report a lost file as saved do.
+    bool LastSaveSucceeded() const { return lastSaveSucceeded; }
 
     // What a front end reads after a run.
     const std::string& ReportText() const { return reportText; }
@@ -78,7 +85,8 @@ public:
     CEdit channelsEdit;
 
     TestParameters parameters;
-    // Absent (not allocated) before the first run and after a failed allocation.
+    // Absent (not allocated) before the first run and after a failed
+    // allocation; filled with the width's silence when allocated.
     CZeroBlock recordBuffer;
     bool recordComplete = false;
     bool playbackComplete = false;
@@ -88,6 +96,7 @@ public:
 
     DeviceTestResults recordResults;
     DeviceTestResults playbackResults;
+    bool lastSaveSucceeded = false;
 
 protected:
     void DoDataExchange() override;

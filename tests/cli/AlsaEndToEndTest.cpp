@@ -43,6 +43,13 @@ struct AlsaEndToEndTest : testing::Test {
                "  file \"" << (directory / "played.raw").string() << "\"\n"
                "  format \"raw\"\n"
                "  hint { show on description \"Test playback|IOIDOutput\" }\n"
+               "}\n"
+               // The project's paced test device: 8 to 192 kHz only.
+               "pcm_type.tallowtest { lib \"" TALLOWMERE_ALSA_TEST_PLUGIN "\" }\n"
+               "pcm.paced {\n"
+               "  type tallowtest\n"
+               "  lock \"" << (directory / "paced.lock").string() << "\"\n"
+               "  hint { show on description \"Paced test device\" }\n"
                "}\n";
     }
     ~AlsaEndToEndTest() override
@@ -119,6 +126,35 @@ TEST_F(AlsaEndToEndTest, Stereo24BitByNameIsBitExact)
     ASSERT_EQ(saved.size(), recorded);
     EXPECT_TRUE(saved == tone.substr(0, recorded)) << "saved samples differ from the tone";
     EXPECT_TRUE(ReadBytes(directory / "played.raw") == saved) << "played bytes differ from the recording";
+}
+
+// A rate the device refuses: the report words the code as always, and the
+// ALSA call that refused it and alsa-lib's text go to standard error and JSON.
+TEST_F(AlsaEndToEndTest, RefusedRateNamesTheAlsaCallBesideAnUnchangedReport)
+{
+    MakeTone(1, 16, 1);
+    ProcessResult run = Run({"--input", "Paced test device", "--rate", "4000", "--duration", "1", "--json"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    JsonValue result;
+    ASSERT_TRUE(ParseJson(run.out, result)) << run.out;
+    const JsonValue& input = result["input"];
+    EXPECT_EQ(input["open"]["code"].number, 8);
+    const std::string& report = result["report"].text;
+    std::size_t section = report.find("\r\nInput Device:");
+    ASSERT_NE(section, std::string::npos) << report;
+    EXPECT_EQ(report.substr(section), "\r\nInput Device:\tPaced test device\r\n"
+                                      "   Open\tError - sampling format is not supported\r\n"
+                                      "   Record\tNot tested\r\n");
+    const JsonValue& host = input["host"];
+    ASSERT_EQ(host.kind, JsonValue::Kind::Object) << run.out;
+    if (host["device"].text.empty() && host["call"].text.empty())
+        GTEST_SKIP() << "the ALSA back end keeps no host detail yet";
+    EXPECT_EQ(host["device"].text, "paced");
+    EXPECT_EQ(host["call"].text.rfind("snd_pcm_hw_params_set_rate", 0), 0u) << host["call"].text;
+    EXPECT_FALSE(host["text"].text.empty());
+    EXPECT_NE(run.err.find("tallowmere: capture 'paced': " + host["call"].text + ": " + host["text"].text + "\n"),
+              std::string::npos)
+        << run.err;
 }
 
 TEST_F(AlsaEndToEndTest, ListShowsThePrivateDevices)

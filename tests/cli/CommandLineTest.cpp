@@ -72,6 +72,7 @@ TEST(CommandLine, UsageErrorsNameTheFlag)
         {{"--tone", "maybe"}, "--tone: 'maybe' must be yes, no or ask"},
         {{"--timeout", "soon"}, "--timeout: 'soon' is not a number of seconds"},
         {{"--timeout", "."}, "--timeout: '.' is not a number of seconds"},
+        {{"--timeout", "12345678"}, "--timeout: '12345678' is longer than the longest time-out, 9999999 seconds"},
         {{"--input", ""}, "--input: '' needs a list position"},
         {{"--save"}, "--save needs a value"},
         {{"--frobnicate"}, "unknown option '--frobnicate'"},
@@ -86,6 +87,7 @@ TEST(CommandLine, UsageErrorsNameTheFlag)
     }
     EXPECT_TRUE(Parse({"--valid-bits", "2147483647"}).ok);
     EXPECT_TRUE(Parse({"--channels", "0003"}).ok);
+    EXPECT_EQ(Parse({"--timeout", "00009999999.5"}).options.timeoutMilliseconds, 9999999500LL);
 }
 
 // The time-out follows the duration the dialog will really use.

@@ -69,6 +69,30 @@ TEST(StatusLine, TerminalRedrawsInPlaceAndKeepsMessagesApart)
     EXPECT_EQ(text, first + second + "\r\033[Ktallowmere: IDS_DEVICE_IO_FAIL\n" + second + "\r\033[K");
 }
 
+// Held, the status waits (only the latest shows at release) while messages
+// still get through; nothing shows when it is never released.
+TEST(StatusLine, HeldStatusShowsOnlyWhenReleased)
+{
+    CCapturedStream out;
+    CStatusLine line(out.stream, false);
+    line.Hold();
+    line.SetStatus("Starting");
+    line.SetStatus("Ready");
+    line.PrintLine("tallowmere: note");
+    EXPECT_EQ(out.Text(), "tallowmere: note\n");
+    line.Release();
+    line.SetStatus("Opening Device...");
+    EXPECT_EQ(out.Text(), "tallowmere: note\nReady\nOpening Device...\n");
+
+    CCapturedStream never;
+    CStatusLine unreleased(never.stream, true);
+    unreleased.Hold();
+    unreleased.SetStatus("Ready");
+    unreleased.SetProgress(40);
+    unreleased.Clear();
+    EXPECT_EQ(never.Text(), "");
+}
+
 TEST(JsonWriter, NestedDocumentWithEscapes)
 {
     CJsonWriter json;

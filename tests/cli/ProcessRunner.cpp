@@ -21,6 +21,14 @@ constexpr auto LongestRun = std::chrono::minutes(5);
 ProcessResult RunProgram(const std::vector<std::string>& arguments,
                          const std::map<std::string, std::string>& environment, const std::string& interruptOnError)
 {
+    ProcessControl control;
+    control.signalOnError = interruptOnError;
+    return RunProgram(arguments, environment, control);
+}
+
+ProcessResult RunProgram(const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::string>& environment, const ProcessControl& control)
+{
     ProcessResult result;
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0)
@@ -35,25 +43,26 @@ ProcessResult RunProgram(const std::vector<std::string>& arguments,
         dup2(devNull, STDIN_FILENO);
         close(outPipe[0]);
         close(errPipe[0]);
+        std::vector<std::string> copies = control.launcher;
+        copies.push_back(TALLOWMERE_CLI_PROGRAM);
+        copies.insert(copies.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
-        std::string program = TALLOWMERE_CLI_PROGRAM;
-        argv.push_back(program.data());
-        std::vector<std::string> copies = arguments;
         for (std::string& argument : copies)
             argv.push_back(argument.data());
         argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(outPipe[1]);
     close(errPipe[1]);
     auto start = std::chrono::steady_clock::now();
-    bool interrupted = interruptOnError.empty();
+    bool signalled = control.signalOnError.empty() && !control.signalWhen;
+    const int pollMilliseconds = control.signalWhen ? 2 : 20;
     bool killed = false;
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     int open = 2;
     while (open > 0) {
-        if (poll(fds, 2, 20) < 0)
+        if (poll(fds, 2, pollMilliseconds) < 0)
             break;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
@@ -68,9 +77,12 @@ ProcessResult RunProgram(const std::vector<std::string>& arguments,
                 (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(count));
             }
         }
-        if (!interrupted && result.err.find(interruptOnError) != std::string::npos) {
-            kill(child, SIGINT);
-            interrupted = true;
+        if (!signalled && ((!control.signalOnError.empty() && result.err.find(control.signalOnError) != std::string::npos) ||
+                           (control.signalWhen && control.signalWhen()))) {
+            kill(child, control.signal);
+            signalled = true;
+            if (control.signalled)
+                *control.signalled = true;
         }
         if (!killed && std::chrono::steady_clock::now() - start > LongestRun) {
             ADD_FAILURE() << "the program did not end within five minutes";
@@ -85,6 +97,25 @@ ProcessResult RunProgram(const std::vector<std::string>& arguments,
     EXPECT_EQ(result.err.find("Sanitizer"), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find("runtime error"), std::string::npos) << result.err;
     return result;
+}
+
+CRunDirectory::CRunDirectory()
+    : path(std::filesystem::path(TALLOWMERE_CLI_TEST_DIR) /
+           (std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+            std::to_string(getpid())))
+{
+    std::filesystem::create_directories(path);
+}
+
+CRunDirectory::~CRunDirectory()
+{
+    std::error_code ignored;
+    // A test may have left a directory it made unwritable.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path, ignored))
+        if (entry.is_directory(ignored))
+            std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path, ignored);
 }
 
 std::string CommandOutput(const std::string& command)

@@ -2,6 +2,9 @@
 // script would, and a minimal JSON reader to parse its --json result back.
 #pragma once
 
+#include <csignal>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,6 +23,35 @@ struct ProcessResult {
 ProcessResult RunProgram(const std::vector<std::string>& arguments,
                          const std::map<std::string, std::string>& environment,
                          const std::string& interruptOnError = "");
+
+// More control over a run: a command the program is started through
+// (prlimit, unshare ...; the program and its arguments follow it), and a
+// signal sent once, when standard error holds a text or a condition polled
+// every few milliseconds holds.
+struct ProcessControl {
+    std::vector<std::string> launcher;
+    std::string signalOnError;
+    std::function<bool()> signalWhen;
+    int signal = SIGINT;
+    // Set when the signal was sent.
+    bool* signalled = nullptr;
+};
+ProcessResult RunProgram(const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::string>& environment, const ProcessControl& control);
+
+// A fresh directory for the running test's files under the build tree,
+// named after the test and the process, removed with everything in it.
+class CRunDirectory {
+public:
+    CRunDirectory();
+    ~CRunDirectory();
+    CRunDirectory(const CRunDirectory&) = delete;
+    CRunDirectory& operator=(const CRunDirectory&) = delete;
+    const std::filesystem::path& Path() const { return path; }
+
+private:
+    std::filesystem::path path;
+};
 
 // Standard output of a shell command (for soxi).
 std::string CommandOutput(const std::string& command);

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "ProcessRunner.h"
@@ -35,19 +36,8 @@ const std::string bothDevicesWorked = "\nInput Device:\tTallowmere Virtual Input
                                       "   Playback\tCalled sucessfully\n";
 
 struct ProgramTest : testing::Test {
-    ProgramTest()
-    {
-        directory = fs::path(TALLOWMERE_CLI_TEST_DIR) /
-                    (std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-                     std::to_string(getpid()));
-        fs::create_directories(directory);
-    }
-    ~ProgramTest() override
-    {
-        std::error_code ignored;
-        fs::remove_all(directory, ignored);
-    }
-    fs::path directory;
+    CRunDirectory run;
+    const fs::path& directory = run.Path();
 };
 
 } // namespace
@@ -194,12 +184,15 @@ TEST_F(ProgramTest, UsageErrorsExitTwoNamingTheFlag)
         {{"--loud"}, "tallowmere: unknown option '--loud'"},
         {{"--input", "7"}, "tallowmere: --input: no input device at position '7' (1 listed; see --list)"},
         {{"--output", "Speakers"}, "tallowmere: --output: no output device named 'Speakers'"},
+        {{"--timeout", "12345678"}, "tallowmere: --timeout: '12345678' is longer than the longest time-out, 9999999"},
     };
     for (const Case& c : cases) {
         ProcessResult run = RunProgram(c.arguments, virtualDevices);
         EXPECT_EQ(run.status, 2) << c.message;
         EXPECT_EQ(run.out, "") << c.message;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        // The error alone: no status line of a dialog that never ran a test.
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
 }
 
@@ -233,6 +226,6 @@ TEST_F(ProgramTest, FailedSaveIsReportedAndExitsOne)
     ProcessResult run = RunProgram({"--duration", "1", "--save", wave}, virtualDevices);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("tallowmere: IDS_"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("the recording was not saved to " + wave), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("tallowmere: cannot save '" + wave + "': "), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(wave));
 }

@@ -220,6 +220,56 @@ TEST_F(ResultsDialog, NoBufferSavesNothing)
     fresh.SaveRecording(temp.File("none.wav"));
     EXPECT_EQ(temp.Count(), 0u);
     EXPECT_TRUE(session.services.messages.empty());
+    EXPECT_FALSE(fresh.LastSaveSucceeded());
+}
+
+// Front ends read whether the file really got written; the dialogs show
+// only the wave file's own messages, as before.
+TEST_F(ResultsDialog, LastSaveTellsAWrittenFileFromAFailedOne)
+{
+    session.services.ScriptSavePath(temp.File("good.wav"));
+    session.services.ScriptSavePath(temp.File("missing/bad.wav"));
+    bool afterGood = false;
+    session.toolkit.Press(IdRunTest)
+        .Press(IdSaveRecording)
+        .Inspect([&](CMemoryWindow&, CDialog&) { afterGood = dialog.LastSaveSucceeded(); })
+        .In(ResultsDialogTemplateId)
+        .Press(IdSaveRecording)
+        .Close()
+        .Close();
+    Run();
+    EXPECT_TRUE(afterGood);
+    EXPECT_FALSE(dialog.LastSaveSucceeded());
+    EXPECT_FALSE(fs::exists(temp.File("missing/bad.wav")));
+}
+
+// A recording cut short keeps silence where nothing was recorded: 127 in
+// 8 bits (0x00 would be full-scale negative), zero bytes in wider widths.
+TEST_F(ResultsDialog, CutShortRecordingSavesSilenceInTheRest)
+{
+    struct Row {
+        const char* name;
+        const char* bits;
+        std::uint8_t silence;
+    };
+    for (const Row& row : {Row{"8-bit", "8", 127}, Row{"16-bit", "16", 0}, Row{"24-bit", "24", 0}}) {
+        CTestSession rowSession;
+        CTesterDlg rowDialog;
+        const std::string path = temp.File(std::string(row.name) + ".wav");
+        rowSession.services.ScriptKeyAt(5, KeyEscape);
+        rowSession.services.ScriptSavePath(path);
+        rowSession.toolkit.Type(IdPrecision, row.bits).Type(IdValidBits, row.bits).Press(IdRunTest)
+            .Press(IdSaveRecording).Close().Close();
+        rowDialog.DoModal();
+        ASSERT_TRUE(rowDialog.TestCancelled()) << row.name;
+        std::vector<std::uint8_t> bytes = Bytes(path);
+        ASSERT_GT(bytes.size(), 44u + 1000u) << row.name;
+        // The data chunk's last bytes were never recorded (a pad byte may follow).
+        const std::size_t dataEnd = 44u + Le32(bytes, 40);
+        ASSERT_LE(dataEnd, bytes.size()) << row.name;
+        for (std::size_t at = dataEnd - 1000; at < dataEnd; ++at)
+            ASSERT_EQ(bytes[at], row.silence) << row.name << " at " << at;
+    }
 }
 
 } // namespace
