@@ -78,7 +78,7 @@ ProcessResult RunProgram(const std::vector<std::string>& arguments,
             }
         }
         if (!signalled && ((!control.signalOnError.empty() && result.err.find(control.signalOnError) != std::string::npos) ||
-                           (control.signalWhen && control.signalWhen()))) {
+                           (control.signalWhen && control.signalWhen(child)))) {
             kill(child, control.signal);
             signalled = true;
             if (control.signalled)

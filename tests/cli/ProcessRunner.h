@@ -31,7 +31,8 @@ ProcessResult RunProgram(const std::vector<std::string>& arguments,
 struct ProcessControl {
     std::vector<std::string> launcher;
     std::string signalOnError;
-    std::function<bool()> signalWhen;
+    // Given the child's process id.
+    std::function<bool(int pid)> signalWhen;
     int signal = SIGINT;
     // Set when the signal was sent.
     bool* signalled = nullptr;
