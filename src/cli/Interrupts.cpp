@@ -49,6 +49,19 @@ bool IsOutOfMemory(std::exception_ptr exception)
     }
 }
 
+// A signal the starter ignored (nohup, a background job of a script) stays
+// ignored: the program must not die of what it was told to survive.
+void InstallUnlessIgnored(int signalNumber, void (*handler)(int))
+{
+    struct sigaction previous {};
+    if (sigaction(signalNumber, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+        return;
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    sigaction(signalNumber, &action, nullptr);
+}
+
 [[noreturn]] void OnUncaughtException()
 {
     const bool outOfMemory = IsOutOfMemory(std::current_exception());
@@ -68,16 +81,12 @@ void InstallInterruptHandlers(CInterrupts& interrupts)
 {
     static_assert(std::atomic<int>::is_always_lock_free);
     installed = &interrupts;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    InstallUnlessIgnored(SIGINT, OnInterrupt);
     // Every signal that ends the program while the keyboard is in single-key
     // mode: a reader of the report that has gone away (SIGPIPE) or Ctrl-Backslash
     // would otherwise leave the shell without echo.
-    action.sa_handler = OnTerminate;
     for (int signalNumber : {SIGTERM, SIGHUP, SIGPIPE, SIGQUIT})
-        sigaction(signalNumber, &action, nullptr);
+        InstallUnlessIgnored(signalNumber, OnTerminate);
 }
 
 void InstallLastResortHandler()

@@ -23,7 +23,8 @@ struct CInterrupts {
 
 // SIGINT counts into `interrupts`; SIGINT pressed twice, SIGTERM, SIGHUP,
 // SIGPIPE and SIGQUIT put the terminal back and remove the temporary files
-// of a save in progress before the program ends.
+// of a save in progress before the program ends. A signal already ignored
+// when this is called (nohup) is left ignored.
 void InstallInterruptHandlers(CInterrupts& interrupts);
 
 // The words and the status of a program that ran out of memory: the last

@@ -43,6 +43,7 @@ ProcessResult RunProgram(const std::vector<std::string>& arguments,
         dup2(devNull, STDIN_FILENO);
         close(outPipe[0]);
         close(errPipe[0]);
+        ResetSignalsForChild();
         std::vector<std::string> copies = control.launcher;
         copies.push_back(TALLOWMERE_CLI_PROGRAM);
         copies.insert(copies.end(), arguments.begin(), arguments.end());
@@ -97,6 +98,12 @@ ProcessResult RunProgram(const std::vector<std::string>& arguments,
     EXPECT_EQ(result.err.find("Sanitizer"), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find("runtime error"), std::string::npos) << result.err;
     return result;
+}
+
+void ResetSignalsForChild()
+{
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
+        signal(signalNumber, SIG_DFL);
 }
 
 CRunDirectory::CRunDirectory()

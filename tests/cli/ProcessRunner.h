@@ -54,6 +54,11 @@ private:
     std::filesystem::path path;
 };
 
+// In a child before exec: the signals the program handles back to their
+// defaults, as a user's shell gives them, even when the test itself was
+// started with some ignored (a background job).
+void ResetSignalsForChild();
+
 // Standard output of a shell command (for soxi).
 std::string CommandOutput(const std::string& command);
 

@@ -56,6 +56,23 @@ TEST(SignalsDeathTest, EndingSignalsRemoveTemporaryFiles)
     }
 }
 
+// nohup's SIGHUP, or a script's background job's SIGINT, was ignored before
+// the program started: it stays ignored.
+TEST(SignalsDeathTest, SignalsIgnoredAtStartStayIgnored)
+{
+    const std::string path =
+        (fs::temp_directory_path() / ("tallowmere-signal-ignored-" + std::to_string(getpid()))).string();
+    auto ignoredThenRaised = [&path] {
+        std::signal(SIGHUP, SIG_IGN);
+        std::signal(SIGINT, SIG_IGN);
+        DieWithTemporaryFile(path, {SIGHUP, SIGINT, SIGINT});
+    };
+    EXPECT_EXIT(ignoredThenRaised(), testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(fs::exists(path));
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+
 // One Ctrl-C only cancels: the program lives on and keeps its files.
 TEST(SignalsDeathTest, OneCtrlCKeepsTheFiles)
 {

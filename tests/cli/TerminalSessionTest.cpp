@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "ProcessRunner.h"
+
 namespace {
 
 // A command line run by bash on the terminal, with the program's path in $CLI.
@@ -87,6 +89,7 @@ private:
         if (child == 0) {
             setenv("TALLOWMERE_AUDIO", "virtual", 1);
             setenv("CLI", TALLOWMERE_CLI_PROGRAM, 1);
+            ResetSignalsForChild();
             std::vector<char*> argv;
             for (std::string& argument : arguments)
                 argv.push_back(argument.data());
