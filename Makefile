@@ -5,7 +5,7 @@ JOBS   ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS = -DTALLOWMERE_WERROR=$(WERROR)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test test-asan test-tsan run bench fuzz package clean
+.PHONY: all deps build test test-asan test-tsan run bench fuzz package clean windows test-windows
 
 all: build
 
@@ -58,5 +58,20 @@ package: deps
 	@cp $(PACKAGE_BUILD)/tallowmere_*.deb .
 	@echo "package: $$(cd $(PACKAGE_BUILD) && ls tallowmere_*.deb)"
 
+# Both Windows builds (mingw-w64) and their zips in dist/.
+windows: deps
+	@for arch in x86 x64; do \
+	  cmake --preset windows-$$arch $(CMAKE_FLAGS) >/dev/null && \
+	  cmake --build --preset windows-$$arch -j $(JOBS) || exit 1; \
+	done
+	@bash scripts/windows-zip.sh build/windows-x86 win32
+	@bash scripts/windows-zip.sh build/windows-x64 win64
+
+# The Windows builds' tests under Wine, in one private prefix.
+test-windows: windows
+	@bash scripts/windows-wine-prefix.sh build/wine/prefix
+	@ctest --preset windows-x64 -j $(JOBS)
+	@ctest --preset windows-x86 -j $(JOBS)
+
 clean:
-	@rm -rf build
+	@rm -rf build dist

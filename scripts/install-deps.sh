@@ -12,7 +12,14 @@ packages=(
   clang libclang-rt-14-dev
   scdoc appstream desktop-file-utils librsvg2-bin man-db
   dpkg-dev file lintian bash-completion
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest zip wine wine64
 )
+
+# The 32-bit Windows build's tests need Wine's 32-bit half, from the i386
+# architecture.
+if [[ "$(dpkg --print-architecture)" == amd64 ]]; then
+  packages+=(wine32:i386)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -35,6 +42,9 @@ fi
 
 echo "install-deps: installing ${missing[*]}" >&2
 log=$(mktemp)
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386
+fi
 if ! "${sudo[@]}" apt-get update >"$log" 2>&1; then
   cat "$log" >&2
   echo "install-deps: apt-get update failed" >&2

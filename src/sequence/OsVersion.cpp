@@ -1,10 +1,6 @@
 #include "sequence/OsVersion.h"
 
-#include <sys/utsname.h>
-
 #include <array>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -48,16 +44,6 @@ std::string OsReleaseValue(std::string_view text, std::string_view key)
     return {};
 }
 
-std::string ReadWholeFile(const char* path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return {};
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-}
-
 } // namespace
 
 OsVersion ClassifyOsVersion(const OsVersionRecord& record)
@@ -79,12 +65,6 @@ OsVersion ClassifyOsVersion(const OsVersionRecord& record)
         return OsVersion::WindowsXp;
     }
     return OsVersion::Windows95;
-}
-
-std::optional<OsVersionRecord> QueryOsVersionRecord()
-{
-    // Only Windows keeps a version record of this kind.
-    return std::nullopt;
 }
 
 OsVersion GetOsVersion()
@@ -117,17 +97,4 @@ std::string RunningSystemLine(std::string_view osReleaseText, std::string_view k
         line.push_back(' ');
     line.append(kernelRelease);
     return line;
-}
-
-std::string OperatingSystemLine()
-{
-    if (auto record = QueryOsVersionRecord())
-        return OsVersionLine(ClassifyOsVersion(*record));
-    std::string osRelease = ReadWholeFile("/etc/os-release");
-    if (osRelease.empty())
-        osRelease = ReadWholeFile("/usr/lib/os-release");
-    utsname names{};
-    if (uname(&names) != 0)
-        return RunningSystemLine(osRelease, "", "");
-    return RunningSystemLine(osRelease, names.sysname, names.release);
 }

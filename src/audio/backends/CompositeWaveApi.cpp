@@ -1,11 +1,8 @@
 #include "audio/backends/CompositeWaveApi.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "audio/backends/AlsaWaveApi.h"
-#include "audio/backends/VirtualWaveApi.h"
 
 CCompositeWaveApi::CCompositeWaveApi(std::vector<std::unique_ptr<CWaveApi>> apis) : backEnds(std::move(apis)) {}
 
@@ -135,28 +132,19 @@ void CCompositeWaveApi::Update(WaveHandle handle)
         route.backEnd->Update(route.inner);
 }
 
-AudioBackEndChoice AudioBackEndFromEnvironment()
+AudioBackEndChoice AudioBackEndFromText(const char* value, const char* platformName,
+                                        AudioBackEndChoice platformChoice)
 {
-    const char* value = std::getenv("TALLOWMERE_AUDIO");
     if (value == nullptr)
         return AudioBackEndChoice::Auto;
-    if (std::strcmp(value, "alsa") == 0)
-        return AudioBackEndChoice::Alsa;
+    if (std::strcmp(value, platformName) == 0)
+        return platformChoice;
     if (std::strcmp(value, "virtual") == 0)
         return AudioBackEndChoice::Virtual;
     // A misspelt choice must not pass unnoticed: the lists would silently
     // hold other devices than the user asked for.
     if (*value != '\0' && std::strcmp(value, "auto") != 0)
-        std::fprintf(stderr, "tallowmere: TALLOWMERE_AUDIO=%s is not alsa, virtual or auto; using auto\n", value);
+        std::fprintf(stderr, "tallowmere: TALLOWMERE_AUDIO=%s is not %s, virtual or auto; using auto\n", value,
+                     platformName);
     return AudioBackEndChoice::Auto;
-}
-
-std::unique_ptr<CWaveApi> CreateWaveApi(AudioBackEndChoice choice)
-{
-    std::vector<std::unique_ptr<CWaveApi>> backEnds;
-    if (choice != AudioBackEndChoice::Virtual)
-        backEnds.push_back(std::make_unique<CAlsaWaveApi>());
-    if (choice != AudioBackEndChoice::Alsa)
-        backEnds.push_back(std::make_unique<CVirtualWaveApi>());
-    return std::make_unique<CCompositeWaveApi>(std::move(backEnds));
 }

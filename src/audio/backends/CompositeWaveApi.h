@@ -1,5 +1,5 @@
 // The device lists the user sees: the devices of several back ends in turn
-// (ALSA first, then the virtual ones), numbered in that order per direction.
+// (the platform's first, then the virtual ones), numbered in that order per direction.
 // Each call goes to the back end that owns the device or the handle.
 #pragma once
 
@@ -48,10 +48,18 @@ private:
     WaveHandle nextHandle = 1;
 };
 
-// Which back ends the program lists, from TALLOWMERE_AUDIO: "alsa", "virtual"
-// or "auto" (both; also when unset or unknown).
-enum class AudioBackEndChoice { Auto, Alsa, Virtual };
+// Which back ends the program lists, from TALLOWMERE_AUDIO: the platform's
+// own ("alsa" on Linux, "winmm" on Windows), "virtual", or "auto" (both; also
+// when unset, and, named on standard error, when unknown or naming the other
+// platform's back end). Defined per platform (PlatformWaveApi*.cpp).
+enum class AudioBackEndChoice { Auto, Alsa, Virtual, WinMm };
 AudioBackEndChoice AudioBackEndFromEnvironment();
 
-// The program's wave API for that choice.
+// The program's wave API for that choice: the platform's devices first, then
+// the virtual ones.
 std::unique_ptr<CWaveApi> CreateWaveApi(AudioBackEndChoice choice);
+
+// The choice named by `value` (TALLOWMERE_AUDIO; null when unset), where
+// `platformName` names the platform's back end `platformChoice`.
+AudioBackEndChoice AudioBackEndFromText(const char* value, const char* platformName,
+                                        AudioBackEndChoice platformChoice);

@@ -1,0 +1,21 @@
+// The program's back ends on Linux: ALSA's devices, then the virtual ones.
+#include <cstdlib>
+
+#include "audio/backends/AlsaWaveApi.h"
+#include "audio/backends/CompositeWaveApi.h"
+#include "audio/backends/VirtualWaveApi.h"
+
+AudioBackEndChoice AudioBackEndFromEnvironment()
+{
+    return AudioBackEndFromText(std::getenv("TALLOWMERE_AUDIO"), "alsa", AudioBackEndChoice::Alsa);
+}
+
+std::unique_ptr<CWaveApi> CreateWaveApi(AudioBackEndChoice choice)
+{
+    std::vector<std::unique_ptr<CWaveApi>> backEnds;
+    if (choice == AudioBackEndChoice::Auto || choice == AudioBackEndChoice::Alsa)
+        backEnds.push_back(std::make_unique<CAlsaWaveApi>());
+    if (choice != AudioBackEndChoice::Alsa)
+        backEnds.push_back(std::make_unique<CVirtualWaveApi>());
+    return std::make_unique<CCompositeWaveApi>(std::move(backEnds));
+}

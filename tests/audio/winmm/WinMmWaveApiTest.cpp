@@ -1,0 +1,259 @@
+// Runs against the platform's own WinMM: on Windows the machine's devices,
+// under Wine the ALSA devices of the test configuration (one playback and
+// one capture device). Needs at least one device each way.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "audio/backends/CompositeWaveApi.h"
+#include "audio/backends/VirtualWaveApi.h"
+#include "audio/backends/WinMmWaveApi.h"
+
+namespace {
+
+constexpr std::uint32_t HeaderSize = sizeof(WaveHeader);
+
+PcmWaveFormat Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits)
+{
+    std::uint16_t block = static_cast<std::uint16_t>(channels * bits / 8);
+    return PcmWaveFormat{WAVE_FORMAT_PCM, channels, rate, rate * block, block, bits};
+}
+
+ExtensibleWaveFormat Extensible(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, std::uint16_t valid)
+{
+    std::uint16_t block = static_cast<std::uint16_t>(channels * bits / 8);
+    return ExtensibleWaveFormat{WAVE_FORMAT_EXTENSIBLE, channels, rate, rate * block, block, bits,
+                                ExtensibleFormatExtraBytes, valid, SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT,
+                                KSDATAFORMAT_SUBTYPE_PCM};
+}
+
+// Polls like the device layer does; false when the buffer is not done in time.
+bool WaitDone(CWaveApi& api, WaveHandle handle, const WaveHeader& header)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        api.Update(handle);
+        if (header.flags.load(std::memory_order_acquire) & WHDR_DONE)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+class WinMmWaveApiTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (api.GetDeviceCount(WaveDirection::Output) == 0 || api.GetDeviceCount(WaveDirection::Input) == 0)
+            GTEST_SKIP() << "no WinMM device in one direction";
+    }
+
+    CWinMmWaveApi api;
+};
+
+TEST_F(WinMmWaveApiTest, CapabilityRecordsComeFromThePlatform)
+{
+    for (WaveDirection direction : {WaveDirection::Output, WaveDirection::Input}) {
+        std::uint16_t count = api.GetDeviceCount(direction);
+        WaveDeviceCaps caps;
+        ASSERT_EQ(api.GetDeviceCaps(direction, 0, caps), MMSYSERR_NOERROR);
+        EXPECT_GT(std::strlen(caps.productName), 0u);
+        EXPECT_LT(std::strlen(caps.productName), WaveProductNameLength);
+        EXPECT_NE(caps.formats, 0u);
+        EXPECT_GE(caps.channels, 1);
+        EXPECT_EQ(api.GetDeviceCaps(direction, count, caps), MMSYSERR_BADDEVICEID);
+    }
+}
+
+TEST_F(WinMmWaveApiTest, RefusalsBeforeAndFromThePlatform)
+{
+    PcmWaveFormat pcm = Pcm(1, 44100, 16);
+    PcmWaveFormat unknownTag = pcm;
+    unknownTag.formatTag = 2;
+    struct Row {
+        const char* name;
+        std::uint32_t device;
+        const void* format;
+        WaveResult expected;
+    } rows[] = {
+        {"device beyond the list", api.GetDeviceCount(WaveDirection::Output), &pcm, MMSYSERR_BADDEVICEID},
+        {"no format", 0, nullptr, MMSYSERR_INVALPARAM},
+        {"neither PCM nor extensible", 0, &unknownTag, MMSYSERR_INVALPARAM},
+    };
+    for (const Row& row : rows) {
+        WaveHandle handle = 99;
+        EXPECT_EQ(api.Open(WaveDirection::Output, handle, row.device, row.format, nullptr, 0, CALLBACK_NULL),
+                  row.expected)
+            << row.name;
+        EXPECT_EQ(handle, 0u) << row.name;
+    }
+    WaveHostDetail detail = api.HostDetail(WaveDirection::Output, api.GetDeviceCount(WaveDirection::Output));
+    EXPECT_EQ(detail.call, "waveOutOpen");
+    EXPECT_EQ(detail.error, MMSYSERR_BADDEVICEID);
+}
+
+TEST_F(WinMmWaveApiTest, HandlesThatAreNotOpenOrOfTheOtherDirection)
+{
+    PcmWaveFormat pcm = Pcm(1, 44100, 16);
+    WaveHandle input = 0;
+    WaveHandle output = 0;
+    ASSERT_EQ(api.Open(WaveDirection::Input, input, 0, &pcm, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    ASSERT_EQ(api.Open(WaveDirection::Output, output, 0, &pcm, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    WaveHandle unknown = output + input + 100;
+    WaveHeader header;
+    EXPECT_EQ(api.PrepareHeader(unknown, &header, HeaderSize), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(api.QueueBuffer(unknown, &header, HeaderSize), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(api.Reset(unknown), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(api.Close(unknown), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(api.Start(output), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(api.Pause(input), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(api.Restart(input), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(api.PrepareHeader(output, nullptr, HeaderSize), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(api.PrepareHeader(output, &header, 8), MMSYSERR_INVALPARAM);
+    // Not prepared: refused, and the platform never sees the buffer.
+    std::vector<std::uint8_t> data(64);
+    header.data = data.data();
+    header.bufferLength = static_cast<std::uint32_t>(data.size());
+    EXPECT_EQ(api.QueueBuffer(output, &header, HeaderSize), WAVERR_UNPREPARED);
+    EXPECT_EQ(api.Close(input), MMSYSERR_NOERROR);
+    EXPECT_EQ(api.Close(output), MMSYSERR_NOERROR);
+    EXPECT_EQ(api.Close(output), MMSYSERR_INVALHANDLE);
+}
+
+// The device layer's order: open, pause, prepare, write, restart, poll.
+TEST_F(WinMmWaveApiTest, PlaybackIsDoneWhenThePlatformSaysSo)
+{
+    struct Row {
+        const char* name;
+        bool extensible;
+    } rows[] = {{"plain PCM", false}, {"extensible", true}};
+    for (const Row& row : rows) {
+        PcmWaveFormat pcm = Pcm(2, 44100, 16);
+        ExtensibleWaveFormat extensible = Extensible(2, 44100, 16, 16);
+        const void* format = row.extensible ? static_cast<const void*>(&extensible) : &pcm;
+        WaveHandle handle = 0;
+        ASSERT_EQ(api.Open(WaveDirection::Output, handle, 0, format, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR)
+            << row.name;
+        ASSERT_EQ(api.Pause(handle), MMSYSERR_NOERROR);
+        std::vector<std::uint8_t> data(44100 * 4 / 5, 0x10); // 200 ms
+        WaveHeader header;
+        header.data = data.data();
+        header.bufferLength = static_cast<std::uint32_t>(data.size());
+        header.flags = 0;
+        ASSERT_EQ(api.PrepareHeader(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+        EXPECT_TRUE(header.flags.load() & WHDR_PREPARED) << row.name;
+        ASSERT_EQ(api.QueueBuffer(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+        // Paused: the platform holds the buffer.
+        EXPECT_EQ(header.flags.load() & WHDR_DONE, 0u) << row.name;
+        ASSERT_EQ(api.Restart(handle), MMSYSERR_NOERROR);
+        EXPECT_TRUE(WaitDone(api, handle, header)) << row.name;
+        EXPECT_EQ(api.UnprepareHeader(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+        EXPECT_EQ(header.flags.load() & WHDR_PREPARED, 0u) << row.name;
+        EXPECT_EQ(api.Close(handle), MMSYSERR_NOERROR) << row.name;
+    }
+}
+
+TEST_F(WinMmWaveApiTest, RecordingFillsTheWholeBuffer)
+{
+    PcmWaveFormat pcm = Pcm(1, 44100, 16);
+    WaveHandle handle = 0;
+    ASSERT_EQ(api.Open(WaveDirection::Input, handle, 0, &pcm, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    std::vector<std::uint8_t> data(44100 * 2 / 5, 0xA5); // 200 ms
+    WaveHeader header;
+    header.data = data.data();
+    header.bufferLength = static_cast<std::uint32_t>(data.size());
+    ASSERT_EQ(api.PrepareHeader(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+    ASSERT_EQ(api.QueueBuffer(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+    ASSERT_EQ(api.Start(handle), MMSYSERR_NOERROR);
+    ASSERT_TRUE(WaitDone(api, handle, header));
+    EXPECT_EQ(header.bytesRecorded.load(), header.bufferLength);
+    EXPECT_EQ(api.Reset(handle), MMSYSERR_NOERROR);
+    EXPECT_EQ(api.UnprepareHeader(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+    EXPECT_EQ(api.Close(handle), MMSYSERR_NOERROR);
+}
+
+TEST_F(WinMmWaveApiTest, ResetHandsBackAQueuedBuffer)
+{
+    PcmWaveFormat pcm = Pcm(1, 8000, 8);
+    WaveHandle handle = 0;
+    ASSERT_EQ(api.Open(WaveDirection::Output, handle, 0, &pcm, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    ASSERT_EQ(api.Pause(handle), MMSYSERR_NOERROR);
+    std::vector<std::uint8_t> data(8000 * 10, 0x80); // 10 s, held by the pause
+    WaveHeader header;
+    header.data = data.data();
+    header.bufferLength = static_cast<std::uint32_t>(data.size());
+    ASSERT_EQ(api.PrepareHeader(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+    ASSERT_EQ(api.QueueBuffer(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+    // The platform still holds the buffer: its refusal comes through and
+    // its WAVEHDR stays.
+    EXPECT_EQ(api.UnprepareHeader(handle, &header, HeaderSize), WAVERR_STILLPLAYING);
+    EXPECT_EQ(api.Reset(handle), MMSYSERR_NOERROR);
+    EXPECT_TRUE(header.flags.load() & WHDR_DONE);
+    EXPECT_EQ(api.UnprepareHeader(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+
+    // Closing with a buffer queued: Windows refuses (WAVERR_STILLPLAYING)
+    // and the handle must stay usable; Wine closes.
+    header.flags = 0;
+    ASSERT_EQ(api.PrepareHeader(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+    ASSERT_EQ(api.QueueBuffer(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+    WaveResult closed = api.Close(handle);
+    if (closed == WAVERR_STILLPLAYING) {
+        EXPECT_EQ(api.Reset(handle), MMSYSERR_NOERROR);
+        EXPECT_EQ(api.UnprepareHeader(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+        EXPECT_EQ(api.Close(handle), MMSYSERR_NOERROR);
+    } else {
+        EXPECT_EQ(closed, MMSYSERR_NOERROR);
+        EXPECT_EQ(api.Reset(handle), MMSYSERR_INVALHANDLE);
+    }
+}
+
+TEST_F(WinMmWaveApiTest, DestroyingTheApiReleasesADeviceStillPlaying)
+{
+    std::vector<std::uint8_t> data(8000 * 10, 0x80);
+    WaveHeader header;
+    header.data = data.data();
+    header.bufferLength = static_cast<std::uint32_t>(data.size());
+    PcmWaveFormat pcm = Pcm(1, 8000, 8);
+    {
+        CWinMmWaveApi scoped;
+        WaveHandle handle = 0;
+        ASSERT_EQ(scoped.Open(WaveDirection::Output, handle, 0, &pcm, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+        ASSERT_EQ(scoped.PrepareHeader(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+        ASSERT_EQ(scoped.QueueBuffer(handle, &header, HeaderSize), MMSYSERR_NOERROR);
+    }
+    EXPECT_TRUE(header.flags.load() & WHDR_DONE);
+    // The device is free again.
+    WaveHandle again = 0;
+    EXPECT_EQ(api.Open(WaveDirection::Output, again, 0, &pcm, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    EXPECT_EQ(api.Close(again), MMSYSERR_NOERROR);
+}
+
+TEST(WindowsBackEndsTest, WinMmDevicesComeBeforeTheVirtualOnes)
+{
+    struct Row {
+        const char* value;
+        AudioBackEndChoice expected;
+    } rows[] = {{nullptr, AudioBackEndChoice::Auto},       {"auto", AudioBackEndChoice::Auto},
+                {"winmm", AudioBackEndChoice::WinMm},      {"virtual", AudioBackEndChoice::Virtual},
+                {"alsa", AudioBackEndChoice::Auto},        {"WinMM", AudioBackEndChoice::Auto}};
+    for (const Row& row : rows)
+        EXPECT_EQ(AudioBackEndFromText(row.value, "winmm", AudioBackEndChoice::WinMm), row.expected)
+            << (row.value != nullptr ? row.value : "unset");
+
+    CWinMmWaveApi winmm;
+    std::uint16_t platformInputs = winmm.GetDeviceCount(WaveDirection::Input);
+    std::unique_ptr<CWaveApi> all = CreateWaveApi(AudioBackEndChoice::Auto);
+    std::unique_ptr<CWaveApi> platformOnly = CreateWaveApi(AudioBackEndChoice::WinMm);
+    EXPECT_EQ(platformOnly->GetDeviceCount(WaveDirection::Input), platformInputs);
+    ASSERT_EQ(all->GetDeviceCount(WaveDirection::Input), platformInputs + 1);
+    WaveDeviceCaps caps;
+    ASSERT_EQ(all->GetDeviceCaps(WaveDirection::Input, platformInputs, caps), MMSYSERR_NOERROR);
+    EXPECT_STREQ(caps.productName, VirtualInputName);
+}
+
+} // namespace
