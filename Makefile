@@ -5,7 +5,7 @@ JOBS   ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS = -DTALLOWMERE_WERROR=$(WERROR)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test test-asan test-tsan run bench fuzz package clean windows test-windows
+.PHONY: all deps build test test-asan test-tsan run bench fuzz package clean windows windows-build test-windows
 
 all: build
 
@@ -59,16 +59,18 @@ package: deps
 	@echo "package: $$(cd $(PACKAGE_BUILD) && ls tallowmere_*.deb)"
 
 # Both Windows builds (mingw-w64) and their zips in dist/.
-windows: deps
+windows: windows-build
+	@bash scripts/windows-zip.sh build/windows-x86 win32
+	@bash scripts/windows-zip.sh build/windows-x64 win64
+
+windows-build: deps
 	@for arch in x86 x64; do \
 	  cmake --preset windows-$$arch $(CMAKE_FLAGS) >/dev/null && \
 	  cmake --build --preset windows-$$arch -j $(JOBS) || exit 1; \
 	done
-	@bash scripts/windows-zip.sh build/windows-x86 win32
-	@bash scripts/windows-zip.sh build/windows-x64 win64
 
 # The Windows builds' tests under Wine, in one private prefix.
-test-windows: windows
+test-windows: windows-build
 	@bash scripts/windows-wine-prefix.sh build/wine/prefix
 	@ctest --preset windows-x64 -j $(JOBS)
 	@ctest --preset windows-x86 -j $(JOBS)

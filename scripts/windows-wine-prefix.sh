@@ -4,7 +4,7 @@
 # tests' private ALSA configurations decide which devices WinMM lists.
 # Usage: windows-wine-prefix.sh PREFIX
 set -euo pipefail
-prefix=${1:?usage: windows-wine-prefix.sh PREFIX}
+prefix=$(realpath -m "${1:?usage: windows-wine-prefix.sh PREFIX}") # Wine wants it absolute
 [[ -f "$prefix/.tallowmere-ready" ]] && exit 0
 command -v wine >/dev/null || { echo "windows-wine-prefix: wine is not installed" >&2; exit 1; }
 mkdir -p "$prefix"
