@@ -6,6 +6,9 @@
 # nothing older can start these programs whatever the code asks for.
 set(TALLOWMERE_WIN32_WINNT 0x0600)
 add_compile_definitions(_WIN32_WINNT=${TALLOWMERE_WIN32_WINNT} WINVER=${TALLOWMERE_WIN32_WINNT} NOMINMAX)
+# The wave files name errno values; Windows' C runtime has no EDQUOT. Give
+# it the Winsock value of the same name, which no call here returns.
+add_compile_definitions(EDQUOT=10069)
 
 # Each .exe must run on a Windows with nothing installed: no libgcc,
 # libstdc++ or winpthread DLLs beside it.
@@ -20,8 +23,8 @@ set(TALLOWMERE_PLATFORM_FILE_SUFFIX Win32)
 
 # The modules built for Windows, in dependency order, and their tests that
 # run under Wine.
-set(TALLOWMERE_PLATFORM_MODULES platform core audio sequence)
-set(TALLOWMERE_PLATFORM_TEST_MODULES platform core sequence audio/winmm)
+set(TALLOWMERE_PLATFORM_MODULES platform core wavefile audio sequence ui)
+set(TALLOWMERE_PLATFORM_TEST_MODULES platform core wavefile/win32 sequence audio/winmm)
 
 # -O2, not -O3: at -O3 GCC 12 reports false -Wrestrict/-Warray-bounds
 # findings inside libstdc++'s string and vector code for this target.
