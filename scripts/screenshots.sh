@@ -21,9 +21,9 @@ mkdir -p "$images"
 export TALLOWMERE_AUDIO=virtual QT_QPA_PLATFORM=xcb
 unset QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE
 
-"$program" &
-pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
+pid=
+trap 'kill ${pid:-} 2>/dev/null || true' EXIT
+start_program "$program"
 
 main=$(wait_window "Brellick - Tallowmere")
 # Repainted once the focus frame is drawn; the idle bar is the reference.

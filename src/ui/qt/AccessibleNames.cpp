@@ -1,5 +1,7 @@
 #include "ui/qt/AccessibleNames.h"
 
+#include <algorithm>
+
 namespace {
 
 // The classic combo box field is 13 units high; its template height includes the list.

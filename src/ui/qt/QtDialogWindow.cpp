@@ -113,19 +113,20 @@ void CQtDialogWindow::NameForScreenReaders()
             continue;
         QWidget* control = controls[i];
         QString name = windowTitle();
-        if (naming.label) {
-            auto* label = qobject_cast<QLabel*>(controls[*naming.label]);
+        auto* label = naming.label ? qobject_cast<QLabel*>(controls[*naming.label]) : nullptr;
+        auto* group = naming.group ? qobject_cast<QGroupBox*>(controls[*naming.group]) : nullptr;
+        if (label) {
             label->setBuddy(control);
             name = NameFromLabel(label->text());
-        } else if (naming.group) {
-            name = qobject_cast<QGroupBox*>(controls[*naming.group])->title();
+        } else if (group) {
+            name = group->title();
         }
         control->setAccessibleName(name);
         // An editable box's field is what has the focus and is read out.
         if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->lineEdit())
             combo->lineEdit()->setAccessibleName(name);
-        if (naming.description) {
-            auto* text = qobject_cast<QLabel*>(controls[*naming.description]);
+        auto* text = naming.description ? qobject_cast<QLabel*>(controls[*naming.description]) : nullptr;
+        if (text) {
             control->setAccessibleDescription(text->text());
             describedBy.emplace(text, control);
         }

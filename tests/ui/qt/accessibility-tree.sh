@@ -23,8 +23,7 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 export TALLOWMERE_AUDIO=virtual QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 unset QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE
 
-"$program" &
-pid=$!
+start_program "$program"
 main=$(wait_window "Brellick - Tallowmere" 60)
 
 tree_lists_fields() {

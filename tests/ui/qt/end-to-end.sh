@@ -26,8 +26,7 @@ export TALLOWMERE_AUDIO=virtual
 export QT_QPA_PLATFORM=xcb
 unset QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE
 
-"$program" &
-pid=$!
+start_program "$program"
 
 main=$(wait_window "Brellick - Tallowmere" 60)
 [[ "$(xdotool getwindowname "$main")" == "Brellick - Tallowmere" ]] || fail "main dialog title"

@@ -88,3 +88,30 @@ window_area_sum() {
 
 # wait_progress WINDOW IDLE_SUM: waits until the progress bar looks other than idle.
 progress_moved() { [[ "$(window_area_sum "$1" "$2")" != "$3" ]]; }
+
+# start_program PROGRAM: starts it in the background and sets `pid`; waits
+# for the main dialog. A busy shared machine's X server refuses a
+# connection now and then: the program is then started again (three tries).
+start_program() {
+  local log attempt
+  log=$(mktemp)
+  for attempt in 1 2 3; do
+    "$1" 2> >(tee "$log" >&2) &
+    pid=$!
+    local end=$((SECONDS + 60))
+    until window_shown "Brellick - Tallowmere"; do
+      if ! kill -0 "$pid" 2>/dev/null; then
+        wait "$pid" 2>/dev/null || true
+        grep -q "could not connect to display" "$log" || { rm -f "$log"; fail "the program ended before its dialog showed"; }
+        echo "no connection to the X server, starting the program again" >&2
+        continue 2
+      fi
+      ((SECONDS < end)) || { rm -f "$log"; fail "timed out after 60s waiting for the main dialog"; }
+      sleep 0.05
+    done
+    rm -f "$log"
+    return 0
+  done
+  rm -f "$log"
+  fail "the program could not reach the X server"
+}
