@@ -13,7 +13,10 @@ constexpr std::uint16_t ResultNotTested = 0xFFFF;
 // Worded when a start failed without handing out a code of its own.
 constexpr std::uint16_t ResultUnspecifiedError = 1;
 
-// Only the low 16 bits of the code count.
+// The report's words for a code; only the low 16 bits count: 0 to 12 their
+// own text (0 "Called sucessfully", 8 "Error - sampling format is not
+// supported", ...), ResultNotTested "Not tested", anything else
+// "Error - unknown error code". Never empty.
 std::string ResultCodeText(std::uint32_t code);
 
 // The two result codes of one device test, and what became of the start.
@@ -34,6 +37,8 @@ std::string ReportHeader(const std::string& osLine, const ParameterInputs& input
 
 enum class DeviceSectionKind { Input, Output };
 
-// "\r\nInput Device:\t..." with the open line and the record (or playback) line.
+// "\r\nInput Device:\t..." with the open line and the record (or playback)
+// line: "Recording cancelled"/"Playback cancelled" when `cancelled`, the
+// start's code when the start failed, else the queue's code.
 std::string DeviceSection(DeviceSectionKind kind, const std::string& deviceName, const DeviceTestResults& results,
                           bool cancelled);

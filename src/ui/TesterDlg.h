@@ -41,12 +41,29 @@ public:
         return MinimisedIconPosition(clientWidth, clientHeight, iconWidth, iconHeight);
     }
 
-    // The test operations, in the order a run uses them.
+    // The test operations, in the order a run uses them. None shows a
+    // message of its own: the devices and the wave file show theirs.
+    //
+    // The "Run Test..." handler: the whole run with the button disabled.
+    // Asks the tone question ("Notice", Yes/No) when the recording neither
+    // completed nor was cancelled; No ends the run with no results dialog.
     void OnRunTest();
+    // Parameters from the controls, a new recordBuffer of bufferBytes bytes
+    // filled with silence (absent when the size is unusable or cannot be
+    // had, silently), and a new report holding only the header.
     void ReadTestParameters();
+    // One device test each, appending its section to the report and its
+    // codes to RecordResults() or PlaybackResults(). True only when the
+    // buffer was recorded or played to its end; false at once, with nothing
+    // appended, when there is no recordBuffer; false when cancelled (Esc,
+    // then TestCancelled() is true), when the open, the queue or the start
+    // failed, and for a device whose buffer never completes until Esc.
     bool RunRecordTest();
+    // The 1 kHz tone over the whole recordBuffer (nothing without one), with
+    // its status line and progress.
     void BuildTestTone();
     bool RunPlaybackTest();
+    // The results dialog over a copy of the report, run modally.
     void ShowResults();
     // Writes the recording to a WAVE file; asked for by the results dialog.
     // Shows nothing of its own: the wave file shows its failures. Without a
