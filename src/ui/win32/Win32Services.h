@@ -1,0 +1,46 @@
+// The services of the Windows program, over the platform's own calls:
+// MessageBoxA, the IDC_WAIT cursor, Sleep and GetTickCount, PeekMessageA,
+// the clipboard and GetSaveFileNameA. Window handles are HWNDs.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/Services.h"
+
+// The keyboard messages the test loop takes: WM_KEYFIRST to 0x108 (the
+// range ends before WM_UNICHAR, whatever the headers call WM_KEYLAST).
+constexpr UINT PeekFirstKeyMessage = 0x0100;
+constexpr UINT PeekLastKeyMessage = 0x0108;
+
+class CWin32Services : public CServices {
+public:
+    // MessageBoxA with no owner and an empty title: MB_OK, or MB_ICONERROR
+    // for MessageIcon::Error. Modal; the result is not examined.
+    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    // MessageBoxA owned by `owner`, MB_YESNO | MB_ICONQUESTION; true on IDYES.
+    bool AskYesNo(WindowHandle owner, const std::string& text, const std::string& title) override;
+    // Wait shows LoadCursorA(nullptr, IDC_WAIT) and keeps the cursor it
+    // replaced; Arrow puts that one back (the arrow when none was kept).
+    // Returns Wait when the wait cursor was showing, else Arrow.
+    CursorShape SetCursor(CursorShape shape) override;
+    void Sleep(std::uint32_t milliseconds) override;
+    // GetTickCount: wraps after about 49.7 days.
+    std::uint32_t TickCount() override;
+    // PeekMessageA(window, 0x100..0x108, PM_REMOVE): one keyboard message of
+    // the window or its controls, its wParam as the key; nothing dispatched.
+    std::optional<std::uint32_t> PeekKey(WindowHandle window) override;
+    // CF_TEXT in a GMEM_MOVEABLE | GMEM_ZEROINIT block of size + 1 bytes.
+    // False when the clipboard is busy, the block cannot be had, or the
+    // clipboard refuses it (the block is freed then; the clipboard stays
+    // emptied). Text after an embedded zero byte is not seen by readers.
+    bool SetClipboardText(WindowHandle owner, const std::string& text) override;
+    // GetSaveFileNameA owned by `owner`: the filter from SaveFileFilter, the
+    // default extension (appended by the platform to a name typed without
+    // one), an empty name, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, a
+    // 260-character buffer. Nothing when cancelled or when it fails.
+    std::optional<std::string> AskSaveFileName(WindowHandle owner, const std::string& defaultExtension,
+                                               const std::string& filter) override;
+
+private:
+    HCURSOR replacedCursor = nullptr;
+};
