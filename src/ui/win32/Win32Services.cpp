@@ -1,5 +1,7 @@
 #include "ui/win32/Win32Services.h"
 
+#include <windows.h>
+
 #include <commdlg.h>
 
 #include <cstring>
@@ -25,7 +27,8 @@ CursorShape CWin32Services::SetCursor(CursorShape shape)
         if (shown != wait)
             replacedCursor = shown;
     } else {
-        shown = ::SetCursor(replacedCursor ? replacedCursor : LoadCursorA(nullptr, IDC_ARROW));
+        auto replaced = static_cast<HCURSOR>(replacedCursor);
+        shown = ::SetCursor(replaced ? replaced : LoadCursorA(nullptr, IDC_ARROW));
         replacedCursor = nullptr;
     }
     return shown == wait ? CursorShape::Wait : CursorShape::Arrow;

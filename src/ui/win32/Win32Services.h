@@ -1,16 +1,17 @@
 // The services of the Windows program, over the platform's own calls:
 // MessageBoxA, the IDC_WAIT cursor, Sleep and GetTickCount, PeekMessageA,
-// the clipboard and GetSaveFileNameA. Window handles are HWNDs.
+// the clipboard and GetSaveFileNameA. Window handles are HWNDs. The header
+// leaves out <windows.h>, whose multimedia names clash with the wave API's.
 #pragma once
 
-#include <windows.h>
+#include <cstdint>
 
 #include "platform/Services.h"
 
 // The keyboard messages the test loop takes: WM_KEYFIRST to 0x108 (the
 // range ends before WM_UNICHAR, whatever the headers call WM_KEYLAST).
-constexpr UINT PeekFirstKeyMessage = 0x0100;
-constexpr UINT PeekLastKeyMessage = 0x0108;
+constexpr std::uint32_t PeekFirstKeyMessage = 0x0100;
+constexpr std::uint32_t PeekLastKeyMessage = 0x0108;
 
 class CWin32Services : public CServices {
 public:
@@ -42,5 +43,5 @@ public:
                                                const std::string& filter) override;
 
 private:
-    HCURSOR replacedCursor = nullptr;
+    void* replacedCursor = nullptr; // an HCURSOR
 };

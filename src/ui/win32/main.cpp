@@ -1,6 +1,8 @@
 // The Windows program: Win32 services and dialog boxes, the wave API chosen
 // by TALLOWMERE_AUDIO, and the application object, which runs the main
 // dialog until it closes.
+// Lean: the full header's multimedia names clash with the wave API's own.
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <commctrl.h>

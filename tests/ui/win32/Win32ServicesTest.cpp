@@ -256,4 +256,32 @@ TEST(Win32Services, CancellingTheSaveDialogGivesNoPath)
     user.join();
 }
 
+// A name typed without an extension comes back with the default one.
+TEST(Win32Services, TheSaveDialogCompletesATypedNameWithTheDefaultExtension)
+{
+    CTestWindows windows;
+    CWin32Services services;
+    char directory[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathA(MAX_PATH, directory), 0u);
+    std::string typed = std::string(directory) + "take one";
+    std::string filter;
+    std::thread user([&] {
+        HWND box = WaitForBox([&](HWND hwnd) { return GetWindow(hwnd, GW_OWNER) == windows.parent; });
+        if (!box)
+            return;
+        // The file name field: cmb13 in the explorer-style dialog, edt1 in the old one.
+        HWND name = GetDlgItem(box, 0x47C) ? GetDlgItem(box, 0x47C) : GetDlgItem(box, 0x480);
+        SetWindowTextA(name, typed.c_str());
+        char shown[128] = {};
+        if (HWND types = GetDlgItem(box, 0x470))
+            GetWindowTextA(types, shown, sizeof shown);
+        filter = shown;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    std::optional<std::string> path = services.AskSaveFileName(windows.parent, "wav", "Wave Files (*.wav)");
+    user.join();
+    EXPECT_EQ(path, std::optional<std::string>(typed + ".wav"));
+    EXPECT_EQ(filter, "Wave Files (*.wav)");
+}
+
 } // namespace
