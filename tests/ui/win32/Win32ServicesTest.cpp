@@ -165,28 +165,35 @@ TEST(Win32Services, SaveFilterTakesThePatternFromTheDescription)
     }
 }
 
-// Finds the dialog box (class #32770) of this process that `match` accepts.
+struct BoxSearch {
+    const std::function<bool(HWND)>* match;
+    HWND found;
+};
+
+BOOL CALLBACK VisitWindow(HWND hwnd, LPARAM context)
+{
+    auto& search = *reinterpret_cast<BoxSearch*>(context);
+    char name[16] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    if (std::string(name) == "#32770" && process == GetCurrentProcessId() && IsWindowVisible(hwnd) &&
+        (*search.match)(hwnd)) {
+        search.found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Finds the dialog box (class #32770) of this process that `match` accepts,
+// waiting up to 20 s for it to show.
 HWND WaitForBox(const std::function<bool(HWND)>& match)
 {
     for (int tries = 0; tries < 2000; ++tries) {
-        HWND found = nullptr;
-        auto visit = [](HWND hwnd, LPARAM context) -> BOOL {
-            auto& [check, result] = *reinterpret_cast<std::pair<const std::function<bool(HWND)>*, HWND*>*>(context);
-            char name[16] = {};
-            GetClassNameA(hwnd, name, sizeof name);
-            DWORD process = 0;
-            GetWindowThreadProcessId(hwnd, &process);
-            if (std::string(name) == "#32770" && process == GetCurrentProcessId() && IsWindowVisible(hwnd) &&
-                (*check)(hwnd)) {
-                *result = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        };
-        std::pair<const std::function<bool(HWND)>*, HWND*> context{&match, &found};
-        EnumWindows(visit, reinterpret_cast<LPARAM>(&context));
-        if (found)
-            return found;
+        BoxSearch search{&match, nullptr};
+        EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return nullptr;
