@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/ScopedInstall.h"
 #include "platform/Services.h"
 
 // Result codes, cut to 16 bits as the device layer hands them out.
@@ -209,13 +210,4 @@ CWaveApi& WaveApi();
 CWaveApi* SetWaveApi(CWaveApi* api);
 
 // Installs a wave API for a scope and puts the previous one back afterwards.
-class CScopedWaveApi {
-public:
-    explicit CScopedWaveApi(CWaveApi& api) : previous(SetWaveApi(&api)) {}
-    ~CScopedWaveApi() { SetWaveApi(previous); }
-    CScopedWaveApi(const CScopedWaveApi&) = delete;
-    CScopedWaveApi& operator=(const CScopedWaveApi&) = delete;
-
-private:
-    CWaveApi* previous;
-};
+using CScopedWaveApi = CScopedInstall<CWaveApi, SetWaveApi>;

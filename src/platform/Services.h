@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/ScopedInstall.h"
+
 // An owner window as the front end knows it (a QWidget*, a terminal window
 // object, a test window); the services only pass it through.
 using WindowHandle = void*;
@@ -77,16 +79,7 @@ CServices& Services();
 CServices* SetServices(CServices* services);
 
 // Installs services for a scope and puts the previous ones back afterwards.
-class CScopedServices {
-public:
-    explicit CScopedServices(CServices& services) : previous(SetServices(&services)) {}
-    ~CScopedServices() { SetServices(previous); }
-    CScopedServices(const CScopedServices&) = delete;
-    CScopedServices& operator=(const CScopedServices&) = delete;
-
-private:
-    CServices* previous;
-};
+using CScopedServices = CScopedInstall<CServices, SetServices>;
 
 // Shows the wait cursor for a scope, then the cursor that was shown before.
 class CWaitCursor {

@@ -64,13 +64,4 @@ public:
 CDialogToolkit& DialogToolkit();
 CDialogToolkit* SetDialogToolkit(CDialogToolkit* toolkit);
 
-class CScopedDialogToolkit {
-public:
-    explicit CScopedDialogToolkit(CDialogToolkit& toolkit) : previous(SetDialogToolkit(&toolkit)) {}
-    ~CScopedDialogToolkit() { SetDialogToolkit(previous); }
-    CScopedDialogToolkit(const CScopedDialogToolkit&) = delete;
-    CScopedDialogToolkit& operator=(const CScopedDialogToolkit&) = delete;
-
-private:
-    CDialogToolkit* previous;
-};
+using CScopedDialogToolkit = CScopedInstall<CDialogToolkit, SetDialogToolkit>;

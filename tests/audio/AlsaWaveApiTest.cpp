@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "AlsaTestConfig.h"
 #include "audio/WaveDevice.h"
 #include "audio/backends/AlsaStream.h"
 #include "audio/backends/AlsaWaveApi.h"
@@ -25,10 +26,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-fs::path privateDir;
-
-fs::path InFile() { return privateDir / "in.raw"; }
-fs::path OutFile() { return privateDir / "out.raw"; }
+using alsatest::InFile;
+using alsatest::OutFile;
 
 void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes)
 {
@@ -55,67 +54,8 @@ std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed)
 
 class AlsaWaveApiTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        // One directory per process: CTest runs the cases side by side.
-        privateDir = fs::path(TALLOWMERE_ALSA_TEST_DIR) / ("run-" + std::to_string(getpid()));
-        fs::create_directories(privateDir);
-        fs::path config = privateDir / "asound.conf";
-        std::ofstream out(config);
-        out << "pcm.testcap {\n"
-               "  type file\n"
-               "  slave.pcm { type null }\n"
-               "  file \"/dev/null\"\n"
-               "  infile \"" << InFile().string() << "\"\n"
-               "  format \"raw\"\n"
-               "  hint { show on description \"Test capture|IOIDInput\" }\n"
-               "}\n"
-               "pcm.testplay {\n"
-               "  type file\n"
-               "  slave.pcm { type null }\n"
-               "  file \"" << OutFile().string() << "\"\n"
-               "  format \"raw\"\n"
-               "  hint { show on description \"Test playback|IOIDOutput\" }\n"
-               "}\n"
-               // Described, but it cannot open: like a sound server that is not running.
-               "pcm.deadserver {\n"
-               "  type file\n"
-               "  slave.pcm { type null }\n"
-               "  file \"/dev/null\"\n"
-               "  infile \"/nonexistent/tallowmere/in.raw\"\n"
-               "  format \"raw\"\n"
-               "  hint { show on description \"Server that is not running|IOIDInput\" }\n"
-               "}\n"
-               "pcm_type.tallowtest { lib \"" TALLOWMERE_ALSA_TEST_PLUGIN "\" }\n"
-               "pcm.paced {\n"
-               "  type tallowtest\n"
-               "  lock \"" << (privateDir / "paced.lock").string() << "\"\n"
-               "  hint { show on description \"Paced test device, a name longer than thirty-one\" }\n"
-               "}\n"
-               // Not listed (no hint); opened by name in the tests of a lost device.
-               "pcm.unplugged {\n"
-               "  type tallowtest\n"
-               "  lock \"" << (privateDir / "unplugged.lock").string() << "\"\n"
-               "  unplug 30\n"
-               "}\n"
-               "pcm.suspending {\n"
-               "  type tallowtest\n"
-               "  lock \"" << (privateDir / "suspending.lock").string() << "\"\n"
-               "  suspend 50\n"
-               "}\n";
-        out.close();
-        // The capture device opens only when its input file exists; tests
-        // write its content before they record.
-        std::ofstream(InFile()).close();
-        // Hermetic: the system's own devices and defaults do not exist here.
-        setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
-    }
-
-    static void TearDownTestSuite()
-    {
-        std::error_code ignored;
-        fs::remove_all(privateDir, ignored);
-    }
+    static void SetUpTestSuite() { alsatest::Install(); }
+    static void TearDownTestSuite() { alsatest::Remove(); }
 
     CFakeServicesScope services;
     CAlsaWaveApi api;
@@ -245,17 +185,6 @@ TEST_F(AlsaWaveApiTest, FormatsTheDeviceDoesNotTakeAreRefusedWith8)
     EXPECT_FALSE(device.IsOpen());
 }
 
-TEST_F(AlsaWaveApiTest, ASecondOpenOfABusyDeviceGives4)
-{
-    std::int32_t paced = static_cast<std::int32_t>(Index(WaveDirection::Output, "paced"));
-    CWaveOutDevice first(paced);
-    CWaveOutDevice second(paced);
-    ASSERT_EQ(first.Open(nullptr, 16), MMSYSERR_NOERROR);
-    EXPECT_EQ(second.Open(nullptr, 16), MMSYSERR_ALLOCATED);
-    first.Close();
-    EXPECT_EQ(second.Open(nullptr, 16), MMSYSERR_NOERROR);
-}
-
 TEST_F(AlsaWaveApiTest, PacedRecordingTakesRealTime)
 {
     CWaveInDevice device(static_cast<std::int32_t>(Index(WaveDirection::Input, "paced")));
@@ -346,41 +275,6 @@ TEST_F(AlsaWaveApiTest, BufferShorterThanAFrameDoesNotHurryTheOneBefore)
     EXPECT_TRUE(WaitDone(device, 1));
 }
 
-TEST_F(AlsaWaveApiTest, ResetHandsBackEveryPendingBuffer)
-{
-    std::uint32_t paced = Index(WaveDirection::Input, "paced");
-    PcmWaveFormat pcm{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16};
-    WaveHandle handle = 0;
-    ASSERT_EQ(api.Open(WaveDirection::Input, handle, paced, &pcm, nullptr, 0, 0), MMSYSERR_NOERROR);
-    std::vector<std::uint8_t> first(16000), second(16000);
-    WaveHeader headers[2];
-    headers[0].data = first.data();
-    headers[0].bufferLength = 16000;
-    headers[1].data = second.data();
-    headers[1].bufferLength = 16000;
-    for (WaveHeader& header : headers) {
-        header.flags = 0;
-        EXPECT_EQ(api.QueueBuffer(handle, &header, sizeof header), WAVERR_UNPREPARED);
-        ASSERT_EQ(api.PrepareHeader(handle, &header, sizeof header), 0);
-        ASSERT_EQ(api.QueueBuffer(handle, &header, sizeof header), 0);
-    }
-    ASSERT_EQ(api.Start(handle), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_EQ(headers[0].flags.load() & WHDR_DONE, 0u);
-    EXPECT_EQ(api.Close(handle), WAVERR_STILLPLAYING);
-    ASSERT_EQ(api.Reset(handle), 0);
-    for (WaveHeader& header : headers) {
-        EXPECT_EQ(header.flags.load() & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
-        EXPECT_EQ(api.UnprepareHeader(handle, &header, sizeof header), 0);
-    }
-    std::uint32_t recorded = headers[0].bytesRecorded.load();
-    EXPECT_GT(recorded, 0u);
-    EXPECT_LT(recorded, 16000u);
-    EXPECT_EQ(headers[1].bytesRecorded.load(), 0u);
-    EXPECT_EQ(api.Close(handle), 0);
-    EXPECT_EQ(api.Close(handle), MMSYSERR_INVALHANDLE);
-}
-
 // A device lost in the middle (unplugged) leaves its buffers not done, also
 // when everything was written and only the tail was still to play; a reset
 // still hands them back.
@@ -390,7 +284,8 @@ TEST_F(AlsaWaveApiTest, BuffersOfADeviceLostInTheMiddleAreNeverDone)
         SCOPED_TRACE(direction == WaveDirection::Output ? "output" : "input");
         WaveFormatInfo format{false, 2, 16000, 2, 16, 4};
         std::shared_ptr<CAlsaStream> stream;
-        ASSERT_EQ(CAlsaStream::Open("unplugged", direction, format, stream), MMSYSERR_NOERROR);
+        WaveHostDetail detail;
+        ASSERT_EQ(CAlsaStream::Open("unplugged", direction, format, stream, detail), MMSYSERR_NOERROR);
         // 50 ms: shorter than the device's ring, so playback writes it all at once.
         std::vector<std::uint8_t> data = Pattern(800 * 4, 3);
         WaveHeader header;
@@ -416,7 +311,8 @@ TEST_F(AlsaWaveApiTest, DeviceResumedAfterASuspendCompletesItsBuffers)
         SCOPED_TRACE(direction == WaveDirection::Output ? "output" : "input");
         WaveFormatInfo format{false, 2, 16000, 2, 16, 4};
         std::shared_ptr<CAlsaStream> stream;
-        ASSERT_EQ(CAlsaStream::Open("suspending", direction, format, stream), MMSYSERR_NOERROR);
+        WaveHostDetail detail;
+        ASSERT_EQ(CAlsaStream::Open("suspending", direction, format, stream, detail), MMSYSERR_NOERROR);
         std::vector<std::uint8_t> data = Pattern(3200 * 4, 4); // 0.2 s
         WaveHeader header;
         header.data = data.data();

@@ -3,45 +3,23 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
+#include <new>
 
+#include "audio/WaveHeaderRules.h"
 #include "audio/backends/AlsaWaveApi.h"
+#include "audio/backends/NoThrow.h"
 
 namespace {
 
-// Short enough that a control handed to the worker is taken up at once,
+// Short enough that a control handed to the worker is taken up at once and
+// a finished buffer is seen well within one of the caller's polling steps,
 // long enough not to spin.
 constexpr int WaitMilliseconds = 10;
-constexpr unsigned PeriodsPerSecond = 50;
-constexpr unsigned PeriodsPerBuffer = 4;
+// A delay that has not moved for this long while the device runs with
+// nothing more to play is stuck (sound-server plugins that never report 0).
+constexpr auto StuckDelayTime = std::chrono::milliseconds(60);
 
 std::atomic<std::uint32_t> recoveredXruns{0};
-
-snd_pcm_format_t ContainerFormat(std::uint16_t containerBytes)
-{
-    switch (containerBytes) {
-    case 1: return SND_PCM_FORMAT_U8;
-    case 2: return SND_PCM_FORMAT_S16_LE;
-    case 3: return SND_PCM_FORMAT_S24_3LE;
-    default: return SND_PCM_FORMAT_S32_LE;
-    }
-}
-
-struct HwParams {
-    snd_pcm_hw_params_t* params = nullptr;
-    HwParams() { snd_pcm_hw_params_malloc(&params); }
-    ~HwParams() { snd_pcm_hw_params_free(params); }
-    HwParams(const HwParams&) = delete;
-    HwParams& operator=(const HwParams&) = delete;
-};
-
-struct SwParams {
-    snd_pcm_sw_params_t* params = nullptr;
-    SwParams() { snd_pcm_sw_params_malloc(&params); }
-    ~SwParams() { snd_pcm_sw_params_free(params); }
-    SwParams(const SwParams&) = delete;
-    SwParams& operator=(const SwParams&) = delete;
-};
 
 } // namespace
 
@@ -50,76 +28,12 @@ std::uint32_t AlsaRecoveredXruns()
     return recoveredXruns.load();
 }
 
-WaveResult CAlsaStream::Open(const std::string& pcmName, WaveDirection direction, const WaveFormatInfo& format,
-                             std::shared_ptr<CAlsaStream>& stream)
-{
-    snd_pcm_stream_t kind = direction == WaveDirection::Input ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
-    snd_pcm_t* pcm = nullptr;
-    // No automatic conversion anywhere: the device must take the format as asked.
-    int error = snd_pcm_open(&pcm, pcmName.c_str(), kind,
-                             SND_PCM_NONBLOCK | SND_PCM_NO_AUTO_RESAMPLE | SND_PCM_NO_AUTO_CHANNELS |
-                                 SND_PCM_NO_AUTO_FORMAT);
-    if (error < 0)
-        return AlsaErrorToResult(error, false);
-
-    auto fail = [&](int code, bool formatStep) {
-        snd_pcm_close(pcm);
-        return AlsaErrorToResult(code, formatStep);
-    };
-
-    HwParams hw;
-    if (hw.params == nullptr)
-        return fail(-ENOMEM, false);
-    snd_pcm_format_t sampleFormat = ContainerFormat(format.containerBytes);
-    if ((error = snd_pcm_hw_params_any(pcm, hw.params)) < 0)
-        return fail(error, false);
-    if ((error = snd_pcm_hw_params_set_rate_resample(pcm, hw.params, 0)) < 0 ||
-        (error = snd_pcm_hw_params_set_access(pcm, hw.params, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0 ||
-        (error = snd_pcm_hw_params_set_format(pcm, hw.params, sampleFormat)) < 0 ||
-        (error = snd_pcm_hw_params_set_channels(pcm, hw.params, format.channels)) < 0 ||
-        (error = snd_pcm_hw_params_set_rate(pcm, hw.params, format.sampleRate, 0)) < 0)
-        return fail(error, true);
-    // Left alone some plugins choose enormous buffers; ask for 20 ms periods.
-    snd_pcm_uframes_t period = std::max<snd_pcm_uframes_t>(format.sampleRate / PeriodsPerSecond, 16);
-    snd_pcm_uframes_t bufferSize = period * PeriodsPerBuffer;
-    if ((error = snd_pcm_hw_params_set_buffer_size_near(pcm, hw.params, &bufferSize)) < 0 ||
-        (error = snd_pcm_hw_params_set_period_size_near(pcm, hw.params, &period, nullptr)) < 0)
-        return fail(error, true);
-    if ((error = snd_pcm_hw_params(pcm, hw.params)) < 0)
-        return fail(error, true);
-    snd_pcm_hw_params_get_period_size(hw.params, &period, nullptr);
-    snd_pcm_hw_params_get_buffer_size(hw.params, &bufferSize);
-
-    // Valid bits beyond what the device declares significant are a format it
-    // does not do, even though the container fits.
-    int significant = snd_pcm_hw_params_get_sbits(hw.params);
-    int width = snd_pcm_format_width(sampleFormat);
-    if (significant <= 0 || significant > width)
-        significant = width;
-    if (format.validBits > significant)
-        return fail(-EINVAL, true);
-    bool canPause = snd_pcm_hw_params_can_pause(hw.params) != 0;
-
-    SwParams sw;
-    if (sw.params == nullptr)
-        return fail(-ENOMEM, false);
-    if ((error = snd_pcm_sw_params_current(pcm, sw.params)) < 0 ||
-        (error = snd_pcm_sw_params_set_avail_min(pcm, sw.params, period)) < 0 ||
-        (error = snd_pcm_sw_params_set_start_threshold(
-             pcm, sw.params, direction == WaveDirection::Output ? std::min(period, bufferSize) : 1)) < 0 ||
-        (error = snd_pcm_sw_params(pcm, sw.params)) < 0)
-        return fail(error, false);
-    if ((error = snd_pcm_prepare(pcm)) < 0)
-        return fail(error, false);
-
-    stream.reset(new CAlsaStream(pcm, direction, format, period, canPause));
-    return MMSYSERR_NOERROR;
-}
-
 CAlsaStream::CAlsaStream(snd_pcm_t* device, WaveDirection streamDirection, const WaveFormatInfo& streamFormat,
-                         snd_pcm_uframes_t periodFrames, bool pauses)
+                         snd_pcm_uframes_t periodFrames, snd_pcm_uframes_t ringFrames, bool pauses,
+                         const WaveHostDetail& openDetail)
     : pcm(device), direction(streamDirection), format(streamFormat), frameBytes(streamFormat.blockAlign),
-      period(periodFrames), canPause(pauses), scratch(periodFrames * streamFormat.blockAlign)
+      period(periodFrames), bufferFrames(ringFrames), canPause(pauses), detail(openDetail),
+      scratch(periodFrames * streamFormat.blockAlign)
 {
     // An output plays as soon as it is written to, unless paused.
     running = direction == WaveDirection::Output;
@@ -134,23 +48,28 @@ CAlsaStream::~CAlsaStream()
     }
 }
 
+WaveHostDetail CAlsaStream::Detail()
+{
+    std::lock_guard lock(mutex);
+    return detail;
+}
+
 WaveResult CAlsaStream::Queue(WaveHeader* header)
 {
     std::lock_guard lock(mutex);
     if (stopped)
         return MMSYSERR_INVALHANDLE;
-    // Rewriting a header wipes its in-queue mark, so look for it as well.
-    if (std::any_of(queue.begin(), queue.end(), [header](const Queued& entry) { return entry.header == header; }))
-        return WAVERR_STILLPLAYING;
-    if (direction == WaveDirection::Input)
-        header->bytesRecorded.store(0, std::memory_order_relaxed);
-    std::uint32_t flags = header->flags.load();
-    header->flags.store((flags & ~WHDR_DONE) | WHDR_INQUEUE);
-    bool looping = direction == WaveDirection::Output && (flags & WHDR_BEGINLOOP);
-    queue.push_back({header, header->data, header->bufferLength,
-                     looping ? std::max<std::uint32_t>(header->loops, 1) : 1});
-    wake.notify_all();
-    return MMSYSERR_NOERROR;
+    bool held = std::any_of(queue.begin(), queue.end(), [header](const Queued& entry) { return entry.header == header; });
+    if (WaveResult refusal = CheckQueueHeader(header, held))
+        return refusal;
+    bool looping = direction == WaveDirection::Output && (header->flags.load() & WHDR_BEGINLOOP);
+    return NoThrow([&] {
+        queue.push_back({header, header->data, header->bufferLength,
+                         looping ? std::max<std::uint32_t>(header->loops, 1) : 1});
+        MarkHeaderQueued(*header, direction);
+        wake.notify_all();
+        return MMSYSERR_NOERROR;
+    });
 }
 
 WaveResult CAlsaStream::Start()
@@ -209,27 +128,37 @@ WaveResult CAlsaStream::Execute(Command what)
     switch (what) {
     case Command::Start:
         if (!running && !failed) {
-            if (state != SND_PCM_STATE_RUNNING && (error = snd_pcm_start(pcm)) < 0)
+            if (state != SND_PCM_STATE_RUNNING && (error = snd_pcm_start(pcm)) < 0) {
+                NoteFailure("snd_pcm_start", error);
                 return AlsaErrorToResult(error, false);
+            }
             running = true;
+            SetClock(framesRead);
         }
         return MMSYSERR_NOERROR;
     case Command::Pause:
         // Devices that cannot pause simply stop being fed: what is in their
         // ring still plays, then they underrun until restarted.
-        if (running && canPause && state == SND_PCM_STATE_RUNNING && (error = snd_pcm_pause(pcm, 1)) < 0)
+        if (running && canPause && state == SND_PCM_STATE_RUNNING && (error = snd_pcm_pause(pcm, 1)) < 0) {
+            NoteFailure("snd_pcm_pause", error);
             return AlsaErrorToResult(error, false);
+        }
         running = false;
+        clockSet = false;
         return MMSYSERR_NOERROR;
     case Command::Restart:
-        if (state == SND_PCM_STATE_PAUSED && (error = snd_pcm_pause(pcm, 0)) < 0)
+        if (state == SND_PCM_STATE_PAUSED && (error = snd_pcm_pause(pcm, 0)) < 0) {
+            NoteFailure("snd_pcm_pause", error);
             return AlsaErrorToResult(error, false);
+        }
         running = true;
+        lastDelay = -1;
         return MMSYSERR_NOERROR;
     case Command::Reset:
         snd_pcm_drop(pcm);
         snd_pcm_prepare(pcm);
         CompleteAll();
+        clockSet = false;
         if (direction == WaveDirection::Input)
             running = false;
         return MMSYSERR_NOERROR;
@@ -254,6 +183,7 @@ void CAlsaStream::Run()
             continue;
         }
         bool playbackPending = direction == WaveDirection::Output && !queue.empty();
+        // A lost device is not polled again: only a control wakes the worker.
         if (failed || !running || (direction == WaveDirection::Output && !playbackPending)) {
             wake.wait(lock);
             continue;
@@ -265,26 +195,90 @@ void CAlsaStream::Run()
     }
 }
 
-bool CAlsaStream::Recover(int error)
+void CAlsaStream::Idle(std::unique_lock<std::mutex>& lock)
 {
-    if (snd_pcm_recover(pcm, error, 1) < 0) {
-        failed = true;
+    wake.wait_for(lock, std::chrono::milliseconds(WaitMilliseconds),
+                  [this] { return command != Command::None || stopped; });
+}
+
+void CAlsaStream::NoteFailure(const char* call, int error)
+{
+    try {
+        detail.call = call;
+        detail.error = -error;
+        detail.text = snd_strerror(error);
+    } catch (const std::bad_alloc&) {
+        // The detail is for the user's information; the stream goes on.
+    }
+}
+
+void CAlsaStream::MarkLost(int error, const char* call)
+{
+    failed = true;
+    detail.lost = true;
+    NoteFailure(call, error);
+}
+
+void CAlsaStream::SetClock(std::uint64_t moved)
+{
+    clockStart = Clock::now();
+    clockFrames = moved;
+    clockSet = true;
+}
+
+std::uint64_t CAlsaStream::FramesMissed(std::uint64_t moved) const
+{
+    if (!clockSet)
+        return 0;
+    auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - clockStart).count();
+    auto due = static_cast<std::uint64_t>(elapsed) * format.sampleRate / 1000000;
+    std::uint64_t movedSince = moved - clockFrames;
+    return due > movedSince ? due - movedSince : 0;
+}
+
+bool CAlsaStream::Recover(int error, const char* call, bool counted)
+{
+    if (snd_pcm_state(pcm) == SND_PCM_STATE_DISCONNECTED) {
+        MarkLost(-ENODEV, call);
+        return false;
+    }
+    // Only an xrun, a suspend or an interrupted call can be mended; any other
+    // error from a stream that was running means the device went away.
+    if (error != -EPIPE && error != -ESTRPIPE && error != -EINTR) {
+        MarkLost(error, call);
+        return false;
+    }
+    std::uint64_t moved = direction == WaveDirection::Input ? framesRead : framesWritten;
+    std::uint64_t missed = error == -EPIPE ? FramesMissed(moved) : 0;
+    int result = snd_pcm_recover(pcm, error, 1);
+    if (result < 0) {
+        MarkLost(result, "snd_pcm_recover");
         return false;
     }
     ++recoveredXruns;
+    lastDelay = -1;
+    if (error == -EPIPE && counted) {
+        ++detail.xruns;
+        detail.framesLost += missed;
+    }
     // A resumed device runs on by itself; one prepared afresh must be started.
-    if (direction == WaveDirection::Input && snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED && snd_pcm_start(pcm) < 0) {
-        failed = true;
+    if (direction == WaveDirection::Input && snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED &&
+        (result = snd_pcm_start(pcm)) < 0) {
+        MarkLost(result, "snd_pcm_start");
         return false;
     }
+    // From here on the stream's time counts afresh (an output restarts at
+    // its start threshold, so its clock is set again by the next write).
+    if (direction == WaveDirection::Input)
+        SetClock(framesRead);
+    else
+        clockSet = false;
     return true;
 }
 
 void CAlsaStream::Complete(WaveHeader* header, std::uint32_t bytes)
 {
-    header->bytesRecorded.store(bytes, std::memory_order_relaxed);
-    std::uint32_t flags = header->flags.load();
-    header->flags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE, std::memory_order_release);
+    MarkHeaderDone(*header, bytes);
 }
 
 void CAlsaStream::CompleteAll()
@@ -300,6 +294,7 @@ void CAlsaStream::CompleteAll()
     writeOffset = 0;
     framesWritten = 0;
     endFrames.clear();
+    lastDelay = -1;
 }
 
 void CAlsaStream::CaptureStep(std::unique_lock<std::mutex>& lock)
@@ -311,6 +306,7 @@ void CAlsaStream::CaptureStep(std::unique_lock<std::mutex>& lock)
 
     int ready = snd_pcm_wait(pcm, WaitMilliseconds);
     snd_pcm_sframes_t moved = 0;
+    const char* call = "snd_pcm_wait";
     bool finished = false;
     if (ready < 0) {
         moved = ready;
@@ -323,25 +319,33 @@ void CAlsaStream::CaptureStep(std::unique_lock<std::mutex>& lock)
             target = buffer.data + filled;
             finished = room == 0;
         }
-        if (frames > 0)
+        if (frames > 0) {
             moved = snd_pcm_readi(pcm, target, frames);
+            call = "snd_pcm_readi";
+        }
     }
 
     lock.lock();
-    if (moved == -EAGAIN)
+    if (moved < 0 && moved != -EAGAIN && !Recover(static_cast<int>(moved), call))
         return;
-    if (moved < 0) {
-        Recover(static_cast<int>(moved));
+    if (moved > 0)
+        framesRead += static_cast<std::uint64_t>(moved);
+    bool current = header != nullptr && command != Command::Reset && !stopped && !queue.empty() &&
+                   queue.front().header == header;
+    if (current && (moved > 0 || finished)) {
+        if (moved > 0)
+            frontFilled += static_cast<std::uint32_t>(moved) * frameBytes;
+        if (finished || (buffer.length - frontFilled) / frameBytes == 0) {
+            Complete(header, frontFilled);
+            queue.pop_front();
+            frontFilled = 0;
+        }
         return;
     }
-    if (header == nullptr || command == Command::Reset || stopped || queue.empty() || queue.front().header != header)
-        return;
-    frontFilled += static_cast<std::uint32_t>(moved) * frameBytes;
-    if (finished || (buffer.length - frontFilled) / frameBytes == 0) {
-        Complete(header, frontFilled);
-        queue.pop_front();
-        frontFilled = 0;
-    }
+    // Ready but nothing to read (a plugin whose server went quiet), or an
+    // xrun just mended: do not ask again at once.
+    if (moved < 0 || (moved == 0 && ready != 0))
+        Idle(lock);
 }
 
 void CAlsaStream::PlaybackStep(std::unique_lock<std::mutex>& lock)
@@ -354,6 +358,7 @@ void CAlsaStream::PlaybackStep(std::unique_lock<std::mutex>& lock)
     lock.unlock();
 
     snd_pcm_sframes_t moved = 0;
+    const char* call = "snd_pcm_avail_update";
     bool wholeBuffer = false;
     if (header != nullptr) {
         snd_pcm_uframes_t left = (buffer.length - offset) / frameBytes;
@@ -367,26 +372,29 @@ void CAlsaStream::PlaybackStep(std::unique_lock<std::mutex>& lock)
                 // keeps what it holds, not prepared afresh, which drops it.
                 int waited = snd_pcm_wait(pcm, WaitMilliseconds);
                 room = waited < 0 ? waited : 0;
+                call = "snd_pcm_wait";
             } else if (room > 0) {
                 snd_pcm_uframes_t frames =
                     std::min<snd_pcm_uframes_t>({static_cast<snd_pcm_uframes_t>(room), period, left});
                 room = snd_pcm_writei(pcm, buffer.data + offset, frames);
+                call = "snd_pcm_writei";
             }
             moved = room;
         }
-    } else {
+    } else if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED && framesWritten > 0) {
         // Everything is written: make sure the tail is heard even when it is
         // shorter than the start threshold, then wait for it to play out.
-        if (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED && framesWritten > 0)
-            snd_pcm_start(pcm);
+        snd_pcm_start(pcm);
     }
 
     lock.lock();
     if (moved == -EAGAIN)
         moved = 0;
     if (moved < 0) {
-        // An underrun after the last frame was written means it all played.
-        if (!Recover(static_cast<int>(moved)))
+        // Running dry because the caller queued nothing is no xrun of the stream's.
+        bool counted = !starved;
+        starved = false;
+        if (!Recover(static_cast<int>(moved), call, counted))
             return;
     }
     if (header != nullptr && command != Command::Reset && !stopped && writeIndex < queue.size() &&
@@ -394,6 +402,7 @@ void CAlsaStream::PlaybackStep(std::unique_lock<std::mutex>& lock)
         if (moved > 0) {
             writeOffset += static_cast<std::uint32_t>(moved) * frameBytes;
             framesWritten += static_cast<std::uint64_t>(moved);
+            starved = false;
         }
         if (wholeBuffer || (buffer.length - writeOffset) / frameBytes == 0) {
             writeOffset = 0;
@@ -404,45 +413,79 @@ void CAlsaStream::PlaybackStep(std::unique_lock<std::mutex>& lock)
             }
         }
     }
-    CompletePlayed(lock);
-    // A device with room to spare reports ready at once: wait on the clock
-    // (or a control) while the written tail plays out.
-    if (header == nullptr && !queue.empty() && command == Command::None)
-        wake.wait_for(lock, std::chrono::milliseconds(WaitMilliseconds));
+    CompletePlayed();
+    // With the ring full, or with only the written tail left to play, wait on
+    // the clock (or a control) rather than ask the device again at once.
+    if ((header == nullptr || moved <= 0) && !queue.empty() && command == Command::None && !failed)
+        Idle(lock);
 }
 
-void CAlsaStream::CompletePlayed(std::unique_lock<std::mutex>&)
+void CAlsaStream::CompleteWritten(std::uint64_t played)
 {
-    if (endFrames.empty())
-        return;
-    std::uint64_t played = framesWritten;
-    switch (snd_pcm_state(pcm)) {
-    case SND_PCM_STATE_XRUN:
-        // The ring ran dry: everything written has been heard.
-        break;
-    case SND_PCM_STATE_RUNNING:
-    case SND_PCM_STATE_DRAINING:
-    case SND_PCM_STATE_PREPARED:
-    case SND_PCM_STATE_PAUSED: {
-        // What the device still holds (not started yet, held, or queued
-        // ahead of the speaker) has not been heard.
-        snd_pcm_sframes_t delay = 0;
-        int error = snd_pcm_delay(pcm, &delay);
-        if (error < 0 && error != -EPIPE)
-            return;
-        if (error == 0 && delay > 0)
-            played -= std::min<std::uint64_t>(static_cast<std::uint64_t>(delay), framesWritten);
-        break;
-    }
-    default:
-        // Suspended, disconnected or not set up: nothing more is known to
-        // have played, and a lost device leaves its buffers not done.
-        return;
-    }
     while (!endFrames.empty() && endFrames.front() <= played && !queue.empty()) {
         Complete(queue.front().header, queue.front().length);
         queue.pop_front();
         endFrames.pop_front();
         --writeIndex;
+        lastDelay = -1; // the next buffer's tail is watched afresh
     }
+    if (queue.empty())
+        starved = true;
+}
+
+bool CAlsaStream::DelayIsStuck(snd_pcm_sframes_t delay)
+{
+    Clock::time_point now = Clock::now();
+    // A delay that wanders but keeps finding new lows is still playing out.
+    if (lastDelay < 0 || delay < lastDelay) {
+        lastDelay = delay;
+        delaySince = now;
+        return false;
+    }
+    // Only a remnant counts as stuck: a large delay that stops is a stalled
+    // device, and draining it could hold the worker for as long as it stalls.
+    auto remnant = static_cast<snd_pcm_sframes_t>(std::max<snd_pcm_uframes_t>(2 * period, format.sampleRate / 20));
+    return delay <= remnant && now - delaySince >= StuckDelayTime;
+}
+
+void CAlsaStream::CompletePlayed()
+{
+    if (endFrames.empty() || failed)
+        return;
+    // Plugins bring their position (and so the delay) up to date only here.
+    snd_pcm_sframes_t avail = snd_pcm_avail_update(pcm);
+    snd_pcm_state_t state = snd_pcm_state(pcm);
+    if (avail == -EPIPE || state == SND_PCM_STATE_XRUN) {
+        // The ring ran dry: everything written has been heard.
+        CompleteWritten(framesWritten);
+        return;
+    }
+    if (state == SND_PCM_STATE_DISCONNECTED || (avail < 0 && avail != -EAGAIN && avail != -ESTRPIPE)) {
+        MarkLost(avail < 0 ? static_cast<int>(avail) : -ENODEV, "snd_pcm_avail_update");
+        return;
+    }
+    if (state != SND_PCM_STATE_RUNNING && state != SND_PCM_STATE_DRAINING && state != SND_PCM_STATE_PREPARED &&
+        state != SND_PCM_STATE_PAUSED)
+        return; // suspended or not set up: nothing more is known to have played
+    // What the device still holds (not started yet, held, or queued ahead of
+    // the speaker) has not been heard.
+    snd_pcm_sframes_t delay = 0;
+    int error = snd_pcm_delay(pcm, &delay);
+    if (error < 0 && error != -EPIPE)
+        return;
+    if (error == -EPIPE || delay < 0)
+        delay = 0;
+    std::uint64_t held = std::min<std::uint64_t>(static_cast<std::uint64_t>(delay), framesWritten);
+    if (state == SND_PCM_STATE_RUNNING && !clockSet)
+        SetClock(framesWritten - held);
+    // A remnant that stays while the device runs with nothing more to play
+    // has been played: sound-server plugins keep reporting their own latency
+    // after the last frame was heard. Draining would say the same, but a
+    // blocking drain can hold the worker for as long as a server stalls.
+    bool allWritten = writeIndex == queue.size();
+    if (!allWritten || state != SND_PCM_STATE_RUNNING)
+        lastDelay = -1; // the watch starts once the last frame is written
+    else if (delay > 0 && DelayIsStuck(delay))
+        held = 0;
+    CompleteWritten(framesWritten - held);
 }

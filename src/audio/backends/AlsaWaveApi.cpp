@@ -6,18 +6,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "audio/DeviceName.h"
+#include "audio/WaveHeaderRules.h"
 #include "audio/backends/AlsaStream.h"
+#include "audio/backends/NoThrow.h"
 
 namespace {
 
 snd_pcm_stream_t StreamOf(WaveDirection direction)
 {
     return direction == WaveDirection::Input ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
-}
-
-std::string CutName(const std::string& name)
-{
-    return name.substr(0, WaveProductNameLength - 1);
 }
 
 // Opened only to see whether it is there; a busy device is there.
@@ -65,7 +63,7 @@ void ListCards(WaveDirection direction, std::vector<AlsaDeviceEntry>& list)
                 if (snd_ctl_pcm_info(ctl, pcmInfo) < 0)
                     continue; // no device of this direction
                 std::string name = cardName + ": " + snd_pcm_info_get_name(pcmInfo);
-                list.push_back({ctlName + "," + std::to_string(device), CutName(name), true});
+                list.push_back({ctlName + "," + std::to_string(device), CutDeviceName(name), true});
             }
         }
         snd_ctl_close(ctl);
@@ -94,7 +92,7 @@ void ListDescribedPcms(WaveDirection direction, std::vector<AlsaDeviceEntry>& li
             if (PcmExists(name, direction)) {
                 std::string product = description != nullptr ? description : name;
                 product = product.substr(0, product.find('\n'));
-                list.push_back({name, CutName(product), false});
+                list.push_back({name, CutDeviceName(product), false});
             }
         }
         std::free(name);
@@ -186,7 +184,7 @@ CAlsaWaveApi::CAlsaWaveApi()
 
 CAlsaWaveApi::~CAlsaWaveApi()
 {
-    std::map<WaveHandle, std::shared_ptr<CAlsaStream>> open;
+    std::map<WaveHandle, Opened> open;
     {
         std::lock_guard lock(mutex);
         open.swap(streams);
@@ -196,11 +194,15 @@ CAlsaWaveApi::~CAlsaWaveApi()
 
 void CAlsaWaveApi::Refresh()
 {
-    std::vector<AlsaDeviceEntry> newInputs = ListDevices(WaveDirection::Input);
-    std::vector<AlsaDeviceEntry> newOutputs = ListDevices(WaveDirection::Output);
-    std::lock_guard lock(mutex);
-    inputs = std::move(newInputs);
-    outputs = std::move(newOutputs);
+    // Without the memory for new lists the old ones stay (empty at first).
+    try {
+        std::vector<AlsaDeviceEntry> newInputs = ListDevices(WaveDirection::Input);
+        std::vector<AlsaDeviceEntry> newOutputs = ListDevices(WaveDirection::Output);
+        std::lock_guard lock(mutex);
+        inputs.swap(newInputs);
+        outputs.swap(newOutputs);
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 std::vector<AlsaDeviceEntry> CAlsaWaveApi::Devices(WaveDirection direction)
@@ -218,21 +220,29 @@ std::uint16_t CAlsaWaveApi::GetDeviceCount(WaveDirection direction)
 
 WaveResult CAlsaWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32_t device, WaveDeviceCaps& caps)
 {
-    std::vector<AlsaDeviceEntry> list = Devices(direction);
-    if (device >= list.size())
-        return MMSYSERR_BADDEVICEID;
-    caps = WaveDeviceCaps{};
-    std::memcpy(caps.productName, list[device].productName.data(), list[device].productName.size());
-    caps.driverVersion = SND_LIB_VERSION;
-    caps.formats = TestStandardFormats(list[device].pcmName, direction);
-    caps.channels = 2;
-    return MMSYSERR_NOERROR;
+    return NoThrow([&] {
+        std::vector<AlsaDeviceEntry> list = Devices(direction);
+        if (device >= list.size())
+            return MMSYSERR_BADDEVICEID;
+        caps = WaveDeviceCaps{};
+        SetProductName(caps, list[device].productName);
+        caps.driverVersion = SND_LIB_VERSION;
+        caps.formats = TestStandardFormats(list[device].pcmName, direction);
+        caps.channels = 2;
+        return MMSYSERR_NOERROR;
+    });
 }
 
 WaveResult CAlsaWaveApi::Open(WaveDirection direction, WaveHandle& handle, std::uint32_t device, const void* format,
                               WindowHandle, std::uintptr_t, std::uint32_t)
 {
     handle = 0;
+    return NoThrow([&] { return OpenStream(direction, handle, device, format); });
+}
+
+WaveResult CAlsaWaveApi::OpenStream(WaveDirection direction, WaveHandle& handle, std::uint32_t device,
+                                    const void* format)
+{
     std::vector<AlsaDeviceEntry> list = Devices(direction);
     if (device >= list.size())
         return MMSYSERR_BADDEVICEID;
@@ -240,11 +250,18 @@ WaveResult CAlsaWaveApi::Open(WaveDirection direction, WaveHandle& handle, std::
     if (WaveResult refusal = ReadWaveFormat(format, info))
         return refusal;
     std::shared_ptr<CAlsaStream> stream;
-    if (WaveResult result = CAlsaStream::Open(list[device].pcmName, direction, info, stream))
-        return result;
+    WaveHostDetail detail;
+    WaveResult result = CAlsaStream::Open(list[device].pcmName, direction, info, stream, detail);
     std::lock_guard lock(mutex);
+    DeviceKey key{direction, device};
+    details[key] = std::move(detail);
+    if (result != MMSYSERR_NOERROR)
+        return result;
+    // Room for the handle first: a stream that cannot be listed is closed
+    // again by its destructor.
+    auto& opened = streams[nextHandle];
+    opened = Opened{std::move(stream), key};
     handle = nextHandle++;
-    streams[handle] = std::move(stream);
     return MMSYSERR_NOERROR;
 }
 
@@ -252,7 +269,7 @@ std::shared_ptr<CAlsaStream> CAlsaWaveApi::Find(WaveHandle handle)
 {
     std::lock_guard lock(mutex);
     auto found = streams.find(handle);
-    return found == streams.end() ? nullptr : found->second;
+    return found == streams.end() ? nullptr : found->second.stream;
 }
 
 WaveResult CAlsaWaveApi::Close(WaveHandle handle)
@@ -263,18 +280,47 @@ WaveResult CAlsaWaveApi::Close(WaveHandle handle)
     WaveResult result = stream->Close();
     if (result == MMSYSERR_NOERROR) {
         std::lock_guard lock(mutex);
-        streams.erase(handle);
+        auto found = streams.find(handle);
+        if (found != streams.end()) {
+            // The detail outlives the handle, with the stream's last xruns.
+            NoThrow([&] {
+                details[found->second.device] = stream->Detail();
+                return MMSYSERR_NOERROR;
+            });
+            streams.erase(found);
+        }
     }
     return result;
+}
+
+WaveHostDetail CAlsaWaveApi::HostDetail(WaveDirection direction, std::uint32_t device)
+{
+    try {
+        std::shared_ptr<CAlsaStream> live;
+        {
+            std::lock_guard lock(mutex);
+            for (const auto& [handle, opened] : streams) {
+                if (opened.device == DeviceKey{direction, device})
+                    live = opened.stream;
+            }
+            if (live == nullptr) {
+                auto found = details.find({direction, device});
+                return found == details.end() ? WaveHostDetail{} : found->second;
+            }
+        }
+        return live->Detail();
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
 }
 
 WaveResult CAlsaWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
 {
     if (Find(handle) == nullptr)
         return MMSYSERR_INVALHANDLE;
-    if (header == nullptr || headerSize < sizeof(WaveHeader))
-        return MMSYSERR_INVALPARAM;
-    header->flags.fetch_or(WHDR_PREPARED);
+    if (WaveResult refusal = CheckPrepareHeader(header, headerSize))
+        return refusal;
+    MarkHeaderPrepared(*header);
     return MMSYSERR_NOERROR;
 }
 
@@ -282,11 +328,9 @@ WaveResult CAlsaWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* header, 
 {
     if (Find(handle) == nullptr)
         return MMSYSERR_INVALHANDLE;
-    if (header == nullptr || headerSize < sizeof(WaveHeader))
-        return MMSYSERR_INVALPARAM;
-    if (header->flags.load() & WHDR_INQUEUE)
-        return WAVERR_STILLPLAYING;
-    header->flags.fetch_and(~WHDR_PREPARED);
+    if (WaveResult refusal = CheckUnprepareHeader(header, headerSize))
+        return refusal;
+    MarkHeaderUnprepared(*header);
     return MMSYSERR_NOERROR;
 }
 
@@ -295,13 +339,10 @@ WaveResult CAlsaWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, std:
     std::shared_ptr<CAlsaStream> stream = Find(handle);
     if (stream == nullptr)
         return MMSYSERR_INVALHANDLE;
-    if (header == nullptr || headerSize < sizeof(WaveHeader) || header->data == nullptr)
-        return MMSYSERR_INVALPARAM;
-    std::uint32_t flags = header->flags.load();
-    if (!(flags & WHDR_PREPARED))
-        return WAVERR_UNPREPARED;
-    if (flags & WHDR_INQUEUE)
-        return WAVERR_STILLPLAYING;
+    if (WaveResult refusal = CheckHeaderBuffer(header, headerSize))
+        return refusal;
+    // The stream checks the header's state under its own lock, against
+    // what it holds.
     return stream->Queue(header);
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/WaveApi.h"
@@ -44,14 +45,26 @@ public:
     WaveResult Pause(WaveHandle handle) override;
     WaveResult Restart(WaveHandle handle) override;
     WaveResult Reset(WaveHandle handle) override;
+    // The pcm name, the last alsa-lib call that failed with its errno and
+    // snd_strerror text, whether the device was lost, and the xruns of its
+    // last stream (live while it is open).
+    WaveHostDetail HostDetail(WaveDirection direction, std::uint32_t device) override;
 
 private:
+    using DeviceKey = std::pair<WaveDirection, std::uint32_t>;
+    struct Opened {
+        std::shared_ptr<CAlsaStream> stream;
+        DeviceKey device;
+    };
+
     std::shared_ptr<CAlsaStream> Find(WaveHandle handle);
+    WaveResult OpenStream(WaveDirection direction, WaveHandle& handle, std::uint32_t device, const void* format);
 
     std::mutex mutex;
     std::vector<AlsaDeviceEntry> inputs;
     std::vector<AlsaDeviceEntry> outputs;
-    std::map<WaveHandle, std::shared_ptr<CAlsaStream>> streams;
+    std::map<WaveHandle, Opened> streams;
+    std::map<DeviceKey, WaveHostDetail> details;
     WaveHandle nextHandle = 1;
 };
 

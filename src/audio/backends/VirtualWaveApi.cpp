@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/DeviceName.h"
+#include "audio/WaveHeaderRules.h"
+#include "audio/backends/NoThrow.h"
 #include "audio/backends/TestSignal.h"
 #include "platform/Services.h"
 
@@ -62,11 +65,21 @@ WaveResult CVirtualWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32_t
     caps.manufacturerId = device.manufacturerId;
     caps.productId = device.productId;
     caps.driverVersion = device.driverVersion;
-    std::size_t length = std::min(device.name.size(), WaveProductNameLength - 1);
-    std::memcpy(caps.productName, device.name.data(), length);
+    SetProductName(caps, device.name);
     caps.formats = device.formats;
     caps.channels = device.maxChannels;
     return MMSYSERR_NOERROR;
+}
+
+WaveHostDetail CVirtualWaveApi::HostDetail(WaveDirection direction, std::uint32_t index)
+{
+    if (index >= GetDeviceCount(direction))
+        return {};
+    try {
+        return Device(direction, index).hostDetail;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
 }
 
 WaveResult CVirtualWaveApi::Open(WaveDirection direction, WaveHandle& handle, std::uint32_t index,
@@ -75,29 +88,35 @@ WaveResult CVirtualWaveApi::Open(WaveDirection direction, WaveHandle& handle, st
     handle = 0;
     if (index >= GetDeviceCount(direction))
         return MMSYSERR_BADDEVICEID;
-    VirtualDevice& device = Device(direction, index);
-    device.calls.push_back("Open");
-    device.openedFormats.push_back(WaveFormatBytes(format));
-    if (WaveResult failure = device.open.Take())
-        return failure;
-    WaveFormatInfo info;
-    if (WaveResult refusal = ReadWaveFormat(format, info))
-        return refusal;
-    if (info.channels < device.minChannels || info.channels > device.maxChannels ||
-        info.sampleRate < device.minRate || info.sampleRate > device.maxRate)
-        return MMSYSERR_NOTSUPPORTED;
-    if (device.isOpen)
-        return MMSYSERR_ALLOCATED;
+    return NoThrow([&] {
+        VirtualDevice& device = Device(direction, index);
+        device.calls.push_back("Open");
+        device.openedFormats.push_back(WaveFormatBytes(format));
+        if (WaveResult failure = device.open.Take())
+            return failure;
+        WaveFormatInfo info;
+        if (WaveResult refusal = ReadWaveFormat(format, info))
+            return refusal;
+        if (info.channels < device.minChannels || info.channels > device.maxChannels ||
+            info.sampleRate < device.minRate || info.sampleRate > device.maxRate)
+            return MMSYSERR_NOTSUPPORTED;
+        if (device.isOpen)
+            return MMSYSERR_ALLOCATED;
 
-    device.isOpen = true;
-    device.played.clear();
-    Stream stream{direction, index, info, {}};
-    handle = nextHandle++;
-    auto& opened = streams.emplace(handle, std::move(stream)).first->second;
-    // An output plays as soon as it is written to, unless paused.
-    if (direction == WaveDirection::Output)
-        Run(opened);
-    return MMSYSERR_NOERROR;
+        // The only allocation comes before any state changes, so a failed
+        // one leaves the device as it was.
+        WaveHandle opened = nextHandle;
+        Stream& stream = streams.emplace(opened, Stream{direction, index, info, {}}).first->second;
+        ++nextHandle;
+        handle = opened;
+        device.isOpen = true;
+        device.played.clear();
+        device.playedIncomplete = false;
+        // An output plays as soon as it is written to, unless paused.
+        if (direction == WaveDirection::Output)
+            Run(stream);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 CVirtualWaveApi::Stream* CVirtualWaveApi::Find(WaveHandle handle)
@@ -106,19 +125,29 @@ CVirtualWaveApi::Stream* CVirtualWaveApi::Find(WaveHandle handle)
     return found == streams.end() ? nullptr : &found->second;
 }
 
+void CVirtualWaveApi::Log(Stream& stream, const char* call, const WaveHeader* header)
+{
+    std::string entry = call;
+    if (header != nullptr)
+        entry += " " + std::to_string(header->bufferLength);
+    DeviceOf(stream).calls.push_back(std::move(entry));
+}
+
 WaveResult CVirtualWaveApi::Close(WaveHandle handle)
 {
     Stream* stream = Find(handle);
     if (stream == nullptr)
         return MMSYSERR_INVALHANDLE;
-    VirtualDevice& device = DeviceOf(*stream);
-    device.calls.push_back("Close");
-    Advance(*stream);
-    if (!stream->queue.empty())
-        return WAVERR_STILLPLAYING;
-    device.isOpen = false;
-    streams.erase(handle);
-    return MMSYSERR_NOERROR;
+    return NoThrow([&] {
+        VirtualDevice& device = DeviceOf(*stream);
+        Log(*stream, "Close");
+        Advance(*stream);
+        if (!stream->queue.empty())
+            return WAVERR_STILLPLAYING;
+        device.isOpen = false;
+        streams.erase(handle);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 WaveResult CVirtualWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
@@ -126,14 +155,15 @@ WaveResult CVirtualWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header,
     Stream* stream = Find(handle);
     if (stream == nullptr)
         return MMSYSERR_INVALHANDLE;
-    VirtualDevice& device = DeviceOf(*stream);
-    device.calls.push_back("Prepare " + std::to_string(header != nullptr ? header->bufferLength : 0));
-    if (header == nullptr || headerSize < sizeof(WaveHeader))
-        return MMSYSERR_INVALPARAM;
-    if (WaveResult failure = device.prepare.Take())
-        return failure;
-    header->flags.fetch_or(WHDR_PREPARED);
-    return MMSYSERR_NOERROR;
+    return NoThrow([&] {
+        Log(*stream, "Prepare", header);
+        if (WaveResult refusal = CheckPrepareHeader(header, headerSize))
+            return refusal;
+        if (WaveResult failure = DeviceOf(*stream).prepare.Take())
+            return failure;
+        MarkHeaderPrepared(*header);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 WaveResult CVirtualWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
@@ -141,14 +171,13 @@ WaveResult CVirtualWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* heade
     Stream* stream = Find(handle);
     if (stream == nullptr)
         return MMSYSERR_INVALHANDLE;
-    DeviceOf(*stream).calls.push_back("Unprepare " +
-                                      std::to_string(header != nullptr ? header->bufferLength : 0));
-    if (header == nullptr || headerSize < sizeof(WaveHeader))
-        return MMSYSERR_INVALPARAM;
-    if (header->flags.load() & WHDR_INQUEUE)
-        return WAVERR_STILLPLAYING;
-    header->flags.fetch_and(~WHDR_PREPARED);
-    return MMSYSERR_NOERROR;
+    return NoThrow([&] {
+        Log(*stream, "Unprepare", header);
+        if (WaveResult refusal = CheckUnprepareHeader(header, headerSize))
+            return refusal;
+        MarkHeaderUnprepared(*header);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 WaveResult CVirtualWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
@@ -156,33 +185,29 @@ WaveResult CVirtualWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, s
     Stream* stream = Find(handle);
     if (stream == nullptr)
         return MMSYSERR_INVALHANDLE;
-    VirtualDevice& device = DeviceOf(*stream);
-    device.calls.push_back("Queue " + std::to_string(header != nullptr ? header->bufferLength : 0));
-    if (header == nullptr || headerSize < sizeof(WaveHeader) || header->data == nullptr)
-        return MMSYSERR_INVALPARAM;
-    if (WaveResult failure = device.queue.Take())
-        return failure;
-    std::uint32_t flags = header->flags.load();
-    if (!(flags & WHDR_PREPARED))
-        return WAVERR_UNPREPARED;
-    // Rewriting a header wipes its in-queue mark, so look for it as well.
-    bool queued = std::any_of(stream->queue.begin(), stream->queue.end(),
-                              [header](const Queued& entry) { return entry.header == header; });
-    if ((flags & WHDR_INQUEUE) || queued)
-        return WAVERR_STILLPLAYING;
-    // Bring the stream up to now first, so the new buffer only gets what
-    // happens from here on.
-    Advance(*stream);
-    if (stream->direction == WaveDirection::Input)
-        header->bytesRecorded.store(0);
-    header->flags.store((flags & ~WHDR_DONE) | WHDR_INQUEUE);
-    bool looping = (flags & WHDR_BEGINLOOP) && stream->direction == WaveDirection::Output;
-    if (stream->queue.empty()) {
-        stream->filled = 0;
-        stream->loopsLeft = header->loops;
-    }
-    stream->queue.push_back({header, header->data, header->bufferLength, looping, header->loops});
-    return MMSYSERR_NOERROR;
+    return NoThrow([&] {
+        Log(*stream, "Queue", header);
+        if (WaveResult refusal = CheckHeaderBuffer(header, headerSize))
+            return refusal;
+        if (WaveResult failure = DeviceOf(*stream).queue.Take())
+            return failure;
+        bool held = std::any_of(stream->queue.begin(), stream->queue.end(),
+                                [header](const Queued& entry) { return entry.header == header; });
+        if (WaveResult refusal = CheckQueueHeader(header, held))
+            return refusal;
+        // Bring the stream up to now first, so the new buffer only gets what
+        // happens from here on.
+        Advance(*stream);
+        bool looping = (header->flags.load() & WHDR_BEGINLOOP) && stream->direction == WaveDirection::Output;
+        bool first = stream->queue.empty();
+        stream->queue.push_back({header, header->data, header->bufferLength, looping, header->loops});
+        if (first) {
+            stream->filled = 0;
+            stream->loopsLeft = header->loops;
+        }
+        MarkHeaderQueued(*header, stream->direction);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 WaveResult CVirtualWaveApi::Start(WaveHandle handle)
@@ -190,13 +215,14 @@ WaveResult CVirtualWaveApi::Start(WaveHandle handle)
     Stream* stream = Find(handle);
     if (stream == nullptr || stream->direction != WaveDirection::Input)
         return MMSYSERR_INVALHANDLE;
-    VirtualDevice& device = DeviceOf(*stream);
-    device.calls.push_back("Start");
-    if (WaveResult failure = device.start.Take())
-        return failure;
-    if (!stream->running)
-        Run(*stream);
-    return MMSYSERR_NOERROR;
+    return NoThrow([&] {
+        Log(*stream, "Start");
+        if (WaveResult failure = DeviceOf(*stream).start.Take())
+            return failure;
+        if (!stream->running)
+            Run(*stream);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 WaveResult CVirtualWaveApi::Pause(WaveHandle handle)
@@ -204,12 +230,13 @@ WaveResult CVirtualWaveApi::Pause(WaveHandle handle)
     Stream* stream = Find(handle);
     if (stream == nullptr || stream->direction != WaveDirection::Output)
         return MMSYSERR_INVALHANDLE;
-    VirtualDevice& device = DeviceOf(*stream);
-    device.calls.push_back("Pause");
-    if (WaveResult failure = device.pause.Take())
-        return failure;
-    Halt(*stream);
-    return MMSYSERR_NOERROR;
+    return NoThrow([&] {
+        Log(*stream, "Pause");
+        if (WaveResult failure = DeviceOf(*stream).pause.Take())
+            return failure;
+        Halt(*stream);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 WaveResult CVirtualWaveApi::Restart(WaveHandle handle)
@@ -217,13 +244,14 @@ WaveResult CVirtualWaveApi::Restart(WaveHandle handle)
     Stream* stream = Find(handle);
     if (stream == nullptr || stream->direction != WaveDirection::Output)
         return MMSYSERR_INVALHANDLE;
-    VirtualDevice& device = DeviceOf(*stream);
-    device.calls.push_back("Restart");
-    if (WaveResult failure = device.start.Take())
-        return failure;
-    if (!stream->running)
-        Run(*stream);
-    return MMSYSERR_NOERROR;
+    return NoThrow([&] {
+        Log(*stream, "Restart");
+        if (WaveResult failure = DeviceOf(*stream).start.Take())
+            return failure;
+        if (!stream->running)
+            Run(*stream);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 WaveResult CVirtualWaveApi::Reset(WaveHandle handle)
@@ -231,14 +259,21 @@ WaveResult CVirtualWaveApi::Reset(WaveHandle handle)
     Stream* stream = Find(handle);
     if (stream == nullptr)
         return MMSYSERR_INVALHANDLE;
-    DeviceOf(*stream).calls.push_back("Reset");
+    // The log entry is the only allocation; a reset must hand the buffers
+    // back even when it cannot be had.
+    NoThrow([&] {
+        Log(*stream, "Reset");
+        return MMSYSERR_NOERROR;
+    });
     Advance(*stream);
     // An input stops; an output keeps its paused or playing state.
     if (stream->direction == WaveDirection::Input)
         Halt(*stream);
+    bool front = true;
     for (const Queued& entry : stream->queue) {
-        std::uint32_t flags = entry.header->flags.load();
-        entry.header->flags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE, std::memory_order_release);
+        bool partlyRecorded = front && stream->direction == WaveDirection::Input;
+        MarkHeaderDone(*entry.header, partlyRecorded ? stream->filled : 0);
+        front = false;
     }
     stream->queue.clear();
     stream->filled = 0;
@@ -288,9 +323,7 @@ void CVirtualWaveApi::Advance(Stream& stream)
                 break; // a loop of no whole frames would never end
             continue;
         }
-        header.bytesRecorded.store(stream.filled, std::memory_order_relaxed);
-        std::uint32_t flags = header.flags.load();
-        header.flags.store((flags & ~WHDR_INQUEUE) | WHDR_DONE, std::memory_order_release);
+        MarkHeaderDone(header, stream.filled);
         stream.queue.pop_front();
         stream.filled = 0;
         if (!stream.queue.empty())
@@ -308,10 +341,24 @@ void CVirtualWaveApi::MoveFrames(Stream& stream, const Queued& buffer, std::uint
     if (stream.direction == WaveDirection::Input) {
         WriteTestSignal(at, stream.framePosition, frames, stream.format);
     } else {
-        VirtualDevice& device = DeviceOf(stream);
-        std::size_t room = playedLimit > device.played.size() ? playedLimit - device.played.size() : 0;
-        device.played.insert(device.played.end(), at, at + std::min<std::size_t>(bytes, room));
+        KeepPlayed(DeviceOf(stream), at, bytes);
     }
     stream.filled += bytes;
     stream.framePosition += frames;
+}
+
+void CVirtualWaveApi::KeepPlayed(VirtualDevice& device, const std::uint8_t* data, std::size_t bytes)
+{
+    if (device.playedIncomplete)
+        return;
+    std::size_t room = playedLimit > device.played.size() ? playedLimit - device.played.size() : 0;
+    if (bytes > room)
+        device.playedIncomplete = true;
+    // The record is for inspection only: when it cannot grow it stops, and
+    // the playback it records goes on.
+    try {
+        device.played.insert(device.played.end(), data, data + std::min(bytes, room));
+    } catch (const std::bad_alloc&) {
+        device.playedIncomplete = true;
+    }
 }

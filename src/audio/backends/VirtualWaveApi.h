@@ -59,6 +59,9 @@ struct VirtualDevice {
     // The stream never moves, so no queued buffer is ever done.
     bool buffersNeverComplete = false;
 
+    // What HostDetail hands out for this device, as a test sets it.
+    WaveHostDetail hostDetail;
+
     // What happened, for inspection: one entry per call ("Open", "Prepare
     // 4000", "Queue 4000", "Start", "Pause", "Restart", "Reset",
     // "Unprepare 4000", "Close"), the bytes of every open's format
@@ -66,6 +69,9 @@ struct VirtualDevice {
     std::vector<std::string> calls;
     std::vector<std::vector<std::uint8_t>> openedFormats;
     std::vector<std::uint8_t> played;
+    // `played` stops short of what was played: it reached playedLimit, or
+    // the memory to grow it could not be had. Playback itself goes on.
+    bool playedIncomplete = false;
     bool isOpen = false;
 };
 
@@ -84,7 +90,8 @@ public:
     std::vector<VirtualDevice>& Devices(WaveDirection direction);
     VirtualDevice& Device(WaveDirection direction, std::uint32_t index) { return Devices(direction).at(index); }
 
-    // The most bytes an output keeps in `played`; more are dropped.
+    // The most bytes an output keeps in `played`; more are dropped (and
+    // playedIncomplete says so).
     std::size_t playedLimit = 64u << 20;
 
     std::uint16_t GetDeviceCount(WaveDirection direction) override;
@@ -100,6 +107,8 @@ public:
     WaveResult Restart(WaveHandle handle) override;
     WaveResult Reset(WaveHandle handle) override;
     void Update(WaveHandle handle) override;
+    // The device's hostDetail; all empty for a number beyond the list.
+    WaveHostDetail HostDetail(WaveDirection direction, std::uint32_t device) override;
 
 private:
     // A queued buffer as it was handed over: the caller may rewrite the
@@ -126,11 +135,13 @@ private:
     };
 
     Stream* Find(WaveHandle handle);
+    void Log(Stream& stream, const char* call, const WaveHeader* header = nullptr);
     VirtualDevice& DeviceOf(const Stream& stream) { return Device(stream.direction, stream.device); }
     void Advance(Stream& stream);
     void Run(Stream& stream);
     void Halt(Stream& stream);
     void MoveFrames(Stream& stream, const Queued& buffer, std::uint32_t frames);
+    void KeepPlayed(VirtualDevice& device, const std::uint8_t* data, std::size_t bytes);
 
     std::vector<VirtualDevice> inputs;
     std::vector<VirtualDevice> outputs;
@@ -142,9 +153,8 @@ private:
 // it) as the current one for a scope.
 class CScopedVirtualWaveApi {
 public:
-    CScopedVirtualWaveApi() : scope(api) {}
     CVirtualWaveApi api;
 
 private:
-    CScopedWaveApi scope;
+    CScopedWaveApi scope{api};
 };

@@ -4,7 +4,11 @@
  * application falls behind. Capture delivers a byte counter. With
  * `unplug N` the device is disconnected N ms after it starts and stays so;
  * with `suspend N` it is suspended once, N ms after it starts, and resumes
- * when asked. */
+ * when asked. With `stickydelay N` a playback never underruns and reports a
+ * delay of at least N frames until it is drained, as sound-server plugins
+ * do. With `stall N` and `stallms M` the device stops delivering N ms after
+ * it starts and goes on M ms later as if it had recorded all along: a
+ * capture not read in time, which overruns when M exceeds its ring. */
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 
@@ -30,6 +34,11 @@ struct tallowtest {
     int unplugged;
     long suspend_ms;
     int suspended;
+    long sticky_delay;
+    int drained;
+    long stall_ms;
+    long stall_length_ms;
+    int stalled;
 };
 
 static snd_pcm_uframes_t elapsed_frames(struct tallowtest *t)
@@ -46,6 +55,7 @@ static int tt_start(snd_pcm_ioplug_t *io)
     clock_gettime(CLOCK_MONOTONIC, &t->started);
     t->base = io->hw_ptr;
     t->running = 1;
+    t->drained = 0;
     struct itimerspec tick = {{0, 0}, {0, 0}};
     long period_ns = (long)((int64_t)io->period_size * 1000000000 / io->rate);
     tick.it_interval.tv_nsec = period_ns;
@@ -87,12 +97,58 @@ static snd_pcm_sframes_t tt_pointer(snd_pcm_ioplug_t *io)
         return (snd_pcm_sframes_t)(io->hw_ptr % io->buffer_size);
     if (!t->running || io->state != SND_PCM_STATE_RUNNING)
         return (snd_pcm_sframes_t)(io->hw_ptr % io->buffer_size);
-    snd_pcm_uframes_t hw = t->base + elapsed_frames(t);
-    if (io->stream == SND_PCM_STREAM_PLAYBACK && hw > io->appl_ptr)
-        return -EPIPE;
+    snd_pcm_uframes_t elapsed = elapsed_frames(t);
+    snd_pcm_uframes_t stall_from = (snd_pcm_uframes_t)t->stall_ms * io->rate / 1000;
+    snd_pcm_uframes_t stall_to = (snd_pcm_uframes_t)(t->stall_ms + t->stall_length_ms) * io->rate / 1000;
+    /* Once only: after the overrun is mended the device runs on. */
+    if (t->stall_length_ms > 0 && !t->stalled && elapsed >= stall_from) {
+        if (elapsed < stall_to)
+            elapsed = stall_from;
+        else
+            t->stalled = 1;
+    }
+    snd_pcm_uframes_t hw = t->base + elapsed;
+    if (io->stream == SND_PCM_STREAM_PLAYBACK && hw > io->appl_ptr) {
+        if (t->sticky_delay == 0)
+            return -EPIPE;
+        hw = io->appl_ptr; /* played out; a server just waits for more */
+    }
     if (io->stream == SND_PCM_STREAM_CAPTURE && hw > io->appl_ptr + io->buffer_size)
         return -EPIPE;
     return (snd_pcm_sframes_t)(hw % io->buffer_size);
+}
+
+static int tt_delay(snd_pcm_ioplug_t *io, snd_pcm_sframes_t *delayp)
+{
+    struct tallowtest *t = io->private_data;
+    snd_pcm_sframes_t pointer = tt_pointer(io);
+    snd_pcm_sframes_t held = 0;
+    if (pointer < 0)
+        return (int)pointer;
+    if (io->stream == SND_PCM_STREAM_PLAYBACK) {
+        snd_pcm_uframes_t hw = t->running ? t->base + elapsed_frames(t) : io->hw_ptr;
+        held = hw >= io->appl_ptr ? 0 : (snd_pcm_sframes_t)(io->appl_ptr - hw);
+        if (!t->drained && held < t->sticky_delay)
+            held = t->sticky_delay;
+    }
+    *delayp = held;
+    return 0;
+}
+
+/* Waits until what was written has played, as a server drains its stream. */
+static int tt_drain(snd_pcm_ioplug_t *io)
+{
+    struct tallowtest *t = io->private_data;
+    if (io->stream == SND_PCM_STREAM_PLAYBACK && t->running) {
+        snd_pcm_uframes_t hw = t->base + elapsed_frames(t);
+        if (hw < io->appl_ptr) {
+            uint64_t ns = (uint64_t)(io->appl_ptr - hw) * 1000000000u / io->rate;
+            struct timespec wait = {(time_t)(ns / 1000000000u), (long)(ns % 1000000000u)};
+            nanosleep(&wait, NULL);
+        }
+    }
+    t->drained = 1;
+    return 0;
 }
 
 /* Back where it stopped, as a driver that kept its position resumes. */
@@ -152,6 +208,8 @@ static const snd_pcm_ioplug_callback_t tt_callbacks = {
     .close = tt_close,
     .resume = tt_resume,
     .poll_revents = tt_poll_revents,
+    .delay = tt_delay,
+    .drain = tt_drain,
 };
 
 SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
@@ -159,6 +217,9 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
     const char *lock_path = NULL;
     long unplug_ms = 0;
     long suspend_ms = 0;
+    long sticky_delay = 0;
+    long stall_ms = 0;
+    long stall_length_ms = 0;
     snd_config_iterator_t i, next;
     (void)root;
     snd_config_for_each(i, next, conf) {
@@ -183,6 +244,21 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
                 return -EINVAL;
             continue;
         }
+        if (strcmp(id, "stickydelay") == 0) {
+            if (snd_config_get_integer(n, &sticky_delay) < 0)
+                return -EINVAL;
+            continue;
+        }
+        if (strcmp(id, "stall") == 0) {
+            if (snd_config_get_integer(n, &stall_ms) < 0)
+                return -EINVAL;
+            continue;
+        }
+        if (strcmp(id, "stallms") == 0) {
+            if (snd_config_get_integer(n, &stall_length_ms) < 0)
+                return -EINVAL;
+            continue;
+        }
         return -EINVAL;
     }
 
@@ -192,6 +268,9 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
     t->lock_fd = -1;
     t->unplug_ms = unplug_ms;
     t->suspend_ms = suspend_ms;
+    t->sticky_delay = sticky_delay;
+    t->stall_ms = stall_ms;
+    t->stall_length_ms = stall_length_ms;
     if (lock_path != NULL) {
         t->lock_fd = open(lock_path, O_CREAT | O_RDWR | O_CLOEXEC, 0600);
         if (t->lock_fd < 0 || flock(t->lock_fd, LOCK_EX | LOCK_NB) < 0) {

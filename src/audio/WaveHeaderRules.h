@@ -1,0 +1,40 @@
+// The buffer-header rules every back end applies alike: which headers may be
+// prepared, unprepared and queued, and how a header's flags move from
+// prepared to queued to done. The back ends call these first and do only
+// what is their own afterwards (see the division of work in WaveApi.h).
+#pragma once
+
+#include <cstdint>
+
+#include "audio/WaveApi.h"
+
+// Prepare: MMSYSERR_INVALPARAM for a null header or a header size below
+// sizeof(WaveHeader); else MMSYSERR_NOERROR. Preparing a prepared header is
+// allowed and changes nothing.
+WaveResult CheckPrepareHeader(const WaveHeader* header, std::uint32_t headerSize);
+
+// Unprepare: MMSYSERR_INVALPARAM as for prepare; WAVERR_STILLPLAYING while
+// the header is queued (WHDR_INQUEUE); else MMSYSERR_NOERROR.
+WaveResult CheckUnprepareHeader(const WaveHeader* header, std::uint32_t headerSize);
+
+// Queue, before anything else: MMSYSERR_INVALPARAM for a null header, a
+// short header size, a null buffer or a buffer of 0 bytes; else
+// MMSYSERR_NOERROR.
+WaveResult CheckHeaderBuffer(const WaveHeader* header, std::uint32_t headerSize);
+
+// Queue, the state of the header: WAVERR_UNPREPARED without WHDR_PREPARED;
+// WAVERR_STILLPLAYING when it is queued already, by its WHDR_INQUEUE flag or
+// by `inBackEndQueue` (the caller may have rewritten the flags of a header
+// in flight, so a back end also says whether it still holds it); else
+// MMSYSERR_NOERROR.
+WaveResult CheckQueueHeader(const WaveHeader* header, bool inBackEndQueue);
+
+// The flag moves. Prepared and unprepared touch only WHDR_PREPARED. Queued
+// clears WHDR_DONE, sets WHDR_INQUEUE and, for input, zeroes the recorded
+// count. Done stores the byte count, then clears WHDR_INQUEUE and sets
+// WHDR_DONE with release order, so a poller that sees the flag (acquire)
+// reads the final count.
+void MarkHeaderPrepared(WaveHeader& header);
+void MarkHeaderUnprepared(WaveHeader& header);
+void MarkHeaderQueued(WaveHeader& header, WaveDirection direction);
+void MarkHeaderDone(WaveHeader& header, std::uint32_t bytes);

@@ -1,0 +1,49 @@
+// The wave API contract on the ALSA back end, over the hermetic
+// configuration's paced device in real time.
+#include <chrono>
+#include <thread>
+
+#include "AlsaTestConfig.h"
+#include "WaveApiContract.h"
+#include "audio/backends/AlsaWaveApi.h"
+
+namespace {
+
+class CAlsaContractBackEnd {
+public:
+    static constexpr const char* Name = "Alsa";
+
+    CAlsaContractBackEnd() : installed((alsatest::Install(), true)) {}
+    ~CAlsaContractBackEnd() = default;
+
+    CWaveApi& Api() { return api; }
+    std::uint32_t Device(WaveDirection direction)
+    {
+        std::vector<AlsaDeviceEntry> list = api.Devices(direction);
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (list[i].pcmName == "paced")
+                return static_cast<std::uint32_t>(i);
+        }
+        ADD_FAILURE() << "paced not listed";
+        return 0;
+    }
+    PcmWaveFormat Format() { return {WAVE_FORMAT_PCM, 2, 16000, 64000, 4, 16}; }
+    // The paced device takes no 8-bit samples.
+    PcmWaveFormat RefusedFormat() { return {WAVE_FORMAT_PCM, 2, 16000, 32000, 2, 8}; }
+    void Elapse(std::uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+private:
+    bool installed;
+    CAlsaWaveApi api;
+};
+
+// The configuration outlives every case of this process.
+class CAlsaConfigEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override { alsatest::Remove(); }
+};
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new CAlsaConfigEnvironment);
+
+} // namespace
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Alsa, WaveApiContract, CAlsaContractBackEnd, WaveBackEndName);

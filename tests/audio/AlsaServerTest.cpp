@@ -1,0 +1,179 @@
+// What sound servers do to a stream, on the test plugin's devices: a delay
+// that never reaches 0, a device that goes away, a capture not read in time,
+// and the host detail that tells the user why a device failed.
+#include <gtest/gtest.h>
+
+#include <time.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "AlsaTestConfig.h"
+#include "audio/backends/AlsaStream.h"
+#include "audio/backends/AlsaWaveApi.h"
+#include "support/FakeServices.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+double ProcessCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+class AlsaServerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { alsatest::Install(); }
+    static void TearDownTestSuite() { alsatest::Remove(); }
+
+    // 16-bit stereo at 16 kHz.
+    const WaveFormatInfo format{false, 2, 16000, 2, 16, 4};
+
+    std::shared_ptr<CAlsaStream> Open(const char* name, WaveDirection direction)
+    {
+        std::shared_ptr<CAlsaStream> stream;
+        WaveHostDetail detail;
+        EXPECT_EQ(CAlsaStream::Open(name, direction, format, stream, detail), MMSYSERR_NOERROR) << detail.call;
+        return stream;
+    }
+
+    static void Queue(CAlsaStream& stream, WaveHeader& header, std::vector<std::uint8_t>& data)
+    {
+        header.data = data.data();
+        header.bufferLength = static_cast<std::uint32_t>(data.size());
+        header.flags = WHDR_PREPARED;
+        ASSERT_EQ(stream.Queue(&header), MMSYSERR_NOERROR);
+    }
+
+    static bool WaitDone(const WaveHeader& header, std::chrono::seconds limit)
+    {
+        Clock::time_point end = Clock::now() + limit;
+        while (!(header.flags.load() & WHDR_DONE)) {
+            if (Clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+        return true;
+    }
+};
+
+// Its delay sticks at 150 frames after the last one played, as a sound
+// server's plugin reports its own latency: the buffer is still done, soon
+// after its last frame and not before.
+TEST_F(AlsaServerTest, PlaybackWhoseDelayNeverReachesZeroIsDone)
+{
+    std::shared_ptr<CAlsaStream> stream = Open("sticky", WaveDirection::Output);
+    ASSERT_NE(stream, nullptr);
+    std::vector<std::uint8_t> data(4000 * 4, 0x22); // 250 ms
+    WaveHeader header;
+    Queue(*stream, header, data);
+    Clock::time_point start = Clock::now();
+    ASSERT_EQ(stream->Restart(), MMSYSERR_NOERROR);
+    ASSERT_TRUE(WaitDone(header, std::chrono::seconds(10)));
+    EXPECT_GE(Clock::now() - start, milliseconds(240));
+    EXPECT_EQ(stream->Close(), MMSYSERR_NOERROR);
+}
+
+// Unplugged 30 ms after it starts: the worker sees it at once, says why,
+// and then leaves the dead handle alone instead of polling it.
+TEST_F(AlsaServerTest, LostDeviceIsSeenAtOnceAndNotPolledAgain)
+{
+    for (WaveDirection direction : {WaveDirection::Output, WaveDirection::Input}) {
+        SCOPED_TRACE(direction == WaveDirection::Output ? "output" : "input");
+        std::shared_ptr<CAlsaStream> stream = Open("unplugged", direction);
+        ASSERT_NE(stream, nullptr);
+        std::vector<std::uint8_t> data(16000 * 4, 0x33); // 1 s
+        WaveHeader header;
+        Queue(*stream, header, data);
+        ASSERT_EQ(direction == WaveDirection::Output ? stream->Restart() : stream->Start(), MMSYSERR_NOERROR);
+
+        Clock::time_point end = Clock::now() + std::chrono::seconds(5);
+        while (!stream->Detail().lost && Clock::now() < end)
+            std::this_thread::sleep_for(milliseconds(5));
+        WaveHostDetail detail = stream->Detail();
+        ASSERT_TRUE(detail.lost);
+        EXPECT_EQ(detail.deviceName, "unplugged");
+        EXPECT_FALSE(detail.call.empty());
+        EXPECT_GT(detail.error, 0);
+        EXPECT_FALSE(detail.text.empty());
+
+        double before = ProcessCpuSeconds();
+        std::this_thread::sleep_for(milliseconds(500));
+        // A worker spinning on the dead handle would take the whole half second.
+        EXPECT_LT(ProcessCpuSeconds() - before, 0.2);
+        EXPECT_EQ(header.flags.load() & WHDR_DONE, 0u);
+        ASSERT_EQ(stream->Reset(), MMSYSERR_NOERROR);
+        EXPECT_NE(header.flags.load() & WHDR_DONE, 0u);
+        EXPECT_EQ(stream->Close(), MMSYSERR_NOERROR);
+    }
+}
+
+// Not read for 800 ms, more than its ring holds: one overrun, mended and
+// counted with about the frames it cost.
+TEST_F(AlsaServerTest, OverrunIsCountedWithTheFramesLost)
+{
+    std::shared_ptr<CAlsaStream> stream = Open("stalling", WaveDirection::Input);
+    ASSERT_NE(stream, nullptr);
+    std::vector<std::uint8_t> data(16000 * 4, 0); // 1 s
+    WaveHeader header;
+    Queue(*stream, header, data);
+    ASSERT_EQ(stream->Start(), MMSYSERR_NOERROR);
+    ASSERT_TRUE(WaitDone(header, std::chrono::seconds(15)));
+    EXPECT_EQ(header.bytesRecorded.load(), data.size());
+    WaveHostDetail detail = stream->Detail();
+    EXPECT_EQ(detail.xruns, 1u);
+    EXPECT_FALSE(detail.lost);
+    // 800 ms are 12800 frames; the bounds leave room for a slow machine.
+    EXPECT_GE(detail.framesLost, 6400u);
+    EXPECT_LE(detail.framesLost, 32000u);
+    EXPECT_EQ(stream->Close(), MMSYSERR_NOERROR);
+}
+
+TEST_F(AlsaServerTest, CaptureRingHoldsAtLeastAQuarterSecond)
+{
+    for (std::uint32_t rate : {8000u, 44100u, 192000u}) {
+        WaveFormatInfo wide{false, 2, rate, 4, 32, 8};
+        std::shared_ptr<CAlsaStream> stream;
+        WaveHostDetail detail;
+        ASSERT_EQ(CAlsaStream::Open("paced", WaveDirection::Input, wide, stream, detail), MMSYSERR_NOERROR) << rate;
+        EXPECT_GE(stream->BufferFrames(), rate / 4) << rate;
+        EXPECT_EQ(stream->Close(), MMSYSERR_NOERROR);
+    }
+}
+
+// The code alone (8) cannot say why; the detail names the call and
+// alsa-lib's words, until the next open of the device replaces it.
+TEST_F(AlsaServerTest, RefusedRateNamesTheCallAndItsText)
+{
+    CFakeServicesScope services;
+    CAlsaWaveApi api;
+    std::vector<AlsaDeviceEntry> inputs = api.Devices(WaveDirection::Input);
+    std::uint32_t paced = 0;
+    while (paced < inputs.size() && inputs[paced].pcmName != "paced")
+        ++paced;
+    ASSERT_LT(paced, inputs.size());
+
+    PcmWaveFormat tooSlow{WAVE_FORMAT_PCM, 1, 4000, 8000, 2, 16};
+    WaveHandle handle = 0;
+    ASSERT_EQ(api.Open(WaveDirection::Input, handle, paced, &tooSlow, nullptr, 0, 0), MMSYSERR_NOTSUPPORTED);
+    WaveHostDetail detail = api.HostDetail(WaveDirection::Input, paced);
+    EXPECT_EQ(detail.deviceName, "paced");
+    EXPECT_EQ(detail.call, "snd_pcm_hw_params_set_rate");
+    EXPECT_EQ(detail.error, 22);
+    EXPECT_EQ(detail.text, "Invalid argument");
+    EXPECT_FALSE(detail.lost);
+    EXPECT_TRUE(api.HostDetail(WaveDirection::Output, paced).call.empty());
+
+    PcmWaveFormat fine{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16};
+    ASSERT_EQ(api.Open(WaveDirection::Input, handle, paced, &fine, nullptr, 0, 0), MMSYSERR_NOERROR);
+    EXPECT_TRUE(api.HostDetail(WaveDirection::Input, paced).call.empty());
+    EXPECT_EQ(api.Close(handle), MMSYSERR_NOERROR);
+    EXPECT_EQ(api.HostDetail(WaveDirection::Input, paced).deviceName, "paced");
+}
+
+} // namespace

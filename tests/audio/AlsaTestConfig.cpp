@@ -1,0 +1,82 @@
+#include "AlsaTestConfig.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+namespace alsatest {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path directory;
+
+std::string Plugin(const char* name, const std::string& options)
+{
+    return std::string("pcm.") + name + " {\n  type tallowtest\n  lock \"" + (directory / name).string() +
+           ".lock\"\n" + options + "}\n";
+}
+
+} // namespace
+
+fs::path InFile() { return directory / "in.raw"; }
+fs::path OutFile() { return directory / "out.raw"; }
+
+const fs::path& Install()
+{
+    if (!directory.empty())
+        return directory;
+    directory = fs::path(TALLOWMERE_ALSA_TEST_DIR) / ("run-" + std::to_string(getpid()));
+    fs::create_directories(directory);
+    fs::path config = directory / "asound.conf";
+    std::ofstream out(config);
+    out << "pcm.testcap {\n"
+           "  type file\n"
+           "  slave.pcm { type null }\n"
+           "  file \"/dev/null\"\n"
+           "  infile \"" << InFile().string() << "\"\n"
+           "  format \"raw\"\n"
+           "  hint { show on description \"Test capture|IOIDInput\" }\n"
+           "}\n"
+           "pcm.testplay {\n"
+           "  type file\n"
+           "  slave.pcm { type null }\n"
+           "  file \"" << OutFile().string() << "\"\n"
+           "  format \"raw\"\n"
+           "  hint { show on description \"Test playback|IOIDOutput\" }\n"
+           "}\n"
+           // Described, but it cannot open: like a sound server that is not running.
+           "pcm.deadserver {\n"
+           "  type file\n"
+           "  slave.pcm { type null }\n"
+           "  file \"/dev/null\"\n"
+           "  infile \"/nonexistent/tallowmere/in.raw\"\n"
+           "  format \"raw\"\n"
+           "  hint { show on description \"Server that is not running|IOIDInput\" }\n"
+           "}\n"
+           "pcm_type.tallowtest { lib \"" TALLOWMERE_ALSA_TEST_PLUGIN "\" }\n"
+        << Plugin("paced", "  hint { show on description \"Paced test device, a name longer than thirty-one\" }\n")
+        << Plugin("unplugged", "  unplug 30\n") << Plugin("suspending", "  suspend 50\n")
+        << Plugin("sticky", "  stickydelay 150\n") << Plugin("stalling", "  stall 100\n  stallms 800\n");
+    out.close();
+    // The capture device opens only when its input file exists; tests
+    // write its content before they record.
+    std::ofstream(InFile()).close();
+    // Hermetic: the system's own devices and defaults do not exist here.
+    setenv("ALSA_CONFIG_PATH", config.c_str(), 1);
+    return directory;
+}
+
+void Remove()
+{
+    std::error_code ignored;
+    if (!directory.empty())
+        fs::remove_all(directory, ignored);
+    directory.clear();
+}
+
+} // namespace alsatest

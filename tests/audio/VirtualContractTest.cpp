@@ -1,0 +1,26 @@
+// The wave API contract on the virtual back end, on the test's virtual clock.
+#include "WaveApiContract.h"
+#include "audio/backends/VirtualWaveApi.h"
+#include "support/FakeServices.h"
+
+namespace {
+
+class CVirtualContractBackEnd {
+public:
+    static constexpr const char* Name = "Virtual";
+
+    CWaveApi& Api() { return wave.api; }
+    std::uint32_t Device(WaveDirection) { return 0; }
+    PcmWaveFormat Format() { return {WAVE_FORMAT_PCM, 2, 16000, 64000, 4, 16}; }
+    // Below the virtual devices' 1000 Hz.
+    PcmWaveFormat RefusedFormat() { return {WAVE_FORMAT_PCM, 2, 999, 3996, 4, 16}; }
+    void Elapse(std::uint32_t milliseconds) { services.fake.Sleep(milliseconds); }
+
+private:
+    CFakeServicesScope services;
+    CScopedVirtualWaveApi wave;
+};
+
+} // namespace
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Virtual, WaveApiContract, CVirtualContractBackEnd, WaveBackEndName);

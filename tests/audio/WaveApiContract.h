@@ -1,0 +1,214 @@
+// The contract every wave back end keeps, as one typed suite. A back end
+// plugs in with a fixture class and one line in its own test file:
+//
+//   INSTANTIATE_TYPED_TEST_SUITE_P(Alsa, WaveApiContract, CAlsaContractBackEnd, WaveBackEndName);
+//
+// The fixture class is default-constructible and gives:
+//   static constexpr const char* Name      shown in the test names
+//   CWaveApi& Api()                        the back end, current for the test
+//   std::uint32_t Device(WaveDirection)    a device that moves data in real
+//                                          (or virtual) time and is busy
+//                                          while open
+//   PcmWaveFormat Format()                 16-bit stereo 16 kHz, which it takes
+//   PcmWaveFormat RefusedFormat()          a well-formed format it refuses
+//   void Elapse(std::uint32_t ms)          lets that much time pass
+// Polling goes through Api().Update(handle), as the devices poll.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "audio/WaveApi.h"
+
+template <typename BackEnd>
+class WaveApiContract : public ::testing::Test {
+protected:
+    BackEnd backEnd;
+
+    CWaveApi& Api() { return backEnd.Api(); }
+
+    WaveHandle Open(WaveDirection direction)
+    {
+        PcmWaveFormat format = backEnd.Format();
+        WaveHandle handle = 0;
+        EXPECT_EQ(Api().Open(direction, handle, backEnd.Device(direction), &format, nullptr, 0, 0), MMSYSERR_NOERROR);
+        return handle;
+    }
+
+    // A header over `data`, prepared on `handle`.
+    void Prepare(WaveHandle handle, WaveHeader& header, std::vector<std::uint8_t>& data)
+    {
+        header.data = data.data();
+        header.bufferLength = static_cast<std::uint32_t>(data.size());
+        header.flags = 0;
+        ASSERT_EQ(Api().PrepareHeader(handle, &header, sizeof header), MMSYSERR_NOERROR);
+    }
+
+    bool IsDone(WaveHandle handle, const WaveHeader& header)
+    {
+        Api().Update(handle);
+        return (header.flags.load(std::memory_order_acquire) & WHDR_DONE) != 0;
+    }
+
+    // Milliseconds until `header` is done, polled in 5 ms steps; -1 after 10 s.
+    int MillisecondsUntilDone(WaveHandle handle, const WaveHeader& header)
+    {
+        for (int waited = 0; waited <= 10000; waited += 5) {
+            if (IsDone(handle, header))
+                return waited;
+            backEnd.Elapse(5);
+        }
+        return -1;
+    }
+
+    // Frames of Format() in `milliseconds`, as bytes.
+    static std::vector<std::uint8_t> Buffer(std::uint32_t milliseconds)
+    {
+        return std::vector<std::uint8_t>(16u * milliseconds * 4u, 0x11);
+    }
+};
+
+TYPED_TEST_SUITE_P(WaveApiContract);
+
+TYPED_TEST_P(WaveApiContract, ResetHandsEveryBufferBack)
+{
+    WaveHandle handle = this->Open(WaveDirection::Input);
+    std::vector<std::uint8_t> first = this->Buffer(1000), second = this->Buffer(1000);
+    WaveHeader headers[2];
+    this->Prepare(handle, headers[0], first);
+    this->Prepare(handle, headers[1], second);
+    for (WaveHeader& header : headers)
+        ASSERT_EQ(this->Api().QueueBuffer(handle, &header, sizeof header), MMSYSERR_NOERROR);
+    ASSERT_EQ(this->Api().Start(handle), MMSYSERR_NOERROR);
+    this->backEnd.Elapse(200);
+    EXPECT_FALSE(this->IsDone(handle, headers[0]));
+    EXPECT_EQ(this->Api().Close(handle), WAVERR_STILLPLAYING);
+    EXPECT_EQ(this->Api().UnprepareHeader(handle, &headers[0], sizeof(WaveHeader)), WAVERR_STILLPLAYING);
+
+    ASSERT_EQ(this->Api().Reset(handle), MMSYSERR_NOERROR);
+    for (WaveHeader& header : headers) {
+        EXPECT_EQ(header.flags.load() & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
+        EXPECT_EQ(this->Api().UnprepareHeader(handle, &header, sizeof header), MMSYSERR_NOERROR);
+    }
+    // The front buffer keeps what was recorded into it, the other nothing.
+    EXPECT_GT(headers[0].bytesRecorded.load(), 0u);
+    EXPECT_LT(headers[0].bytesRecorded.load(), first.size());
+    EXPECT_EQ(headers[1].bytesRecorded.load(), 0u);
+    EXPECT_EQ(this->Api().Close(handle), MMSYSERR_NOERROR);
+}
+
+// Each row breaks one header rule; the code is the rule's.
+TYPED_TEST_P(WaveApiContract, HeaderRulesGiveTheirCodes)
+{
+    WaveHandle handle = this->Open(WaveDirection::Output);
+    ASSERT_EQ(this->Api().Pause(handle), MMSYSERR_NOERROR);
+    std::vector<std::uint8_t> data = this->Buffer(100);
+
+    WaveHeader queued;
+    this->Prepare(handle, queued, data);
+    ASSERT_EQ(this->Api().QueueBuffer(handle, &queued, sizeof queued), MMSYSERR_NOERROR);
+
+    WaveHeader unprepared, noData, empty, shortHeader;
+    unprepared.data = noData.data = empty.data = shortHeader.data = data.data();
+    unprepared.bufferLength = noData.bufferLength = shortHeader.bufferLength = 400;
+    noData.data = nullptr;
+    for (WaveHeader* header : {&unprepared, &noData, &empty, &shortHeader})
+        header->flags = 0;
+    for (WaveHeader* header : {&noData, &empty, &shortHeader})
+        ASSERT_EQ(this->Api().PrepareHeader(handle, header, sizeof *header), 0);
+
+    struct Row {
+        const char* rule;
+        WaveHeader* header;
+        std::uint32_t headerSize;
+        WaveResult code;
+    };
+    const Row rows[] = {
+        {"queued again", &queued, sizeof(WaveHeader), WAVERR_STILLPLAYING},
+        {"not prepared", &unprepared, sizeof(WaveHeader), WAVERR_UNPREPARED},
+        {"no buffer", &noData, sizeof(WaveHeader), MMSYSERR_INVALPARAM},
+        {"empty buffer", &empty, sizeof(WaveHeader), MMSYSERR_INVALPARAM},
+        {"short header", &shortHeader, 8, MMSYSERR_INVALPARAM},
+        {"no header", nullptr, sizeof(WaveHeader), MMSYSERR_INVALPARAM},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(this->Api().QueueBuffer(handle, row.header, row.headerSize), row.code) << row.rule;
+    EXPECT_EQ(this->Api().PrepareHeader(handle, nullptr, sizeof(WaveHeader)), MMSYSERR_INVALPARAM);
+
+    ASSERT_EQ(this->Api().Reset(handle), MMSYSERR_NOERROR);
+    EXPECT_EQ(this->Api().Close(handle), MMSYSERR_NOERROR);
+}
+
+TYPED_TEST_P(WaveApiContract, ASecondOpenOfAnOpenDeviceIsBusy)
+{
+    for (WaveDirection direction : {WaveDirection::Input, WaveDirection::Output}) {
+        WaveHandle handle = this->Open(direction);
+        PcmWaveFormat format = this->backEnd.Format();
+        WaveHandle second = 0;
+        std::uint32_t device = this->backEnd.Device(direction);
+        EXPECT_EQ(this->Api().Open(direction, second, device, &format, nullptr, 0, 0), MMSYSERR_ALLOCATED);
+        EXPECT_EQ(second, 0u);
+        ASSERT_EQ(this->Api().Close(handle), MMSYSERR_NOERROR);
+        ASSERT_EQ(this->Api().Open(direction, second, device, &format, nullptr, 0, 0), MMSYSERR_NOERROR);
+        EXPECT_EQ(this->Api().Close(second), MMSYSERR_NOERROR);
+    }
+}
+
+TYPED_TEST_P(WaveApiContract, FormatsTheDeviceDoesNotTakeAreRefused)
+{
+    PcmWaveFormat refused = this->backEnd.RefusedFormat();
+    // 20 bits cannot fill a 3-byte container in a plain description.
+    PcmWaveFormat twentyBits{WAVE_FORMAT_PCM, 2, 16000, 16000 * 6, 6, 20};
+    for (const PcmWaveFormat* format : {&refused, &twentyBits}) {
+        WaveHandle handle = 0;
+        EXPECT_EQ(this->Api().Open(WaveDirection::Output, handle, this->backEnd.Device(WaveDirection::Output), format,
+                                   nullptr, 0, 0),
+                  MMSYSERR_NOTSUPPORTED)
+            << format->bitsPerSample << " bits at " << format->samplesPerSec;
+        EXPECT_EQ(handle, 0u);
+    }
+}
+
+TYPED_TEST_P(WaveApiContract, PlaybackIsDoneOnlyAfterItsLastFrame)
+{
+    WaveHandle handle = this->Open(WaveDirection::Output);
+    std::vector<std::uint8_t> data = this->Buffer(300);
+    WaveHeader header;
+    this->Prepare(handle, header, data);
+    ASSERT_EQ(this->Api().QueueBuffer(handle, &header, sizeof header), MMSYSERR_NOERROR);
+    this->backEnd.Elapse(150);
+    EXPECT_FALSE(this->IsDone(handle, header));
+    int waited = this->MillisecondsUntilDone(handle, header);
+    // 300 ms in all, 150 of them before the first poll; the end is generous
+    // for a loaded machine.
+    EXPECT_GE(waited, 140);
+    EXPECT_NE(waited, -1);
+    EXPECT_EQ(this->Api().Close(handle), MMSYSERR_NOERROR);
+}
+
+TYPED_TEST_P(WaveApiContract, CloseIsIdempotent)
+{
+    WaveHandle handle = this->Open(WaveDirection::Input);
+    ASSERT_EQ(this->Api().Close(handle), MMSYSERR_NOERROR);
+    EXPECT_EQ(this->Api().Close(handle), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(this->Api().Reset(handle), MMSYSERR_INVALHANDLE);
+    WaveHeader header;
+    EXPECT_EQ(this->Api().PrepareHeader(handle, &header, sizeof header), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(this->Api().Close(0), MMSYSERR_INVALHANDLE);
+}
+
+REGISTER_TYPED_TEST_SUITE_P(WaveApiContract, ResetHandsEveryBufferBack, HeaderRulesGiveTheirCodes,
+                            ASecondOpenOfAnOpenDeviceIsBusy, FormatsTheDeviceDoesNotTakeAreRefused,
+                            PlaybackIsDoneOnlyAfterItsLastFrame, CloseIsIdempotent);
+
+// Names the instantiation's cases after the back end.
+struct WaveBackEndName {
+    template <typename BackEnd>
+    static std::string GetName(int)
+    {
+        return BackEnd::Name;
+    }
+};
