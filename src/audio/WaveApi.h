@@ -155,34 +155,71 @@ struct WaveHostDetail {
     bool lost = false;      // the device disappeared while it was open
     std::uint64_t xruns = 0;      // overruns or underruns recovered during the last stream
     std::uint64_t framesLost = 0; // frames dropped by those xruns (input) or not played in time (output)
+                                  // (ALSA: counted on the stream's clock from the gap each xrun left)
 };
 
+// Division of work. Every back end calls the shared checks first:
+// ReadWaveFormat (WaveFormatRules.h) in Open, and the header rules
+// (WaveHeaderRules.h) in PrepareHeader, UnprepareHeader and QueueBuffer,
+// which also move the header flags. A back end must still: refuse what its
+// device does not do (8), a device already open (4) and unknown handles
+// (5); say whether it already holds a header being queued; take a queued
+// buffer's address and length at queue time; set WHDR_DONE only once the
+// whole buffer is recorded or has been heard; hand every pending buffer back
+// on Reset; and let no exception out (NoThrow, backends/NoThrow.h: a failed
+// allocation is MMSYSERR_NOMEM). No operation of the interface shows a
+// message: the device layer (WaveDevice.h) decides what the user sees.
 class CWaveApi {
 public:
     virtual ~CWaveApi() = default;
 
+    // Devices of the direction, at most 0xFFFF; 0 when there are none.
     virtual std::uint16_t GetDeviceCount(WaveDirection direction) = 0;
+    // Fills `caps` (a product name of at most 31 bytes, cut at a character
+    // boundary). MMSYSERR_NOERROR; MMSYSERR_BADDEVICEID for a number beyond
+    // the count; MMSYSERR_NOMEM; or the back end's code for a failed query.
     virtual WaveResult GetDeviceCaps(WaveDirection direction, std::uint32_t device, WaveDeviceCaps& caps) = 0;
 
     // `format` points at a PcmWaveFormat or an ExtensibleWaveFormat, told
-    // apart by its format tag. Succeeds only in exactly that format.
+    // apart by its format tag. Succeeds only in exactly that format:
+    // MMSYSERR_NOERROR with `handle` set; otherwise `handle` is 0 and the
+    // code is MMSYSERR_BADDEVICEID (no such device), MMSYSERR_INVALPARAM (no
+    // format), MMSYSERR_NOTSUPPORTED (a format outside the rules or one the
+    // device does not take), MMSYSERR_ALLOCATED (open already), MMSYSERR_NOMEM,
+    // MMSYSERR_NODRIVER (the device cannot be reached) or MMSYSERR_ERROR.
+    // An output plays what is queued at once unless paused.
     virtual WaveResult Open(WaveDirection direction, WaveHandle& handle, std::uint32_t device, const void* format,
                             WindowHandle callbackWindow, std::uintptr_t instance, std::uint32_t flags) = 0;
+    // MMSYSERR_NOERROR when released; WAVERR_STILLPLAYING while buffers
+    // are queued (Reset first); MMSYSERR_INVALHANDLE for an unknown handle,
+    // so a second Close changes nothing.
     virtual WaveResult Close(WaveHandle handle) = 0;
 
+    // Sets WHDR_PREPARED: MMSYSERR_NOERROR; MMSYSERR_INVALPARAM for a null
+    // or short header; MMSYSERR_INVALHANDLE; MMSYSERR_NOMEM.
     virtual WaveResult PrepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) = 0;
+    // Clears WHDR_PREPARED: as PrepareHeader, and WAVERR_STILLPLAYING while
+    // the header is queued.
     virtual WaveResult UnprepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) = 0;
 
-    // Queues a buffer: written for output, added for input. A header without
-    // WHDR_PREPARED gives WAVERR_UNPREPARED.
+    // Queues a buffer: written for output, added for input; WHDR_DONE is
+    // cleared and WHDR_INQUEUE set. MMSYSERR_NOERROR; MMSYSERR_INVALPARAM for
+    // a null or short header or a null or empty buffer; WAVERR_UNPREPARED (34)
+    // without WHDR_PREPARED; WAVERR_STILLPLAYING (33) for a header queued
+    // already; MMSYSERR_INVALHANDLE; MMSYSERR_NOMEM.
     virtual WaveResult QueueBuffer(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) = 0;
 
-    // Input: begin recording into the queued buffers.
+    // Input: begin recording into the queued buffers. Output: hold playback,
+    // and let it go on. MMSYSERR_NOERROR (also when already in that state);
+    // MMSYSERR_INVALHANDLE for an unknown handle or the wrong direction; or
+    // the back end's code for a device that refused.
     virtual WaveResult Start(WaveHandle handle) = 0;
-    // Output: hold playback, and let it go on.
     virtual WaveResult Pause(WaveHandle handle) = 0;
     virtual WaveResult Restart(WaveHandle handle) = 0;
-    // Stops the stream and hands every pending buffer back marked done.
+    // Stops the stream and hands every pending buffer back marked done (an
+    // input's front buffer keeps its recorded count); an input stops, an
+    // output keeps its paused or playing state. MMSYSERR_NOERROR, also for
+    // a device that was lost; MMSYSERR_INVALHANDLE.
     virtual WaveResult Reset(WaveHandle handle) = 0;
 
     // Called on the caller's thread whenever it polls a buffer, so that a back
@@ -192,7 +229,8 @@ public:
 
     // The detail of device `device` of the direction (numbered as in
     // GetDeviceCaps): kept after its handle is closed, replaced by the next
-    // open of the same device. All empty for back ends that keep none.
+    // open of the same device. All empty for back ends that keep none, for
+    // a number beyond the list, and when its copy cannot be had.
     virtual WaveHostDetail HostDetail(WaveDirection direction, std::uint32_t device)
     {
         (void)direction;

@@ -18,22 +18,42 @@ constexpr std::uint16_t WaveSlotCount = 3;
 
 class CWaveDevice {
 public:
+    // Counts the devices (none: index -1, no message), probes the capability
+    // record (a failed query shows "IDS_DEVICE_IO_FAIL" without icon and
+    // keeps the defaults) and allocates the headers (a failure shows
+    // "IDS_OUT_OF_MEMORY" and sets headerAllocFailed) and, for "DAL" cards,
+    // the pre-roll block (a failure leaves it null, silently).
     CWaveDevice(std::int32_t deviceIndex, WaveDirection direction);
     // Not virtual: devices are destroyed through their own type.
     ~CWaveDevice();
     CWaveDevice(const CWaveDevice&) = delete;
     CWaveDevice& operator=(const CWaveDevice&) = delete;
 
+    // The format the next open uses, repaired as CSampleFormat repairs it
+    // (a repaired format makes the open give 8). No result, no message.
     void SetFormat(std::int32_t sampleRate, std::uint16_t channels, std::uint16_t bytesPerSample);
+    // Always 1: the device is asked at open, not before.
     int IsFormatSupported(CSampleFormat format);
     int IsFormatSupported(std::int32_t sampleRate, std::uint16_t bytesPerSample, std::uint16_t channels);
 
     // Standard mode: a PCM description whose bits per sample are `validBits`.
+    // Closes an open device first; an output is paused after the open.
+    // Returns the wave API's code unchanged (0 open; 8 a format the device
+    // does not take; 4 busy; ...), without a message. Without opening:
+    // MMSYSERR_NOMEM when the headers are missing, MMSYSERR_BADDEVICEID when
+    // no device is usable ("IDS_NO_SOUND_CARD" shown when there is none),
+    // MMSYSERR_NOTSUPPORTED when SetFormat had to repair its arguments.
     WaveResult Open(WindowHandle callbackWindow, std::uint16_t validBits);
-    // Extended mode: the container bits, with `validBits` given separately.
+    // Extended mode: the container bits, with `validBits` given separately;
+    // results as Open.
     WaveResult OpenExtended(WindowHandle callbackWindow, std::uint16_t validBits);
 
+    // 1 when the slot's buffer is done (WHDR_DONE), when the slot is beyond 2
+    // or has no header, and for every slot after Close; else 0. No message.
     int IsBufferDone(std::uint16_t slot);
+    // Pauses an output, resets, unprepares the prepared slots, closes and
+    // makes the headers idle and done. No result, no message; does nothing
+    // when not open, so a second Close is harmless.
     virtual void Close();
 
     // The capability record and the state, for the caller and for tests.
@@ -118,9 +138,18 @@ class CWaveOutDevice : public CWaveDevice {
 public:
     explicit CWaveOutDevice(std::int32_t deviceIndex) : CWaveDevice(deviceIndex, WaveDirection::Output) {}
 
+    // Queues `data` in `slot` (after the "DAL" pre-roll in slot 2, once per
+    // open). 1 queued, with 0 in `resultCode`. 0 not queued: on a device not
+    // open, with "IDS_DEVICE_IO_FAIL"; for slot ≥ 3, no handle, null data or
+    // length 0, silently and `resultCode` untouched; when the prepare or the
+    // write fails (a 34 is retried once after a new prepare), with
+    // "IDS_DEVICE_IO_FAIL" and the wave API's code in `resultCode`; the
+    // device stays open.
     int AddBuffer(std::uint8_t* data, std::uint32_t length, std::uint16_t slot, int loop,
                   WaveResult* resultCode = nullptr);
-    // Releases the playback that Open left paused.
+    // Releases the playback that Open left paused. 1 playing; 0 silently
+    // when not open; 0 with "IDS_DEVICE_IO_FAIL" and the device closed when
+    // the wave API refuses (its code in `resultCode`).
     int Restart(WaveResult* resultCode = nullptr);
 };
 
@@ -128,6 +157,11 @@ class CWaveInDevice : public CWaveDevice {
 public:
     explicit CWaveInDevice(std::int32_t deviceIndex) : CWaveDevice(deviceIndex, WaveDirection::Input) {}
 
+    // As the output's AddBuffer, except that a failed prepare or a first
+    // failed add other than 34 also closes the device.
     int AddBuffer(std::uint8_t* data, std::uint32_t length, std::uint16_t slot, WaveResult* resultCode = nullptr);
+    // Starts recording. 1 started; 0 silently when not open or started
+    // already; 0 with "IDS_DEVICE_IO_FAIL", the device closed and `started`
+    // still set when the wave API refuses (its code in `resultCode`).
     int Start(WaveResult* resultCode = nullptr);
 };

@@ -18,6 +18,9 @@ constexpr int WaitMilliseconds = 10;
 // A delay that has not moved for this long while the device runs with
 // nothing more to play is stuck (sound-server plugins that never report 0).
 constexpr auto StuckDelayTime = std::chrono::milliseconds(60);
+// Mends in a row, each followed by a poll step's wait, after which a device
+// that moves nothing is taken as gone (about 50 ms).
+constexpr int MaxFruitlessMends = 5;
 
 std::atomic<std::uint32_t> recoveredXruns{0};
 
@@ -248,6 +251,12 @@ bool CAlsaStream::Recover(int error, const char* call, bool counted)
         MarkLost(error, call);
         return false;
     }
+    // A server that went away leaves some plugins in an xrun that every
+    // mend brings straight back: with nothing moved since, it is lost.
+    if (fruitlessMends >= MaxFruitlessMends) {
+        MarkLost(error, call);
+        return false;
+    }
     std::uint64_t moved = direction == WaveDirection::Input ? framesRead : framesWritten;
     std::uint64_t missed = error == -EPIPE ? FramesMissed(moved) : 0;
     int result = snd_pcm_recover(pcm, error, 1);
@@ -257,7 +266,8 @@ bool CAlsaStream::Recover(int error, const char* call, bool counted)
     }
     ++recoveredXruns;
     lastDelay = -1;
-    if (error == -EPIPE && counted) {
+    bool firstMend = fruitlessMends++ == 0;
+    if (error == -EPIPE && counted && firstMend) {
         ++detail.xruns;
         detail.framesLost += missed;
     }
@@ -328,8 +338,10 @@ void CAlsaStream::CaptureStep(std::unique_lock<std::mutex>& lock)
     lock.lock();
     if (moved < 0 && moved != -EAGAIN && !Recover(static_cast<int>(moved), call))
         return;
-    if (moved > 0)
+    if (moved > 0) {
         framesRead += static_cast<std::uint64_t>(moved);
+        fruitlessMends = 0;
+    }
     bool current = header != nullptr && command != Command::Reset && !stopped && !queue.empty() &&
                    queue.front().header == header;
     if (current && (moved > 0 || finished)) {
@@ -403,6 +415,7 @@ void CAlsaStream::PlaybackStep(std::unique_lock<std::mutex>& lock)
             writeOffset += static_cast<std::uint32_t>(moved) * frameBytes;
             framesWritten += static_cast<std::uint64_t>(moved);
             starved = false;
+            fruitlessMends = 0;
         }
         if (wholeBuffer || (buffer.length - writeOffset) / frameBytes == 0) {
             writeOffset = 0;

@@ -137,6 +137,7 @@ private:
     std::uint32_t loopsLeft = 0;
     std::uint64_t framesWritten = 0;
     bool starved = false; // playback: every buffer was done when the device last ran
+    int fruitlessMends = 0; // xruns mended in a row with no frame moved since
     std::deque<std::uint64_t> endFrames; // playback: where each fully written buffer ends
     // Where the stream's own time was last taken, to tell how much an xrun cost.
     Clock::time_point clockStart{};
