@@ -31,6 +31,11 @@ public:
     // The paced device takes no 8-bit samples.
     PcmWaveFormat RefusedFormat() { return {WAVE_FORMAT_PCM, 2, 16000, 32000, 2, 8}; }
     void Elapse(std::uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+    std::uint64_t Now()
+    {
+        using namespace std::chrono;
+        return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    }
 
 private:
     bool installed;

@@ -15,6 +15,7 @@ public:
     // Below the virtual devices' 1000 Hz.
     PcmWaveFormat RefusedFormat() { return {WAVE_FORMAT_PCM, 2, 999, 3996, 4, 16}; }
     void Elapse(std::uint32_t milliseconds) { services.fake.Sleep(milliseconds); }
+    std::uint64_t Now() { return services.fake.TickCount(); }
 
 private:
     CFakeServicesScope services;
