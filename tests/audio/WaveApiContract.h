@@ -183,8 +183,9 @@ TYPED_TEST_P(WaveApiContract, PlaybackIsDoneOnlyAfterItsLastFrame)
     ASSERT_EQ(this->Api().QueueBuffer(handle, &header, sizeof header), MMSYSERR_NOERROR);
     this->backEnd.Elapse(150);
     // A loaded machine may have slept far longer than asked.
-    if (this->backEnd.Now() - start < 250)
+    if (this->backEnd.Now() - start < 250) {
         EXPECT_FALSE(this->IsDone(handle, header));
+    }
     ASSERT_NE(this->MillisecondsUntilDone(handle, header), -1);
     EXPECT_GE(this->backEnd.Now() - start, 290u);
     EXPECT_EQ(this->Api().Close(handle), MMSYSERR_NOERROR);
