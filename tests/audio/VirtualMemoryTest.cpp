@@ -22,6 +22,7 @@
 
 namespace {
 
+#ifndef TALLOWMERE_SANITIZED
 std::uint64_t AddressSpaceBytes()
 {
     unsigned long pages = 0;
@@ -50,6 +51,7 @@ public:
 private:
     rlimit saved{};
 };
+#endif
 
 TEST(VirtualMemoryTest, PlayedRecordStopsShortWhenMemoryRunsOut)
 {
