@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -79,13 +80,15 @@ TEST_F(AlsaServerTest, PlaybackWhoseDelayNeverReachesZeroIsDone)
     EXPECT_EQ(stream->Close(), MMSYSERR_NOERROR);
 }
 
-// Unplugged 30 ms after it starts: the worker sees it at once, says why,
-// and then leaves the dead handle alone instead of polling it.
+// Unplugged 30 ms after it starts, or its server gone (an xrun that every
+// mend brings back): the worker sees it at once, says why, and then leaves
+// the dead handle alone instead of polling it.
 TEST_F(AlsaServerTest, LostDeviceIsSeenAtOnceAndNotPolledAgain)
 {
+    for (const char* name : {"unplugged", "servergone"})
     for (WaveDirection direction : {WaveDirection::Output, WaveDirection::Input}) {
-        SCOPED_TRACE(direction == WaveDirection::Output ? "output" : "input");
-        std::shared_ptr<CAlsaStream> stream = Open("unplugged", direction);
+        SCOPED_TRACE(std::string(name) + (direction == WaveDirection::Output ? " output" : " input"));
+        std::shared_ptr<CAlsaStream> stream = Open(name, direction);
         ASSERT_NE(stream, nullptr);
         std::vector<std::uint8_t> data(16000 * 4, 0x33); // 1 s
         WaveHeader header;
@@ -97,7 +100,9 @@ TEST_F(AlsaServerTest, LostDeviceIsSeenAtOnceAndNotPolledAgain)
             std::this_thread::sleep_for(milliseconds(5));
         WaveHostDetail detail = stream->Detail();
         ASSERT_TRUE(detail.lost);
-        EXPECT_EQ(detail.deviceName, "unplugged");
+        EXPECT_EQ(detail.deviceName, name);
+        // The loss is no xrun of the stream's.
+        EXPECT_EQ(detail.xruns, 0u);
         EXPECT_FALSE(detail.call.empty());
         EXPECT_GT(detail.error, 0);
         EXPECT_FALSE(detail.text.empty());

@@ -61,7 +61,8 @@ const fs::path& Install()
            "pcm_type.tallowtest { lib \"" TALLOWMERE_ALSA_TEST_PLUGIN "\" }\n"
         << Plugin("paced", "  hint { show on description \"Paced test device, a name longer than thirty-one\" }\n")
         << Plugin("unplugged", "  unplug 30\n") << Plugin("suspending", "  suspend 50\n")
-        << Plugin("sticky", "  stickydelay 150\n") << Plugin("stalling", "  stall 100\n  stallms 800\n");
+        << Plugin("sticky", "  stickydelay 150\n") << Plugin("stalling", "  stall 100\n  stallms 800\n")
+        << Plugin("servergone", "  gone 30\n");
     out.close();
     // The capture device opens only when its input file exists; tests
     // write its content before they record.

@@ -4,7 +4,8 @@
 // busy when open twice), and, opened by name, "unplugged" (disconnected
 // 30 ms after it starts), "suspending" (suspended once after 50 ms),
 // "sticky" (its delay never falls below 150 frames until drained) and
-// "stalling" (stops delivering after 100 ms for 800 ms: an overrun).
+// "stalling" (stops delivering after 100 ms for 800 ms: an overrun) and
+// "servergone" (an xrun 30 ms after it starts that every mend brings back).
 #pragma once
 
 #include <filesystem>

@@ -254,6 +254,11 @@ bool CAlsaStream::Recover(int error, const char* call, bool counted)
     // A server that went away leaves some plugins in an xrun that every
     // mend brings straight back: with nothing moved since, it is lost.
     if (fruitlessMends >= MaxFruitlessMends) {
+        // The first of those mends was counted as an xrun; it was the loss.
+        if (fruitlessCounted) {
+            --detail.xruns;
+            detail.framesLost -= fruitlessMissed;
+        }
         MarkLost(error, call);
         return false;
     }
@@ -267,9 +272,13 @@ bool CAlsaStream::Recover(int error, const char* call, bool counted)
     ++recoveredXruns;
     lastDelay = -1;
     bool firstMend = fruitlessMends++ == 0;
+    if (firstMend)
+        fruitlessCounted = false;
     if (error == -EPIPE && counted && firstMend) {
         ++detail.xruns;
         detail.framesLost += missed;
+        fruitlessCounted = true;
+        fruitlessMissed = missed;
     }
     // A resumed device runs on by itself; one prepared afresh must be started.
     if (direction == WaveDirection::Input && snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED &&

@@ -138,6 +138,8 @@ private:
     std::uint64_t framesWritten = 0;
     bool starved = false; // playback: every buffer was done when the device last ran
     int fruitlessMends = 0; // xruns mended in a row with no frame moved since
+    bool fruitlessCounted = false; // the first of them was counted as an xrun
+    std::uint64_t fruitlessMissed = 0; // with these frames lost
     std::deque<std::uint64_t> endFrames; // playback: where each fully written buffer ends
     // Where the stream's own time was last taken, to tell how much an xrun cost.
     Clock::time_point clockStart{};

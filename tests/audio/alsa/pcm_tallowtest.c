@@ -8,7 +8,9 @@
  * delay of at least N frames until it is drained, as sound-server plugins
  * do. With `stall N` and `stallms M` the device stops delivering N ms after
  * it starts and goes on M ms later as if it had recorded all along: a
- * capture not read in time, which overruns when M exceeds its ring. */
+ * capture not read in time, which overruns when M exceeds its ring. With
+ * `gone N` the device reports an xrun from N ms after it starts and after
+ * every mend, as a sound-server plugin does once its server has gone. */
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 
@@ -39,6 +41,8 @@ struct tallowtest {
     long stall_ms;
     long stall_length_ms;
     int stalled;
+    long gone_ms;
+    int gone;
 };
 
 static snd_pcm_uframes_t elapsed_frames(struct tallowtest *t)
@@ -83,6 +87,11 @@ static snd_pcm_sframes_t tt_pointer(snd_pcm_ioplug_t *io)
     if (!t->unplugged && t->running && t->unplug_ms > 0 &&
         elapsed_frames(t) * 1000 >= (snd_pcm_uframes_t)t->unplug_ms * io->rate)
         t->unplugged = 1;
+    if (!t->gone && t->running && t->gone_ms > 0 &&
+        elapsed_frames(t) * 1000 >= (snd_pcm_uframes_t)t->gone_ms * io->rate)
+        t->gone = 1;
+    if (t->gone)
+        return -EPIPE;
     if (t->unplugged) {
         /* Gone: the position freezes and the state says so. */
         snd_pcm_ioplug_set_state(io, SND_PCM_STATE_DISCONNECTED);
@@ -220,6 +229,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
     long sticky_delay = 0;
     long stall_ms = 0;
     long stall_length_ms = 0;
+    long gone_ms = 0;
     snd_config_iterator_t i, next;
     (void)root;
     snd_config_for_each(i, next, conf) {
@@ -254,6 +264,11 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
                 return -EINVAL;
             continue;
         }
+        if (strcmp(id, "gone") == 0) {
+            if (snd_config_get_integer(n, &gone_ms) < 0)
+                return -EINVAL;
+            continue;
+        }
         if (strcmp(id, "stallms") == 0) {
             if (snd_config_get_integer(n, &stall_length_ms) < 0)
                 return -EINVAL;
@@ -271,6 +286,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
     t->sticky_delay = sticky_delay;
     t->stall_ms = stall_ms;
     t->stall_length_ms = stall_length_ms;
+    t->gone_ms = gone_ms;
     if (lock_path != NULL) {
         t->lock_fd = open(lock_path, O_CREAT | O_RDWR | O_CLOEXEC, 0600);
         if (t->lock_fd < 0 || flock(t->lock_fd, LOCK_EX | LOCK_NB) < 0) {
