@@ -49,7 +49,9 @@ WaveFileReason ReasonOf(int error)
     case EPERM:
     case EROFS: return WaveFileReason::AccessDenied;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
     case EFBIG: return WaveFileReason::NoSpace;
     case ENOMEM: return WaveFileReason::OutOfMemory;
     case EISDIR:
