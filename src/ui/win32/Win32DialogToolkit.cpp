@@ -118,11 +118,18 @@ int CWin32DialogToolkit::RunModal(CDialog& dialog, CDialog* parent)
     if (bytes.empty())
         return -1;
     HWND owner = parent ? static_cast<HWND>(parent->Handle()) : nullptr;
+    // The owner is disabled while this dialog runs, which takes its focus;
+    // the control that had it gets it back afterwards.
+    HWND ownerFocus = GetFocus();
+    if (!owner || !IsChild(owner, ownerFocus))
+        ownerFocus = nullptr;
     CModalRun run{dialog, {}};
     INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr),
                                              reinterpret_cast<LPCDLGTEMPLATEA>(bytes.data()), owner, DialogProc,
                                              reinterpret_cast<LPARAM>(&run));
     dialog.Attach(nullptr);
+    if (ownerFocus && IsWindow(ownerFocus) && IsWindowEnabled(ownerFocus))
+        SendMessageA(owner, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ownerFocus), TRUE);
     if (!run.created)
         return -1;
     return static_cast<int>(result);

@@ -37,8 +37,19 @@ void CWin32DialogWindow::SetControlText(int id, const std::string& text)
 
 void CWin32DialogWindow::EnableControl(int id, bool enabled)
 {
-    if (HWND control = hwnd ? GetDlgItem(hwnd, id) : nullptr)
-        EnableWindow(control, enabled ? TRUE : FALSE);
+    HWND control = hwnd ? GetDlgItem(hwnd, id) : nullptr;
+    if (!control)
+        return;
+    // Disabling the focused control leaves the dialog without a focus; it
+    // comes back when the control is enabled again, so after a test Enter
+    // presses "Run Test..." again rather than whatever the platform picks.
+    if (!enabled && GetFocus() == control)
+        disabledFocus = control;
+    EnableWindow(control, enabled ? TRUE : FALSE);
+    if (enabled && disabledFocus == control) {
+        disabledFocus = nullptr;
+        SendMessageA(hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    }
 }
 
 bool CWin32DialogWindow::IsControlEnabled(int id)

@@ -22,6 +22,7 @@ public:
     std::string GetControlText(int id) override;
     // The control repaints at once: the test loop dispatches no messages.
     void SetControlText(int id, const std::string& text) override;
+    // A control disabled while it had the focus takes it back when enabled.
     void EnableControl(int id, bool enabled) override;
     bool IsControlEnabled(int id) override;
     // Moves the focus as the dialog manager does (WM_NEXTDLGCTL), so the
@@ -55,4 +56,5 @@ private:
 
     HWND hwnd = nullptr;
     HICON bigIcon = nullptr;
+    HWND disabledFocus = nullptr;
 };

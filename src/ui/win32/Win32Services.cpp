@@ -36,6 +36,11 @@ CursorShape CWin32Services::SetCursor(CursorShape shape)
 
 void CWin32Services::Sleep(std::uint32_t milliseconds)
 {
+    // The test loop dispatches nothing; painting alone keeps the dialogs
+    // drawn where another window uncovered them. Input stays queued.
+    MSG message;
+    for (int pending = 0; pending < 64 && PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++pending)
+        DispatchMessageA(&message);
     ::Sleep(milliseconds);
 }
 

@@ -24,6 +24,7 @@ public:
     // replaced; Arrow puts that one back (the arrow when none was kept).
     // Returns Wait when the wait cursor was showing, else Arrow.
     CursorShape SetCursor(CursorShape shape) override;
+    // Paints what waits to be painted (WM_PAINT only), then sleeps.
     void Sleep(std::uint32_t milliseconds) override;
     // GetTickCount: wraps after about 49.7 days.
     std::uint32_t TickCount() override;

@@ -241,6 +241,41 @@ TEST_F(Win32Toolkit, ANestedDialogIsOwnedDisablesItsOwnerAndOpensOverIt)
     EXPECT_NEAR(childCentreX, ownerCentreX, 1);
 }
 
+// The owner loses its focus while a nested dialog runs, and a control loses
+// it when disabled; both come back, so Enter after a test presses the same
+// button again.
+TEST_F(Win32Toolkit, FocusComesBackAfterANestedDialogAndToAReenabledButton)
+{
+    int afterNested = 0;
+    int afterReenabled = 0;
+    CLoggingDialog main(MainDialogTemplate(), nullptr, [](HWND hwnd) {
+        WhenShown(hwnd, [hwnd] {
+            SendMessageA(hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(hwnd, IdDuration)), TRUE);
+            PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IdRunTest, BN_CLICKED), 0);
+        });
+    });
+    auto runResults = [&main] {
+        CLoggingDialog results(ResultsDialogTemplate(), &main, [](HWND hwnd) {
+            WhenShown(hwnd, [hwnd] { PostMessageA(hwnd, WM_CLOSE, 0, 0); });
+        });
+        results.DoModal();
+    };
+    main.actions[IdRunTest] = [&] {
+        HWND hwnd = static_cast<HWND>(main.Handle());
+        runResults();
+        afterNested = GetDlgCtrlID(GetFocus());
+        SendMessageA(hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(hwnd, IdRunTest)), TRUE);
+        main.Window()->EnableControl(IdRunTest, false);
+        runResults();
+        main.Window()->EnableControl(IdRunTest, true);
+        afterReenabled = GetDlgCtrlID(GetFocus());
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    };
+    EXPECT_EQ(main.DoModal(), IdCancel);
+    EXPECT_EQ(afterNested, IdDuration);
+    EXPECT_EQ(afterReenabled, IdRunTest);
+}
+
 TEST_F(Win32Toolkit, ATemplateTheLayoutCannotHoldRunsNothing)
 {
     std::array<ControlTemplate, 1> controls{{{1, ControlClass::Button, "b", 0x50010000, 0, 0, 5, 5}}};

@@ -6,8 +6,9 @@
 # Ctrl+C), Alt+R runs a test on the virtual devices, "Test Results" opens,
 # Alt+C puts the report on the clipboard (read back through X with xclip,
 # and on the Windows side with TALLOWMERE_CLIPBOARD_DUMP when it names the
-# test helper tallowmere_clipboard_dump.exe),
-# Esc closes both dialogs and the program ends with status 0. With a
+# test helper tallowmere_clipboard_dump.exe), Esc closes the results; a
+# second test of 100 s is cancelled with Esc while it records; Esc closes
+# the main dialog and the program ends with status 0. With a
 # screenshot folder, both dialogs are photographed there as
 # win32-main-dialog.png and win32-results-dialog.png.
 #
@@ -130,6 +131,29 @@ fi
 keys "$results" Escape
 wait_until 20 "the results dialog to close" window_gone "Test Results"
 echo "Esc closed the results dialog"
+# A second test, cancelled with Esc while it records. The focus is back in
+# the duration edit, where Alt+R left it, so Esc reaches a control of the
+# dialog, which the test loop's keyboard peek takes as the dialog's own.
+keys "$main" End BackSpace BackSpace BackSpace BackSpace BackSpace 1 0 0
+keys "$main" alt+r
+sleep 3
+keys "$main" Escape
+sleep 1
+results=$(wait_window "Test Results" 60)
+clipboard_has_cancel() { clipboard | grep -q "Recording cancelled"; }
+for attempt in 1 2 3; do
+  keys "$results" alt+c
+  deadline=$((SECONDS + 10))
+  until clipboard_has_cancel || ((SECONDS >= deadline)); do sleep 0.2; done
+  clipboard_has_cancel && break
+done
+xclip -o -selection clipboard >cancelled.txt
+grep -q $'^   Record\tRecording cancelled$' cancelled.txt || fail "no cancelled record line in the report"
+if grep -q "Output Device" cancelled.txt; then fail "playback ran after a cancelled recording"; fi
+echo "Esc during recording: the report says Recording cancelled, no playback"
+keys "$results" Escape
+wait_until 20 "the results dialog to close" window_gone "Test Results"
+
 keys "$main" Escape
 exited() { ! kill -0 "$pid" 2>/dev/null; }
 wait_until 30 "the program to exit" exited
