@@ -69,11 +69,14 @@ windows-build: deps
 	  cmake --build --preset windows-$$arch -j $(JOBS) || exit 1; \
 	done
 
-# The Windows builds' tests under Wine, in one private prefix.
+# The Windows builds' tests under Wine, in one private prefix: the unit
+# tests, then tallowmere-cli.exe on the virtual devices and on WinMM.
 test-windows: windows-build
 	@bash scripts/windows-wine-prefix.sh build/wine/prefix
 	@ctest --preset windows-x64 -j $(JOBS)
 	@ctest --preset windows-x86 -j $(JOBS)
+	@bash scripts/windows-wine-tests.sh build/windows-x64 build/wine/prefix
+	@bash scripts/windows-wine-tests.sh build/windows-x86 build/wine/prefix
 
 clean:
 	@rm -rf build dist

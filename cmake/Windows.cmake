@@ -23,7 +23,7 @@ set(TALLOWMERE_PLATFORM_FILE_SUFFIX Win32)
 
 # The modules built for Windows, in dependency order, and their tests that
 # run under Wine.
-set(TALLOWMERE_PLATFORM_MODULES platform core wavefile audio sequence ui ui/win32)
+set(TALLOWMERE_PLATFORM_MODULES platform core wavefile audio sequence ui ui/win32 cli)
 set(TALLOWMERE_PLATFORM_TEST_MODULES platform core wavefile/win32 sequence audio/winmm ui/win32)
 
 # -O2, not -O3: at -O3 GCC 12 reports false -Wrestrict/-Warray-bounds

@@ -3,10 +3,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <exception>
-#include <new>
 
 #include "cli/Keyboard.h"
 #include "wavefile/TemporaryFiles.h"
@@ -36,19 +32,6 @@ void OnTerminate(int signalNumber)
     std::raise(signalNumber);
 }
 
-bool IsOutOfMemory(std::exception_ptr exception)
-{
-    if (!exception)
-        return false;
-    try {
-        std::rethrow_exception(exception);
-    } catch (const std::bad_alloc&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 // A signal the starter ignored (nohup, a background job of a script) stays
 // ignored: the program must not die of what it was told to survive.
 void InstallUnlessIgnored(int signalNumber, void (*handler)(int))
@@ -60,19 +43,6 @@ void InstallUnlessIgnored(int signalNumber, void (*handler)(int))
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     sigaction(signalNumber, &action, nullptr);
-}
-
-[[noreturn]] void OnUncaughtException()
-{
-    const bool outOfMemory = IsOutOfMemory(std::current_exception());
-    RemoveTemporaryFilesNow();
-    CKeyboard::RestoreFromSignal();
-    if (outOfMemory) {
-        // No allocation here: the heap is what ran out.
-        [[maybe_unused]] auto written = write(STDERR_FILENO, OutOfMemoryText, std::strlen(OutOfMemoryText));
-        _exit(OutOfMemoryStatus);
-    }
-    std::abort();
 }
 
 } // namespace
@@ -87,9 +57,4 @@ void InstallInterruptHandlers(CInterrupts& interrupts)
     // would otherwise leave the shell without echo.
     for (int signalNumber : {SIGTERM, SIGHUP, SIGPIPE, SIGQUIT})
         InstallUnlessIgnored(signalNumber, OnTerminate);
-}
-
-void InstallLastResortHandler()
-{
-    std::set_terminate(OnUncaughtException);
 }

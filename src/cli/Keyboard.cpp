@@ -1,51 +1,12 @@
+// What the keyboard does on every platform: the queue of keys, and the
+// decoding of the terminal sequences that other keys send.
 #include "cli/Keyboard.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 namespace {
-
-// For the signal handler: the terminal to put back, and how.
-int rawFd = -1;
-termios rawSaved{};
 
 constexpr unsigned char Escape = 27;
 
 } // namespace
-
-bool IsForegroundTerminal(int fd)
-{
-    return isatty(fd) == 1 && tcgetpgrp(fd) == getpgrp();
-}
-
-CKeyboard::CKeyboard(int fd, bool useIt) : fd(fd), active(useIt && fd >= 0)
-{
-    if (!active || !isatty(fd) || tcgetattr(fd, &saved) != 0)
-        return;
-    termios raw = saved;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    raw.c_cc[VMIN] = 0;
-    raw.c_cc[VTIME] = 0;
-    if (tcsetattr(fd, TCSANOW, &raw) == 0) {
-        rawMode = true;
-        rawSaved = saved;
-        rawFd = fd;
-    }
-}
-
-CKeyboard::~CKeyboard()
-{
-    if (rawMode) {
-        tcsetattr(fd, TCSANOW, &saved);
-        rawFd = -1;
-    }
-}
-
-void CKeyboard::RestoreFromSignal()
-{
-    if (rawFd >= 0)
-        tcsetattr(rawFd, TCSANOW, &rawSaved);
-}
 
 std::optional<std::uint32_t> CKeyboard::TakeKey()
 {
@@ -71,25 +32,6 @@ void CKeyboard::Discard()
     while (ReadAvailable(0)) {
     }
     keys.clear();
-}
-
-bool CKeyboard::ReadAvailable(int waitMilliseconds)
-{
-    if (!active)
-        return false;
-    pollfd waiting{fd, POLLIN, 0};
-    if (poll(&waiting, 1, waitMilliseconds) <= 0 || !(waiting.revents & (POLLIN | POLLHUP)))
-        return false;
-    unsigned char bytes[64];
-    ssize_t count = read(fd, bytes, sizeof bytes);
-    if (count <= 0) {
-        // End of input (a closed pipe): nothing more will come.
-        if (count == 0)
-            active = false;
-        return false;
-    }
-    Decode(bytes, static_cast<std::size_t>(count));
-    return true;
 }
 
 // A lone Esc is the Esc key; Esc followed at once by '[' or 'O' starts the

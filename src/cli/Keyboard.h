@@ -4,10 +4,9 @@
 // stay on, so Ctrl-C still interrupts); otherwise nothing is read.
 #pragma once
 
-#include <termios.h>
-
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 
 // True when `fd` is a terminal and this process is in its foreground: only
@@ -45,9 +44,13 @@ private:
     bool ReadAvailable(int waitMilliseconds);
     void Decode(const unsigned char* bytes, std::size_t count);
 
+    // The terminal's modes before raw mode, as the platform keeps them
+    // (KeyboardPosix.cpp, win32/Keyboard.cpp).
+    struct SavedMode;
+
     int fd;
     bool active;
     bool rawMode = false;
-    termios saved{};
+    std::unique_ptr<SavedMode> saved;
     std::deque<std::uint32_t> keys;
 };

@@ -1,9 +1,8 @@
 #include "cli/StatusLine.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
+
+#include "cli/TerminalLine.h"
 
 namespace {
 
@@ -94,22 +93,20 @@ void CStatusLine::Clear()
 {
     if (!shown)
         return;
-    std::fputs("\r\033[K", stream);
+    EraseTerminalLine(stream);
     std::fflush(stream);
     shown = false;
 }
 
 void CStatusLine::Redraw()
 {
-    std::fprintf(stream, "\r%s\033[K", FormatStatusLine(status, position, Width()).c_str());
+    DrawTerminalLine(stream, FormatStatusLine(status, position, Width()));
     std::fflush(stream);
     shown = true;
 }
 
 int CStatusLine::Width() const
 {
-    winsize size{};
-    if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-    return DefaultWidth;
+    int columns = TerminalColumns(stream);
+    return columns > 0 ? columns : DefaultWidth;
 }

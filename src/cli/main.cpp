@@ -7,6 +7,7 @@
 
 #include "cli/CliProgram.h"
 #include "cli/Keyboard.h"
+#include "cli/TerminalLine.h"
 
 int main(int argc, char* argv[])
 {
@@ -14,7 +15,7 @@ int main(int argc, char* argv[])
     InstallInterruptHandlers(interrupts);
     InstallLastResortHandler();
     CCliStreams streams;
-    streams.errIsTerminal = isatty(STDERR_FILENO) == 1;
+    streams.errIsTerminal = IsTerminalStream(stderr);
     streams.keyboardIsTerminal = IsForegroundTerminal(STDIN_FILENO);
     streams.keyboardFd = STDIN_FILENO;
     // Unwinding first lets the wave file remove its temporary file and the

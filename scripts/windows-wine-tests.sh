@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# The Windows command-line program under Wine, as a user would run it:
+#  1. on the virtual devices: --list, and a default run whose saved file is
+#     read back on the Linux side with soxi;
+#  2. on WinMM through Wine's ALSA driver, over a private ALSA configuration
+#     whose playback device writes a file and whose capture device fails:
+#     the recording fails, the tone is played (--tone yes), and the file
+#     holds exactly the tone's sample bytes (the saved recording's data).
+# Usage: windows-wine-tests.sh BUILD_DIR PREFIX
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath "${1:?usage: windows-wine-tests.sh BUILD_DIR PREFIX}")
+export WINEPREFIX=$(realpath -m "${2:?usage: windows-wine-tests.sh BUILD_DIR PREFIX}")
+export WINEDEBUG=-all
+cli=$build/src/cli/tallowmere-cli.exe
+[[ -f "$cli" ]] || { echo "windows-wine-tests: $cli was not built" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "windows-wine-tests: FAILED: $*" >&2
+  failures=$((failures + 1))
+}
+# Wine gives Linux paths to Windows programs as the Z: drive.
+windows_path() {
+  printf 'Z:%s' "${1//\//\\}"
+}
+run() {
+  timeout 300 wine "$cli" "$@"
+}
+
+# The virtual devices alone.
+export ALSA_CONFIG_PATH=$PWD/scripts/windows-null-alsa.conf
+list=$(TALLOWMERE_AUDIO=virtual run --list) || fail "--list exited with $?"
+grep -q "Tallowmere Virtual Input" <<<"$list" || fail "--list does not name the virtual input: $list"
+grep -q "Tallowmere Virtual Output" <<<"$list" || fail "--list does not name the virtual output: $list"
+
+status=0
+report=$(TALLOWMERE_AUDIO=virtual run --duration 1 --save "$(windows_path "$work/virtual.wav")" 2>"$work/virtual.err") ||
+  status=$?
+[[ $status -eq 0 ]] || fail "virtual run exited with $status: $(cat "$work/virtual.err")"
+grep -q "^Operating System:	 Windows" <<<"$report" || fail "no Windows line in the report: $report"
+[[ $(grep -c "Called sucessfully" <<<"$report") -eq 4 ]] || fail "virtual run did not succeed throughout: $report"
+if [[ -f "$work/virtual.wav" ]]; then
+  [[ $(soxi -c "$work/virtual.wav") == 1 && $(soxi -r "$work/virtual.wav") == 44100 &&
+     $(soxi -b "$work/virtual.wav") == 16 && $(soxi -s "$work/virtual.wav") == 44100 ]] ||
+    fail "saved file is not 1 s of 16-bit mono at 44100 Hz: $(soxi "$work/virtual.wav")"
+else
+  fail "virtual run saved no file"
+fi
+
+# WinMM: Wine's driver sees only the devices of this file.
+cat >"$work/asound.conf" <<CONF
+pcm.!default {
+    type asym
+    playback.pcm {
+        type file
+        slave.pcm { type null }
+        file "$work/played.raw"
+        format "raw"
+    }
+    # A card that is not there: every capture open fails.
+    capture.pcm { type hw card 31 }
+}
+ctl.!default {
+    type hw
+    card 0
+}
+CONF
+export ALSA_CONFIG_PATH=$work/asound.conf
+list=$(TALLOWMERE_AUDIO=winmm run --list) || fail "WinMM --list exited with $?"
+grep -q "Out: default" <<<"$list" || fail "WinMM --list does not name Wine's output device: $list"
+
+status=0
+report=$(TALLOWMERE_AUDIO=winmm run --duration 1 --tone yes --save "$(windows_path "$work/tone.wav")" \
+  2>"$work/tone.err") || status=$?
+# The recording failed, so the run counts as failed even with the tone played.
+[[ $status -eq 1 ]] || fail "WinMM tone run exited with $status, not 1: $(cat "$work/tone.err")"
+grep -q "   Playback	Called sucessfully" <<<"$report" || fail "the tone was not played: $report"
+if [[ -f "$work/tone.wav" && -f "$work/played.raw" ]]; then
+  sox "$work/tone.wav" -t raw "$work/tone.raw"
+  python3 - "$work/tone.raw" "$work/played.raw" <<'PY' || fail "the played file does not hold the tone's samples"
+import sys
+tone = open(sys.argv[1], "rb").read()
+played = open(sys.argv[2], "rb").read()
+at = played.find(tone)
+print(f"tone: {len(tone)} bytes; played file: {len(played)} bytes; tone found at byte {at}")
+# A tone, not silence: its samples swing both ways.
+samples = [int.from_bytes(tone[i:i + 2], "little", signed=True) for i in range(0, len(tone), 2)]
+print(f"tone samples from {min(samples)} to {max(samples)}")
+sys.exit(0 if samples and min(samples) < -1000 and max(samples) > 1000 and at >= 0 and at % 2 == 0 else 1)
+PY
+else
+  fail "the tone run left no saved tone or no played file"
+fi
+
+[[ $failures -eq 0 ]] && echo "windows-wine-tests: all passed ($build)"
+exit $((failures > 0))
