@@ -1,0 +1,18 @@
+#include "analysis/SignalAnalysis.h"
+
+const char* ChannelRelationName(ChannelRelation relation)
+{
+    switch (relation) {
+    case ChannelRelation::Mono: return "mono";
+    case ChannelRelation::Identical: return "identical";
+    case ChannelRelation::OneSilent: return "one silent";
+    case ChannelRelation::BothSilent: return "both silent";
+    case ChannelRelation::Independent: return "independent";
+    }
+    return "independent";
+}
+
+const char* DropoutKindName(DropoutKind kind)
+{
+    return kind == DropoutKind::ZeroRun ? "zero run" : "discontinuity";
+}

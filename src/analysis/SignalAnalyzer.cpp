@@ -1,0 +1,276 @@
+#include "analysis/SignalAnalyzer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "analysis/ChannelStats.h"
+#include "analysis/Overview.h"
+#include "analysis/Spectrum.h"
+#include "analysis/ToneMeasure.h"
+
+namespace {
+
+constexpr std::size_t Block = CChannelStats::BlockSize;
+
+// Centred value of the sample at `p`: 8-bit unsigned around 128, wider
+// widths little-endian two's complement.
+template <int Bytes>
+std::int32_t Decode(const std::uint8_t* p)
+{
+    if constexpr (Bytes == 1) {
+        return static_cast<std::int32_t>(p[0]) - 128;
+    } else if constexpr (Bytes == 2) {
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+    } else if constexpr (Bytes == 3) {
+        std::uint32_t u = static_cast<std::uint32_t>(p[0]) << 8 | static_cast<std::uint32_t>(p[1]) << 16 |
+                          static_cast<std::uint32_t>(p[2]) << 24;
+        return static_cast<std::int32_t>(u) >> 8;
+    } else {
+        std::uint32_t u;
+        std::memcpy(&u, p, 4);
+        return static_cast<std::int32_t>(u);
+    }
+}
+
+int ClampValidBits(int requested, int container)
+{
+    return requested <= 0 || requested > container ? container : requested;
+}
+
+ChannelRelation Relate(const std::vector<ChannelAnalysis>& channels, bool identical)
+{
+    if (channels.size() < 2)
+        return ChannelRelation::Mono;
+    if (identical)
+        return ChannelRelation::Identical;
+    if (channels[0].silent && channels[1].silent)
+        return ChannelRelation::BothSilent;
+    if (channels[0].silent || channels[1].silent)
+        return ChannelRelation::OneSilent;
+    return ChannelRelation::Independent;
+}
+
+std::vector<float> SpectrumDb(const std::vector<double>& power)
+{
+    std::vector<float> db(power.size());
+    for (std::size_t k = 0; k < power.size(); ++k)
+        db[k] = power[k] > 0 ? static_cast<float>(10.0 * std::log10(power[k])) : -400.0f;
+    return db;
+}
+
+} // namespace
+
+struct CSignalAnalyzer::State {
+    State(const CSampleFormat& f, int validBits, std::uint64_t expected)
+        : format(f), requested(validBits), fullScale(std::ldexp(1.0, f.bitsPerSample - 1)),
+          engine(FftSizeForRate(f.sampleRate))
+    {
+        SampleScale scale;
+        scale.containerBits = f.bitsPerSample;
+        scale.validBits = validBits;
+        scale.sampleRate = f.sampleRate;
+        scale.unsignedStorage = f.bytesPerSample == 1;
+        std::uint64_t stride = SegmentStride(engine.Size(), expected);
+        for (int c = 0; c < f.channels; ++c) {
+            stats.emplace_back(scale);
+            spectra.emplace_back(engine, stride, fullScale);
+            overviews.emplace_back(expected, fullScale);
+        }
+        frameBytes = static_cast<std::size_t>(f.bytesPerSample) * f.channels;
+        pending.resize(frameBytes);
+        columns.resize(static_cast<std::size_t>(f.channels) * Block);
+    }
+
+    template <int Bytes>
+    void Frames(const std::uint8_t* p, std::size_t frames);
+    void Frames(const std::uint8_t* p, std::size_t frames);
+    void Deliver();
+
+    CSampleFormat format;
+    int requested;
+    double fullScale;
+    CFftEngine engine;
+    std::vector<CChannelStats> stats;
+    std::vector<CChannelSpectrum> spectra;
+    std::vector<COverview> overviews;
+    std::size_t frameBytes;
+    std::vector<std::uint8_t> pending; // a frame split between two Feeds
+    std::size_t pendingBytes = 0;
+    std::vector<std::int32_t> columns; // one block of each channel, side by side
+    std::size_t gathered = 0;          // frames of the block so far
+    std::uint64_t frames = 0;
+    bool identical = true;
+    bool finished = false;
+};
+
+template <int Bytes>
+void CSignalAnalyzer::State::Frames(const std::uint8_t* p, std::size_t count)
+{
+    const int channels = format.channels;
+    while (count > 0) {
+        // Blocks are gathered whole, so the figures do not depend on how the
+        // bytes were cut into pieces.
+        std::size_t n = std::min(count, Block - gathered);
+        std::int32_t* left = columns.data() + gathered;
+        if (channels == 1) {
+            for (std::size_t i = 0; i < n; ++i)
+                left[i] = Decode<Bytes>(p + i * Bytes);
+        } else {
+            std::int32_t* right = left + Block;
+            for (std::size_t i = 0; i < n; ++i) {
+                left[i] = Decode<Bytes>(p + 2 * i * Bytes);
+                right[i] = Decode<Bytes>(p + (2 * i + 1) * Bytes);
+            }
+            if (identical)
+                identical = std::equal(left, left + n, right);
+        }
+        gathered += n;
+        if (gathered == Block)
+            Deliver();
+        p += n * frameBytes;
+        count -= n;
+    }
+}
+
+void CSignalAnalyzer::State::Frames(const std::uint8_t* p, std::size_t count)
+{
+    switch (format.bytesPerSample) {
+    case 1: Frames<1>(p, count); break;
+    case 2: Frames<2>(p, count); break;
+    case 3: Frames<3>(p, count); break;
+    default: Frames<4>(p, count); break;
+    }
+}
+
+void CSignalAnalyzer::State::Deliver()
+{
+    const std::size_t n = gathered;
+    gathered = 0;
+    if (n == 0)
+        return;
+    for (std::size_t c = 0; c < stats.size(); ++c) {
+        const std::int32_t* values = columns.data() + c * Block;
+        stats[c].Add(values, n);
+        spectra[c].Add(values, n);
+        overviews[c].Add(values, n, stats[c].BlockMinimum(), stats[c].BlockMaximum());
+    }
+    frames += n;
+}
+
+CSignalAnalyzer::CSignalAnalyzer(const CSampleFormat& format, int requestedValidBits, std::uint64_t expectedFrames)
+{
+    try {
+        int valid = ClampValidBits(requestedValidBits, format.bitsPerSample);
+        state = std::make_unique<State>(format, valid, expectedFrames);
+        if (state->engine.IsFailed())
+            setupError = "the FFT could not be set up";
+        for (const CChannelSpectrum& s : state->spectra)
+            if (s.IsFailed())
+                setupError = "no memory for the spectrum";
+    } catch (const std::bad_alloc&) {
+        state.reset();
+        setupError = "no memory for the analysis";
+    }
+}
+
+CSignalAnalyzer::~CSignalAnalyzer() = default;
+
+void CSignalAnalyzer::Feed(const std::uint8_t* bytes, std::size_t byteCount)
+{
+    if (!state || !setupError.empty() || state->finished || bytes == nullptr)
+        return;
+    State& s = *state;
+    if (s.pendingBytes > 0) {
+        std::size_t take = std::min(byteCount, s.frameBytes - s.pendingBytes);
+        std::memcpy(s.pending.data() + s.pendingBytes, bytes, take);
+        s.pendingBytes += take;
+        bytes += take;
+        byteCount -= take;
+        if (s.pendingBytes < s.frameBytes)
+            return;
+        s.Frames(s.pending.data(), 1);
+        s.pendingBytes = 0;
+    }
+    std::size_t whole = byteCount / s.frameBytes;
+    s.Frames(bytes, whole);
+    std::size_t rest = byteCount - whole * s.frameBytes;
+    std::memcpy(s.pending.data(), bytes + whole * s.frameBytes, rest);
+    s.pendingBytes = rest;
+}
+
+SignalAnalysis CSignalAnalyzer::Finish()
+{
+    SignalAnalysis a;
+    if (!state || !setupError.empty() || state->finished) {
+        a.error = setupError.empty() ? "the analysis was already finished" : setupError;
+        return a;
+    }
+    State& s = *state;
+    s.Deliver();
+    s.finished = true;
+    a.channels = s.format.channels;
+    a.sampleRate = s.format.sampleRate;
+    a.containerBits = s.format.bitsPerSample;
+    a.requestedValidBits = s.requested;
+    a.frames = s.frames;
+    if (s.frames == 0) {
+        a.error = "no whole frame of samples";
+        return a;
+    }
+    try {
+        if (s.format.sampleRate > 0) {
+            a.durationSeconds = static_cast<double>(s.frames) / s.format.sampleRate;
+            a.binHz = static_cast<double>(s.format.sampleRate) / static_cast<double>(s.engine.Size());
+        }
+        std::uint32_t carried = 0;
+        for (std::size_t c = 0; c < s.stats.size(); ++c) {
+            ChannelAnalysis ch;
+            s.stats[c].Finish(static_cast<std::uint16_t>(c), ch, a.dropouts);
+            std::size_t windowLength = 0;
+            std::vector<double> power = s.spectra[c].AveragedPower(windowLength);
+            ch.tone = MeasureTone(power, s.engine.Size(), windowLength, s.format.sampleRate);
+            a.spectrumDbfs.push_back(SpectrumDb(power));
+            a.overviewMin.push_back(s.overviews[c].Minimum());
+            a.overviewMax.push_back(s.overviews[c].Maximum());
+            a.framesPerColumn = s.overviews[c].FramesPerColumn();
+            carried = std::max<std::uint32_t>(carried, static_cast<std::uint32_t>(ch.validBitsCarried));
+            a.dropoutCount += ch.dropoutCount;
+            a.channel.push_back(ch);
+        }
+        std::stable_sort(a.dropouts.begin(), a.dropouts.end(),
+                         [](const Dropout& x, const Dropout& y) { return x.frame < y.frame; });
+        if (a.dropouts.size() > MaxDropoutsKept)
+            a.dropouts.resize(MaxDropoutsKept);
+        a.validBitsCarried = static_cast<int>(carried);
+        a.validBitsMismatch = carried != 0 && a.validBitsCarried != s.requested;
+        a.relation = Relate(a.channel, s.identical);
+        a.ok = true;
+    } catch (const std::bad_alloc&) {
+        a = SignalAnalysis{};
+        a.error = "no memory for the analysis";
+    }
+    return a;
+}
+
+std::size_t CSignalAnalyzer::MemoryBytes() const
+{
+    if (!state)
+        return 0;
+    const std::size_t n = state->engine.Size();
+    std::size_t perChannel = n * sizeof(std::int32_t) + (n / 2 + 1) * sizeof(double) +
+                             2 * COverview::ColumnCount * sizeof(std::int32_t) + MaxDropoutsKept * sizeof(Dropout);
+    std::size_t engine = n * sizeof(double) * 2 + (n / 2 + 1) * 2 * sizeof(double);
+    return engine + state->columns.size() * sizeof(std::int32_t) + state->stats.size() * perChannel;
+}
+
+SignalAnalysis AnalyseSamples(const std::uint8_t* bytes, std::size_t byteCount, const CSampleFormat& format,
+                              int requestedValidBits)
+{
+    std::size_t frameBytes = static_cast<std::size_t>(format.bytesPerSample) * format.channels;
+    CSignalAnalyzer analyzer(format, requestedValidBits, frameBytes > 0 ? byteCount / frameBytes : 0);
+    analyzer.Feed(bytes, byteCount);
+    return analyzer.Finish();
+}

@@ -1,0 +1,129 @@
+#include "analysis/ToneMeasure.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/Window.h"
+
+namespace {
+
+constexpr int MaxHarmonic = 10;
+// The strongest component must carry at least this share of the AC power to
+// be called a tone.
+constexpr double ToneShare = 0.5;
+
+double PowerDb(double power)
+{
+    return power > 0 ? 10.0 * std::log10(power) : NoFigure;
+}
+
+// Adds the band of bins around `centre` that no other band took yet.
+double TakeBand(const std::vector<double>& power, std::vector<char>& used, std::size_t centre, std::size_t& bins)
+{
+    std::size_t last = power.size() - 1;
+    std::size_t from = centre > WindowHalfWidthBins ? centre - WindowHalfWidthBins : 0;
+    std::size_t to = std::min(last, centre + WindowHalfWidthBins);
+    double sum = 0;
+    for (std::size_t k = from; k <= to; ++k)
+        if (!used[k]) {
+            used[k] = 1;
+            sum += power[k];
+            ++bins;
+        }
+    return sum;
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+} // namespace
+
+double InterpolatePeak(double below, double at, double above, std::size_t windowLength, std::size_t fftSize)
+{
+    if (!(at > 0))
+        return 0;
+    double observed = (above - below) / at;
+    // The ratio grows with the offset; find the offset whose ideal response
+    // gives the observed ratio.
+    auto model = [&](double delta) {
+        return (WindowResponse(1 - delta, windowLength, fftSize) - WindowResponse(1 + delta, windowLength, fftSize)) /
+               WindowResponse(delta, windowLength, fftSize);
+    };
+    double lo = -0.5;
+    double hi = 0.5;
+    for (int i = 0; i < 40; ++i) {
+        double mid = (lo + hi) / 2;
+        if (model(mid) < observed)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return (lo + hi) / 2;
+}
+
+ToneFigures MeasureTone(const std::vector<double>& power, std::size_t fftSize, std::size_t windowLength,
+                        std::int32_t sampleRate)
+{
+    ToneFigures t;
+    const std::size_t top = fftSize / 2;
+    if (power.size() != top + 1 || top <= 2 * WindowHalfWidthBins + 2 || sampleRate <= 0)
+        return t;
+    // The DC band is left out: the mean was removed, what remains is leakage.
+    const std::size_t first = WindowHalfWidthBins + 1;
+    double total = 0;
+    std::size_t peak = first;
+    for (std::size_t k = first; k <= top; ++k) {
+        total += power[k];
+        if (k < top && power[k] > power[peak])
+            peak = k;
+    }
+    if (!(total > 0))
+        return t;
+    std::vector<char> used(top + 1, 0);
+    for (std::size_t k = 0; k < first; ++k)
+        used[k] = 1;
+    std::size_t fundamentalBins = 0;
+    double fundamental = TakeBand(power, used, peak, fundamentalBins);
+    const double binHz = static_cast<double>(sampleRate) / static_cast<double>(fftSize);
+    double delta = InterpolatePeak(std::sqrt(power[peak - 1]), std::sqrt(power[peak]), std::sqrt(power[peak + 1]),
+                                   windowLength, fftSize);
+    double peakBin = static_cast<double>(peak) + delta;
+    t.frequencyHz = peakBin * binHz;
+
+    std::size_t harmonicBins = 0;
+    double harmonics = 0;
+    for (int h = 2; h <= MaxHarmonic; ++h) {
+        double at = peakBin * h;
+        if (at + WindowHalfWidthBins > static_cast<double>(top))
+            break;
+        harmonics += TakeBand(power, used, static_cast<std::size_t>(std::lround(at)), harmonicBins);
+    }
+    std::vector<double> rest;
+    rest.reserve(top);
+    for (std::size_t k = first; k <= top; ++k)
+        if (!used[k])
+            rest.push_back(power[k]);
+    double noiseSum = 0;
+    for (double p : rest)
+        noiseSum += p;
+    // The noise under the bands taken, and in the DC band, is estimated from
+    // the density of the bins left, so it counts over the whole band.
+    double density = rest.empty() ? 0 : noiseSum / static_cast<double>(rest.size());
+    double noise = density * static_cast<double>(top);
+    double tone = std::max(fundamental - density * static_cast<double>(fundamentalBins), 0.0);
+    double distortion = std::max(harmonics - density * static_cast<double>(harmonicBins), 0.0);
+    t.levelDbfs = PowerDb(2 * tone);
+    t.noiseFloorDbfs = PowerDb(Median(rest) * static_cast<double>(top));
+    t.isTone = fundamental >= ToneShare * total;
+    if (t.isTone) {
+        t.thdnDb = PowerDb((distortion + noise) / tone);
+        t.snrDb = noise > 0 ? PowerDb(tone / noise) : NoFigure;
+    }
+    return t;
+}

@@ -1,0 +1,20 @@
+// The analysis window: a seven-term Blackman-Harris window, whose side
+// lobes lie below -160 dB, so a tone's leakage never hides the noise and
+// harmonics a 24-bit signal carries; its main lobe spans +-7 bins.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// Bins on either side of a component that its main lobe covers, plus one.
+inline constexpr std::size_t WindowHalfWidthBins = 8;
+
+// The periodic window of `length` samples.
+std::vector<double> MakeWindow(std::size_t length);
+
+// The sum of the squared window over `length` samples.
+double WindowPowerSum(std::size_t length);
+
+// |DTFT| of the `length`-sample window, zero-padded to `fftSize`, at `bins`
+// (fftSize-point bins) from its centre frequency, relative to its value at 0.
+double WindowResponse(double bins, std::size_t length, std::size_t fftSize);
