@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/file/WaveFileAnalysis.h"
+#include "cli/analysis/WaveFileAnalysis.h"
 #include "platform/Services.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "../wavefile/FuzzFile.h"
 #include "analysis/SignalAnalyzer.h"
-#include "analysis/file/WaveFileAnalysis.h"
+#include "cli/analysis/WaveFileAnalysis.h"
 #include "core/ZeroBlock.h"
 
 namespace {

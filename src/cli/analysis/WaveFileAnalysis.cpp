@@ -1,4 +1,4 @@
-#include "analysis/file/WaveFileAnalysis.h"
+#include "cli/analysis/WaveFileAnalysis.h"
 
 #include <algorithm>
 #include <condition_variable>
