@@ -13,6 +13,7 @@ packages=(
   scdoc appstream desktop-file-utils librsvg2-bin man-db
   dpkg-dev file lintian bash-completion
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest zip wine wine64
+  libfftw3-dev
 )
 
 # The 32-bit Windows build's tests need Wine's 32-bit half, from the i386

@@ -42,7 +42,7 @@ void CChannelStats::Add(const std::int32_t* values, std::size_t n)
         return;
     n = std::min(n, BlockSize);
     if (count == 0) {
-        minValue = maxValue = firstValue = trailingValue = values[0];
+        minValue = maxValue = values[0];
         previous1 = previous2 = values[0];
     }
     BlockLimits limits;
@@ -81,21 +81,16 @@ void CChannelStats::Add(const std::int32_t* values, std::size_t n)
 
 void CChannelStats::TrackSilence(const std::int32_t* values, std::size_t n)
 {
+    auto zero = [this](std::int32_t v) { return IsZero(v); };
     if (!leadingDone) {
-        const std::int32_t* change =
-            std::find_if(values, values + n, [this](std::int32_t v) { return v != firstValue; });
-        leadingFrames += static_cast<std::uint64_t>(change - values);
-        leadingDone = change != values + n;
+        const std::int32_t* signal = std::find_if_not(values, values + n, zero);
+        leadingFrames += static_cast<std::uint64_t>(signal - values);
+        leadingDone = signal != values + n;
     }
-    std::int32_t last = values[n - 1];
-    std::size_t same = 0;
-    while (same < n && values[n - 1 - same] == last)
-        ++same;
-    if (same == n && last == trailingValue)
-        trailingFrames += n;
-    else
-        trailingFrames = same;
-    trailingValue = last;
+    std::size_t quiet = 0;
+    while (quiet < n && IsZero(values[n - 1 - quiet]))
+        ++quiet;
+    trailingFrames = quiet == n ? trailingFrames + n : quiet;
 }
 
 void CChannelStats::ScanClipRuns(const std::int32_t* values, std::size_t n)
@@ -240,7 +235,7 @@ void CChannelStats::Finish(std::uint16_t channelIndex, ChannelAnalysis& out, std
     out.longestClipRun = longestClipRun;
     out.silent = minValue == maxValue;
     out.leadingSilenceFrames = leadingFrames;
-    out.trailingSilenceFrames = out.silent ? count : trailingFrames;
+    out.trailingSilenceFrames = trailingFrames;
     int unusedLow = bitsSeen == 0 ? scale.containerBits : std::countr_zero(bitsSeen);
     out.validBitsCarried = std::max(0, scale.containerBits - unusedLow);
     out.dropoutCount = dropoutCount;

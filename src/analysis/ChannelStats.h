@@ -75,10 +75,8 @@ private:
     std::uint64_t longestClipRun = 0;
     std::uint64_t clipRun = 0;
 
-    std::int32_t firstValue = 0;
     bool leadingDone = false;
     std::uint64_t leadingFrames = 0;
-    std::int32_t trailingValue = 0;
     std::uint64_t trailingFrames = 0;
 
     // Zero runs: where the current one started, whether signal came before.

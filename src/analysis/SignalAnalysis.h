@@ -69,9 +69,11 @@ struct ChannelAnalysis {
     std::uint64_t clipRuns = 0;
     std::uint64_t longestClipRun = 0;
 
-    bool silent = false; // every sample holds one value (also true for no samples)
-    std::uint64_t leadingSilenceFrames = 0;  // frames before the first change of value
-    std::uint64_t trailingSilenceFrames = 0; // frames after the last change of value
+    bool silent = false; // every sample holds one value
+    // Frames of zero (8-bit: 128, or the program's own 127) before the
+    // signal starts and after it ends.
+    std::uint64_t leadingSilenceFrames = 0;
+    std::uint64_t trailingSilenceFrames = 0;
 
     int validBitsCarried = 0; // container bits above the lowest bit ever set; 0 for all zero
 

@@ -1,5 +1,6 @@
 #include "cli/CliJsonResult.h"
 
+#include "cli/AnalysisCommand.h"
 #include "cli/JsonWriter.h"
 
 #ifndef TALLOWMERE_VERSION
@@ -123,6 +124,8 @@ std::string OutcomeJson(const CCliOutcome& o, int exitStatus)
     OptionalString(json, "savedTo", o.savedPath);
     OptionalString(json, "saveError", o.saveFailed ? std::optional<std::string>(o.saveError) : std::nullopt);
     json.Member("report", o.report);
+    if (o.analysis)
+        WriteAnalysisJson(json, *o.analysis);
     json.Member("exitStatus", exitStatus);
     json.EndObject();
     return json.Text();

@@ -2,6 +2,7 @@
 // wave API after the run, and the exit status it gives.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,8 @@ constexpr int ExitCompleted = 0;
 constexpr int ExitDeviceFailed = 1;
 constexpr int ExitUsage = 2;
 constexpr int ExitCancelled = 130;
+
+struct CAnalysisOutcome;
 
 struct CCliOutcome {
     bool ran = false;
@@ -38,10 +41,12 @@ struct CCliOutcome {
     // device test that did not run.
     std::optional<WaveHostDetail> recordHost;
     std::optional<WaveHostDetail> playbackHost;
+    // --analyze: what the test left in its buffer.
+    std::shared_ptr<CAnalysisOutcome> analysis;
 };
 
 // 130 when cancelled or interrupted, 0 when recording, playback and any
-// save all succeeded, otherwise 1.
+// save all succeeded (3 when they did but a signal check failed), otherwise 1.
 int ExitStatusOf(const CCliOutcome& outcome);
 
 // Whether the record test's cancel (rather than the playback's) ended the run.

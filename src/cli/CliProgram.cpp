@@ -108,6 +108,8 @@ private:
         if (outcome.playbackRan)
             outcome.playbackHost = WaveApi().HostDetail(
                 WaveDirection::Output, static_cast<std::uint32_t>(outcome.parameters.outputDeviceIndex));
+        if (options.analysis.Wanted())
+            outcome.analysis = AnalyseTestRun(tester, outcome.tonePlayed, options.analysis);
     }
 
     const CCliOptions& options;
@@ -231,7 +233,7 @@ int ExitStatusOf(const CCliOutcome& outcome)
     if (outcome.testCancelled || outcome.interrupted)
         return ExitCancelled;
     if (outcome.recordComplete && outcome.playbackComplete && !outcome.saveFailed)
-        return ExitCompleted;
+        return outcome.analysis && outcome.analysis->Failed() ? ExitSignalCheckFailed : ExitCompleted;
     return ExitDeviceFailed;
 }
 
@@ -265,6 +267,12 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
     case CliAction::Run:
         break;
     }
+    if (options.analysis.file && options.action == CliAction::Run) {
+        std::optional<int> validBits;
+        if (options.validBits)
+            validBits = std::stoi(*options.validBits); // a count the parser checked
+        return RunAnalyzeFile(options.analysis, validBits, options.json, options.crlf, streams.out, streams.err);
+    }
 
     std::unique_ptr<CWaveApi> waveApi = CreateWaveApi(AudioBackEndFromEnvironment());
     CScopedWaveApi waveApiScope(*waveApi);
@@ -294,6 +302,12 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
         // Declining the tone ends the run without results; a terminal has no
         // other place to show why the recording failed.
         std::string text = ReportForOutput(outcome.report, options.crlf);
+        std::fwrite(text.data(), 1, text.size(), streams.out);
+    }
+    if (!options.json && outcome.analysis) {
+        // A section of its own after the report, whose bytes stay as they are.
+        const std::string lineEnd = options.crlf ? "\r\n" : "\n";
+        std::string text = lineEnd + AnalysisSection(*outcome.analysis, lineEnd);
         std::fwrite(text.data(), 1, text.size(), streams.out);
     }
     std::fflush(streams.out);

@@ -167,6 +167,12 @@ CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
             sw->second();
             continue;
         }
+        std::string analysisError;
+        if (int taken = ParseAnalysisFlag(flag, inlineValue, arguments, i, options.analysis, analysisError)) {
+            if (taken < 0)
+                return fail(analysisError);
+            continue;
+        }
         auto handler = valued.find(flag);
         if (handler == valued.end()) {
             if (flag.starts_with("-") && flag.size() > 1)
@@ -233,6 +239,8 @@ Results:
       --crlf              print the report with its CR LF line ends
       --json              print a machine-readable result instead of the report
 
+)"
+           + AnalysisUsageText() + R"(
 Other:
   -l, --list              list the input and output devices
   -h, --help              show this help
@@ -242,6 +250,7 @@ Esc (on a terminal) or Ctrl-C cancels the running device step.
 
 Exit status: 0 when recording and playback both completed; 1 when a device
 step failed (or the recording could not be saved); 2 on a usage error;
-130 when the test was cancelled.
+3 when the signal check failed (a threshold above was not met, or the plot
+could not be written); 130 when the test was cancelled.
 )";
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/AnalysisCommand.h"
+
 enum class CliAction { Run, List, Help, Version };
 enum class ToneAnswer { Yes, No, Ask };
 
@@ -31,6 +33,8 @@ struct CCliOptions {
     std::optional<std::string> savePath;
     bool crlf = false;
     bool json = false;
+    // --analyze, --analyze-file, the signal checks and --plot.
+    CAnalysisOptions analysis;
 };
 
 struct CCliParseResult {

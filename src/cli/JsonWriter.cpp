@@ -1,5 +1,6 @@
 #include "cli/JsonWriter.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
@@ -139,6 +140,26 @@ void CJsonWriter::String(std::string_view value)
 {
     BeforeValue();
     text += JsonQuote(value);
+}
+
+void CJsonWriter::Real(double value, int decimals)
+{
+    if (!std::isfinite(value)) {
+        Null();
+        return;
+    }
+    BeforeValue();
+    char digits[64];
+    std::snprintf(digits, sizeof digits, "%.*f", decimals, value);
+    std::string number = digits;
+    if (number.find('.') != std::string::npos) {
+        number.erase(number.find_last_not_of('0') + 1);
+        if (number.back() == '.')
+            number.pop_back();
+    }
+    if (number == "-0")
+        number = "0";
+    text += number;
 }
 
 void CJsonWriter::Number(long long value)

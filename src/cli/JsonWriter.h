@@ -21,6 +21,9 @@ public:
     void Key(std::string_view name);
     void String(std::string_view value);
     void Number(long long value);
+    // A number with up to `decimals` decimals (trailing zeros dropped); null
+    // for NaN or an infinity, which JSON cannot hold.
+    void Real(double value, int decimals = 6);
     void Bool(bool value);
     void Null();
 

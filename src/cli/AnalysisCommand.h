@@ -1,0 +1,73 @@
+// The command line's signal analysis: the flags (--analyze, --analyze-file,
+// the thresholds, --plot), the "Analysis" section printed after the report,
+// its part of the --json document, and --analyze-file run on its own.
+// Builds without FFTW (TALLOWMERE_HAVE_ANALYSIS unset) keep the flags'
+// names only to refuse them.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/AnalysisChecks.h"
+#include "analysis/SignalAnalysis.h"
+
+class CJsonWriter;
+class CTesterDlg;
+
+// "The signal check failed": the test ran, but a threshold was not met.
+constexpr int ExitSignalCheckFailed = 3;
+
+struct CAnalysisOptions {
+    bool analyze = false;                 // --analyze: the recording (or the tone played)
+    std::optional<std::string> file;      // --analyze-file FILE.wav
+    std::optional<std::string> plotPath;  // --plot FILE.png
+    AnalysisExpectations expect;
+
+    // Any analysis asked for; thresholds and --plot imply --analyze.
+    bool Wanted() const { return analyze || file || plotPath || expect.Any(); }
+};
+
+// Takes the analysis flag `flag` (with its value inline or next in
+// `arguments`, advancing `i`). 1: taken; 0: not an analysis flag; -1: a
+// usage error, described in `error` with the flag's name.
+int ParseAnalysisFlag(const std::string& flag, const std::optional<std::string>& inlineValue,
+                      const std::vector<std::string>& arguments, std::size_t& i, CAnalysisOptions& options,
+                      std::string& error);
+
+// The --help lines for the flags, or the note that this build has none.
+std::string AnalysisUsageText();
+
+// One analysis with its verdict, as printed and written to JSON.
+struct CAnalysisOutcome {
+    std::string subject;      // "recording", "tone" or "file"
+    std::string title;        // for the text: "the recording", the file's name, ...
+    SignalAnalysis analysis;
+    bool checksSet = false;
+    std::vector<std::string> failedChecks;
+    std::optional<std::string> plotPath; // written
+    std::string plotError;               // why the plot could not be written
+    std::size_t memoryBytes = 0;
+
+    bool Failed() const { return !failedChecks.empty() || !plotError.empty(); }
+};
+
+// The analysis of what the test left in its buffer: the recording, or the
+// tone when one was played instead. Null when the dialog holds no buffer.
+std::shared_ptr<CAnalysisOutcome> AnalyseTestRun(const CTesterDlg& tester, bool tonePlayed,
+                                                 const CAnalysisOptions& options);
+
+// The "Analysis" section, each line ended by `lineEnd`.
+std::string AnalysisSection(const CAnalysisOutcome& outcome, const std::string& lineEnd);
+
+// The "analysis" member of the --json document.
+void WriteAnalysisJson(CJsonWriter& json, const CAnalysisOutcome& outcome);
+
+// tallowmere-cli --analyze-file: the section (or JSON) on `out`, failures on
+// `err`. 0 when the file was analysed and every check passed, 3 when a
+// check failed, 1 when the file could not be read.
+int RunAnalyzeFile(const CAnalysisOptions& options, std::optional<int> requestedValidBits, bool json, bool crlf,
+                   std::FILE* out, std::FILE* err);
