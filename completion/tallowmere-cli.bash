@@ -61,12 +61,18 @@ _tallowmere_cli()
                 COMPREPLY+=("$quoted")
             done < <(_tallowmere_cli_devices "${prev#--}" "$program")
             return ;;
-        --save)
+        --save|--analyze-file)
             local IFS=$'\n'
             compopt -o filenames 2>/dev/null
             COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.[wW][aA][vV]' -- "$cur"))
             return ;;
-        --channels|--rate|--bits|--valid-bits|--duration|--timeout)
+        --plot)
+            local IFS=$'\n'
+            compopt -o filenames 2>/dev/null
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return ;;
+        --channels|--rate|--bits|--valid-bits|--duration|--timeout|--expect-frequency|--frequency-tolerance|\
+        --min-snr|--max-thdn|--max-clipped|--expect-valid-bits|--max-dropouts|--min-level)
             COMPREPLY=()
             return ;;
     esac

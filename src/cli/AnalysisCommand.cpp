@@ -163,7 +163,7 @@ void Conclude(CAnalysisOutcome& outcome, const CAnalysisOptions& options)
     outcome.checksSet = options.expect.Any();
     outcome.failedChecks = CheckAnalysis(outcome.analysis, options.expect);
     if (options.plotPath && outcome.analysis.ok) {
-        if (WriteAnalysisPlot(outcome.analysis, outcome.title, *options.plotPath, outcome.plotError))
+        if (WritePlotThroughModule(outcome.analysis, outcome.title, *options.plotPath, outcome.plotError))
             outcome.plotPath = options.plotPath;
     } else if (options.plotPath) {
         outcome.plotError = "nothing to draw: " + outcome.analysis.error;

@@ -174,3 +174,26 @@ bool WriteAnalysisPlot(const SignalAnalysis& a, const std::string& title, const 
     }
     return true;
 }
+
+extern "C" __attribute__((visibility("default"))) int TallowmereWriteAnalysisPlot(const SignalAnalysis* analysis,
+                                                                                   const char* title, const char* path,
+                                                                                   char* error,
+                                                                                   std::size_t errorSize) noexcept
+{
+    std::string why;
+    bool written = false;
+    try {
+        written = analysis != nullptr && title != nullptr && path != nullptr &&
+                  WriteAnalysisPlot(*analysis, title, path, why);
+        if (!written && why.empty())
+            why = "no analysis to draw";
+    } catch (...) {
+        why = "no memory for the picture";
+    }
+    if (!written && error != nullptr && errorSize > 0) {
+        std::size_t n = std::min(why.size(), errorSize - 1);
+        why.copy(error, n);
+        error[n] = '\0';
+    }
+    return written ? 1 : 0;
+}

@@ -1,0 +1,50 @@
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+
+#include "cli/plot/AnalysisPlot.h"
+
+namespace {
+
+std::string ExecutableDirectory()
+{
+    char path[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return ".";
+    std::string exe(path, static_cast<std::size_t>(n));
+    std::size_t slash = exe.rfind('/');
+    return slash == std::string::npos ? "." : exe.substr(0, slash);
+}
+
+} // namespace
+
+bool WritePlotThroughModule(const SignalAnalysis& analysis, const std::string& title, const std::string& path,
+                            std::string& error)
+{
+    const std::string here = ExecutableDirectory();
+    void* module = nullptr;
+    for (const std::string& candidate : {here + "/libtallowmere_plot.so", here + "/../lib/tallowmere/libtallowmere_plot.so"}) {
+        module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (module != nullptr)
+            break;
+    }
+    if (module == nullptr) {
+        const char* why = ::dlerror();
+        error = std::string("the plot module cannot be loaded") + (why != nullptr ? ": " + std::string(why) : "");
+        return false;
+    }
+    // The module stays loaded: Qt's application object lives in it until exit.
+    auto entry = reinterpret_cast<WriteAnalysisPlotEntry>(::dlsym(module, WriteAnalysisPlotSymbol));
+    if (entry == nullptr) {
+        error = "the plot module has no entry point";
+        return false;
+    }
+    char why[512] = {};
+    if (entry(&analysis, title.c_str(), path.c_str(), why, sizeof why) == 1)
+        return true;
+    error = why;
+    return false;
+}
