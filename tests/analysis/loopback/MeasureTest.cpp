@@ -207,4 +207,32 @@ TEST(LoopbackMeasure, InvertedPolarityIsFoundAndSaid)
     EXPECT_TRUE(r.inverted);
 }
 
+TEST(LoopbackMeasure, EachMeasureRunsAloneOnAKnownLatency)
+{
+    CSampleFormat f(48000, 2, 3);
+    LoopbackSequence seq;
+    ASSERT_TRUE(BuildSequence(f, 0, SequenceTiming{}, seq));
+    auto capture = RunChain(seq, {.delayFrames = 90, .gainDb = -1});
+    // Without its marker the capture cannot be placed as a whole...
+    const PartSpan& marker = seq.parts[0];
+    std::fill(capture.begin() + static_cast<std::ptrdiff_t>((marker.frame + 90) * 6),
+              capture.begin() + static_cast<std::ptrdiff_t>((marker.frame + 90 + marker.frames) * 6), 0);
+    EXPECT_FALSE(MeasureLoopback(capture.data(), capture.size(), seq).ok);
+    // ...but every measure placed by a latency known otherwise still reads it.
+    const CaptureView view{capture.data(), capture.size(), &seq, 90};
+    std::vector<double> gain, thdn, range, noise;
+    CrosstalkResult crosstalk;
+    std::vector<Dropout> dropouts;
+    ASSERT_TRUE(MeasureGain(view, gain));
+    EXPECT_NEAR(gain[1], -1, 0.05);
+    EXPECT_TRUE(MeasureThdN(view, thdn) && MeasureDynamicRange(view, range) && MeasureNoiseFloor(view, noise) &&
+                MeasureCrosstalk(view, crosstalk) && FindDropouts(view, dropouts));
+    EXPECT_TRUE(std::isnan(noise[0])) << "digital silence has no level";
+    EXPECT_TRUE(dropouts.empty());
+    const FrequencyResponse r = MeasureResponse(view, 1);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_LT(std::fabs(r.maxDb) + std::fabs(r.minDb), 0.2);
+    EXPECT_FALSE(MeasureResponse(view, 2).ok) << "no third channel";
+}
+
 } // namespace
