@@ -17,7 +17,7 @@
 namespace {
 
 // A decimal number, as strtod reads it, and nothing else.
-std::optional<double> ParseReal(const std::string& text)
+[[maybe_unused]] std::optional<double> ParseReal(const std::string& text)
 {
     if (text.empty())
         return std::nullopt;
@@ -29,7 +29,7 @@ std::optional<double> ParseReal(const std::string& text)
     return value;
 }
 
-std::optional<long long> ParseCount(const std::string& text)
+[[maybe_unused]] std::optional<long long> ParseCount(const std::string& text)
 {
     if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "audio/backends/WinMmWaveApi.h"
 
+#include "audio/WaveHeaderRules.h"
+
 // After our own header: the platform's headers define the same names
 // (MMSYSERR_*, WHDR_*, WAVE_FORMAT_*) as macros with the same values.
 #include <windows.h>
@@ -218,8 +220,8 @@ WaveResult CWinMmWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header, s
     Stream* stream = Find(handle);
     if (stream == nullptr)
         return MMSYSERR_INVALHANDLE;
-    if (header == nullptr || headerSize < sizeof(WaveHeader))
-        return MMSYSERR_INVALPARAM;
+    if (WaveResult refusal = CheckPrepareHeader(header, headerSize))
+        return refusal;
     auto& slot = stream->headers[header];
     bool fresh = slot == nullptr;
     if (fresh)
@@ -252,14 +254,18 @@ WaveResult CWinMmWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* header,
     Stream* stream = Find(handle);
     if (stream == nullptr)
         return MMSYSERR_INVALHANDLE;
-    if (header == nullptr || headerSize < sizeof(WaveHeader))
-        return MMSYSERR_INVALPARAM;
+    if (WaveResult refusal = CheckPrepareHeader(header, headerSize))
+        return refusal;
     auto found = stream->headers.find(header);
     if (found == stream->headers.end()) {
         // Never prepared here: nothing for the platform to give back.
         header->flags.fetch_and(~WHDR_PREPARED);
         return MMSYSERR_NOERROR;
     }
+    // The caller may have rewritten the flags; the platform's are the truth.
+    Mirror(*found->second);
+    if (WaveResult refusal = CheckUnprepareHeader(header, headerSize))
+        return refusal;
     WAVEHDR* platform = &found->second->platform;
     MMRESULT result = IsOutput(*stream) ? waveOutUnprepareHeader(stream->out, platform, sizeof(WAVEHDR))
                                         : waveInUnprepareHeader(stream->in, platform, sizeof(WAVEHDR));
@@ -278,11 +284,15 @@ WaveResult CWinMmWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, std
     Stream* stream = Find(handle);
     if (stream == nullptr)
         return MMSYSERR_INVALHANDLE;
-    if (header == nullptr || headerSize < sizeof(WaveHeader))
-        return MMSYSERR_INVALPARAM;
+    if (WaveResult refusal = CheckHeaderBuffer(header, headerSize))
+        return refusal;
     auto found = stream->headers.find(header);
     if (found == stream->headers.end() || !(found->second->platform.dwFlags & WHDR_PREPARED))
         return WAVERR_UNPREPARED;
+    Mirror(*found->second);
+    bool inPlatformQueue = (found->second->platform.dwFlags & WHDR_INQUEUE) != 0;
+    if (WaveResult refusal = CheckQueueHeader(header, inPlatformQueue))
+        return refusal;
     WAVEHDR* platform = &found->second->platform;
     MMRESULT result = IsOutput(*stream) ? waveOutWrite(stream->out, platform, sizeof(WAVEHDR))
                                         : waveInAddBuffer(stream->in, platform, sizeof(WAVEHDR));
