@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Thin wrapper over the CMake presets; see README.md.
 # Warnings become errors when CI is set (CI=true in the CI run).
 WERROR ?= $(if $(filter true 1 yes,$(CI)),ON,OFF)

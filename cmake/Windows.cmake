@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Settings of the Windows cross builds (mingw-w64), included by the top-level
 # CMakeLists.txt when the target system is Windows.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # GoogleTest and GoogleMock for the cross builds, compiled from Debian's
 # source package with the project's compilers; gives the same targets as
 # find_package(GTest) does on Linux.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails unless every library of the fuzz build carries coverage counters:
 # without them libFuzzer sees only its harness and mutates blind.
 set -euo pipefail

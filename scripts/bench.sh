@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `make bench`: runs every benchmark program that the bench preset built.
 set -euo pipefail
 build=${1:-build/bench}

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `make fuzz`: checks that the fuzz build is instrumented, then runs each
 # libFuzzer target for a bounded time (seconds, default 60), starting from
 # the kept corpus (fuzz/corpus/<target>) and the named seeds. New inputs

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs, only when missing, every Debian package needed to build, test and
 # run Tallowmere. Quiet when everything is present.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `make run`: the desktop program where a display exists, otherwise the
 # command-line test on the default devices, saving the recording.
 set -euo pipefail

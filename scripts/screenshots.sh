@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots of the desktop program for the README, made in a private X
 # server on the virtual devices: the main dialog idle, a test running with
 # the progress bar part-way, and the results dialog.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up time of the desktop program: from launch to the main dialog shown
 # (its window mapped with its title), with the virtual devices, in a private
 # X server. Prints each run and the median in milliseconds.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Creates the private Wine prefix the Windows tests run in, once; later
 # calls return at once. Wine's audio goes through its ALSA driver, so the
 # tests' private ALSA configurations decide which devices WinMM lists.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows command-line program under Wine, as a user would run it:
 #  1. on the virtual devices: --list, and a default run whose saved file is
 #     read back on the Linux side with soxi;

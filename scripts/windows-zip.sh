@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Packs one Windows build into dist/tallowmere-<version>-<suffix>.zip: the
 # programs, the README and the licence.
 # Usage: windows-zip.sh BUILD_DIR SUFFIX   (SUFFIX: win32 or win64)

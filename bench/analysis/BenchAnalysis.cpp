@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis of a 100-second 192 kHz stereo 32-bit recording (153.6 MB)
 // through --analyze-file's path, beside `sox FILE -n stats` on the same file
 // in the same run. Ends with the medians, their ratio (goal: sox at least

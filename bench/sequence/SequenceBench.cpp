@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test tone at its largest (100 s, 192 kHz, stereo, 32-bit) through the
 // main dialog, beside the bare sample formula in a loop and sox synthesising
 // the same tone; and a whole default test on the virtual devices in real time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wave-file throughput on a 100-second 192 kHz stereo 32-bit recording
 // (153.6 MB), beside `cp` of the same file and `sox` writing the same raw
 // samples as a WAVE file, all measured in the same run.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross build for Windows with Debian's mingw-w64 compilers, the -posix
 # variants (their libstdc++ has std::thread over winpthreads).
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a file for --analyze-file's path: opened by the wave-file code
 // in file mode and streamed through the analysis. The same bytes also go
 // straight into the analysis in a format the first bytes choose. Neither

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fuzz input as a file in a file system held in memory, so nothing
 // touches the disk, and services that swallow the messages.
 #pragma once

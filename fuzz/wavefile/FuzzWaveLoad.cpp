@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loads arbitrary bytes as a WAVE file in memory mode, and saves what loaded.
 #include <cstdint>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens arbitrary bytes as a WAVE file in file mode, streams through it,
 // writes past its end and saves it in place and under another name.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Thresholds a script sets on the signal (--expect-frequency, --min-snr, ...)
 // and their verdict on an analysis. Each failed check gives one line that
 // names the flag, the figure found and the limit.

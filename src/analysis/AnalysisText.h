@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Analysis" section the command line prints after the report: every
 // figure of an analysis as plain text, lines ended by `lineEnd`. The
 // report itself is never touched; this is a text of its own.

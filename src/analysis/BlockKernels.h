@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-sample loops of the analysis, over one block of centred samples
 // of one channel. Kept apart and plain so the compiler vectorises them
 // (built with AVX2 beside the baseline where the compiler can choose at run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The time-domain half of the analysis of one channel: levels, clipping,
 // silence, the bits carried and dropouts, fed block by block with samples
 // already centred (8-bit: stored value - 128), so memory stays the same

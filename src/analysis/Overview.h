@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The waveform overview for pictures: per column the lowest and highest
 // sample, as fractions of full scale. Columns double in width when the
 // signal outgrows them, so the overview stays ColumnCount columns whatever

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the analysis of one stretch of interleaved PCM found: levels, clipping,
 // silence, the dominant tone, the valid bits really carried, how the channels
 // relate and where the signal dropped out. Plain data; SignalAnalyzer.h fills it.

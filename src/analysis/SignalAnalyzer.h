@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis of interleaved PCM in a CSampleFormat, in one streaming pass:
 // feed the bytes in pieces of any size (frames may straddle pieces), then
 // Finish. Memory is fixed at construction (a few MiB at most), whatever the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Welch-averaged power spectra through FFTW: one plan, built once per
 // analysis, serves every segment of every channel. Segments overlap by half
 // while there are few; over a long signal at most MaxSegments are spread

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads the dominant component out of an averaged power spectrum: its
 // frequency (interpolated between bins through the window's own response),
 // its level, THD+N and SNR when it is a tone, and the noise floor.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis window: a seven-term Blackman-Harris window, whose side
 // lobes lie below -160 dB, so a tone's leakage never hides the noise and
 // harmonics a 24-bit signal carries; its main lobe spans +-7 bins.

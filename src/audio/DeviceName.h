@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device names as the capability record holds them: at most 31 bytes, cut
 // where a UTF-8 character begins, so a report or JSON that shows the name
 // never carries half a character.

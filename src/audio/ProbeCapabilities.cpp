@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capability probe: the device's record from the wave API, the quirks of
 // particular cards recognised by product name, and the best format.
 #include <cstring>

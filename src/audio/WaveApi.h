@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The waveform-audio interface beneath the wave devices: device counts and
 // capability records per direction, open in a PCM or extensible format,
 // buffer headers that are prepared and queued, and the stream controls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One waveform-audio device in one direction, made for one test step: learns
 // the device's capabilities at construction, opens it in the test format
 // (plain PCM or extensible description), queues the caller's buffers in up to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every back end accepts as a format description, and the plain numbers
 // it stands for. Kept in one place so that all back ends refuse alike.
 #pragma once

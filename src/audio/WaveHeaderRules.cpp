@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/WaveHeaderRules.h"
 
 WaveResult CheckPrepareHeader(const WaveHeader* header, std::uint32_t headerSize)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The buffer-header rules every back end applies alike: which headers may be
 // prepared, unprepared and queued, and how a header's flags move from
 // prepared to queued to done. The back ends call these first and do only

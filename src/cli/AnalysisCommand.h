@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's signal analysis: the flags (--analyze, --analyze-file,
 // the thresholds, --plot), the "Analysis" section printed after the report,
 // its part of the --json document, and --analyze-file run on its own.

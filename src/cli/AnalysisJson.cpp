@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "analysis" member of the --json document: every figure of the
 // analysis, null where a figure does not exist.
 #include "cli/AnalysisCommand.h"

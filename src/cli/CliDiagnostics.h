@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines tallowmere-cli adds on standard error beyond the dialogs' own
 // texts: what the back end knows of a device after its test, why a save
 // failed, and what a bare message key means on a terminal.

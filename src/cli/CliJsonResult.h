@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The --json document of a run: the parameters, each device's codes in
 // numbers and the report's words, the back end's detail (failing call,
 // errno text, loss, xruns), the save's outcome and the report itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What one run of tallowmere-cli came to, read from the main dialog and the
 // wave API after the run, and the exit status it gives.
 #pragma once

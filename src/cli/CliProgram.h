@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallowmere-cli: the main dialog and the results dialog run on a terminal.
 // The command line fills the controls, the run button is pressed, the
 // results dialog prints the report and saves the recording, and the exit

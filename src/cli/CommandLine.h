@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of tallowmere-cli: which controls of the main dialog to
 // fill and how to answer for the user once the test has run.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --list: the input and output devices as the main dialog lists them (a
 // device whose capability query fails is left out, so later ones move up),
 // with their list positions, names, directions and claimed formats.

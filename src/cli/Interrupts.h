@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl-C as the terminal's cancel key: the first press cancels the running
 // device step as Esc does (taken by the keyboard peek); a second press before
 // the first was taken ends the program at once, for a step that never polls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small streaming JSON writer for the --json result: objects, arrays,
 // strings, whole numbers, booleans and null, two-space indented.
 #pragma once

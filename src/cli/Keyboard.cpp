@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the keyboard does on every platform: the queue of keys, and the
 // decoding of the terminal sequences that other keys send.
 #include "cli/Keyboard.h"

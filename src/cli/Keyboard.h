@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keys from the terminal on standard input, one at a time without waiting,
 // for the test loop's Esc check and the tone question. On a terminal, input
 // is switched to single keys without echo for the keyboard's life (signals

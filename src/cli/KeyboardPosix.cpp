@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keyboard on a POSIX terminal: termios without line input and echo,
 // bytes read with poll and read.
 #include <poll.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The last resort for an exception nothing caught, on every platform.
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main dialog's status line and progress bar on standard error: redrawn in
 // place on a terminal, one line per status change otherwise. Messages and
 // questions go through here too, so they never land in the middle of a line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one line the status line redraws in place, on the platform's terminal
 // (TerminalLinePosix.cpp: terminal sequences; win32/TerminalLine.cpp: the
 // console API).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The services on a terminal: messages as "tallowmere: TEXT" on standard
 // error, the real clock, Esc from the keyboard, Ctrl-C or the time-out as Esc,
 // the tone question answered from the command line (or asked on a terminal),

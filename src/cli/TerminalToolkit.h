@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs dialogs on a terminal. Nobody sits at the window, so each dialog
 // template has a driver that does what the user would: fill controls, press
 // buttons. A dialog the driver leaves open is closed as with the close box.

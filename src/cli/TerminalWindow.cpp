@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/TerminalWindow.h"
 
 CTerminalWindow::CTerminalWindow(const DialogTemplate& dialogTemplate, CStatusLine* statusLine)

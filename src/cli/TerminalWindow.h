@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dialog window on a terminal: every control of the template keeps its
 // state in memory, as a window would, and the status line and progress bar
 // of a dialog that has them are shown on standard error as they change.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallowmere-cli: the sound-card test on a terminal, for headless machines
 // and scripts.
 #include <unistd.h>

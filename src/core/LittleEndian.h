@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Little-endian integers in byte arrays, as RIFF files and the wave formats
 // lay them out, whatever the host's byte order.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One contiguous block of interleaved sample frames with its format, a frame
 // position for sequential reading and writing, and the end of the data
 // written so far. The base of the wave file; knows nothing of devices or files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Description of linear PCM audio: channels, frame rate and sample width,
 // with the numeric range that the width implies. Built from three numbers and
 // repaired to usable defaults, never refused.

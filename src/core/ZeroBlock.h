@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A resizable block of bytes that is zero-filled when allocated and when it
 // grows, and keeps its leading bytes when it shrinks. It stands where the
 // movable global-memory blocks stood: one owner allocates and frees it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Installs a process-wide object (services, wave API, dialog toolkit) for a
 // scope and puts the previous one back afterwards. `Install` makes its
 // argument current and returns the one it replaced (null for the default).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user-interface and system services that every layer may call: failure
 // messages, the one yes/no question, the wait cursor, sleeping and the tick
 // count, the keyboard peek of the test loop, the clipboard and the save-file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operating system as the report's first line names it: the classic
 // classification of a Windows version record, and, where the running system
 // keeps no such record, its own name in the same form.

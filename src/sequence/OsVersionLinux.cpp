@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The running system on Linux: no version record; the distribution and the
 // kernel name themselves.
 #include "sequence/OsVersion.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The running system on Windows: the platform's own version record,
 // classified by the table every Windows release answers to.
 #include "sequence/OsVersion.h"

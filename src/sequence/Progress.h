@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress position of a device test's polling step: percent of the
 // expected duration, truncated, and left to run past 100 when the device
 // takes longer.

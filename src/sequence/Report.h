@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results report: the words for the device result codes, the header that
 // names the system and the parameters, and the section each device test
 // appends. Every line ends with "\r\n", as the report is copied as text.

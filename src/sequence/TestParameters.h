@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test parameters as read from the main dialog's controls at the start of
 // every run, and the rules that derive them. Pure: nothing here touches a
 // window, so the derivation can be exercised on its own.

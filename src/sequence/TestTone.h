@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 1 kHz test tone that replaces a failed recording: the sample formula
 // and the writer that lays it out in the test format. Pure; the main
 // dialog's BuildTestTone adds the status line and the progress bar.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CTesterDlg::BuildTestTone: the tone that replaces a failed recording.
 #include <span>
 

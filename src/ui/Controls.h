@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Control wrappers: a handle to one control of a dialog's window, by id.
 // Once bound, every operation acts on that control; unbound, they do nothing.
 #pragma once

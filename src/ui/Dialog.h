@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A modal dialog without a toolkit: it owns its state and its message map;
 // its window comes from the current CDialogToolkit, built from its template.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog templates as data: the window's title, style, size and font, and
 // each control's id, class, text, style, position and size in dialog units,
 // in template order (which is also the tab order). A toolkit builds real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window of a dialog as a toolkit provides it, addressed by control id,
 // and the toolkit that creates such windows and runs them modally. The Qt
 // front end, the terminal front end and the tests each implement both.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Test Results" dialog, template 129: the report in a text box, copied
 // to the clipboard or, through the main dialog, saved as a recording.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CTesterDlg::ShowResults and SaveRecording: the results dialog over the
 // report, and the recording written as a WAVE file at its request.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CTesterDlg's test sequence: the "Run Test..." handler, and the record and
 // playback tests with their polling loop. Everything blocks the user-interface
 // thread; the only input taken while a device runs is one key per step.

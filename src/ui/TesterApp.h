@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: shows the main dialog modally and then ends.
 #pragma once
 

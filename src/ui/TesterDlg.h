@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main dialog, template 102: the parameter controls, the "Run Test..."
 // button, the status line and the progress bar, and everything that lives
 // longer than one test: the parameters, the recording buffer, the outcome

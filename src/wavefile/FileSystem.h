@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file system as the wave files use it: open files with positioned reads
 // and writes, and the few whole-file operations a safe save needs. The wave
 // file logic calls only this; each platform supplies one implementation

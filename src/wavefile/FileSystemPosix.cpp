@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file system over POSIX calls, with what Linux adds: O_TMPFILE for
 // files without a name, linked into place through /proc.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file system over Win32 calls: CreateFile/ReadFile/WriteFile with
 // explicit offsets, a save's replacement put in place with MoveFileEx, and
 // temporary files from GetTempPathA/GetTempFileNameA. Windows has no files

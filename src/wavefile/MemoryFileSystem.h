@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A file system held in memory, for tests and fuzzers: files are byte
 // vectors under their names, so a parse needs no disk, and any operation can
 // be made to fail with a chosen error to reach the failure paths a real disk

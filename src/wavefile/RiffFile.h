@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small RIFF chunk reader and writer over a buffered file of the file
 // system seam: open, descend into chunks, create chunks, ascend (fixing a
 // created chunk's size and padding odd sizes), read, write and seek. Sizes

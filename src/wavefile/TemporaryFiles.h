@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The names of temporary files this process has made and not yet removed or
 // put under their final name, kept so that a signal handler can remove them
 // before the process dies.

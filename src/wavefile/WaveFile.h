@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A sample buffer that is read from and written to a RIFF WAVE file, either
 // wholly in memory (MemoryMode) or streamed through an open working file
 // (FileMode), with the optional calibration chunk that rides after the RIFF

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "wavefile/WaveFileDetail.h"
 
 #if __has_include(<sys/mman.h>)

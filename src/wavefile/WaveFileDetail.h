@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pieces shared by the wave file's memory-mode, file-mode and copy code:
 // chunk ids, sizes, the message texts, failure reasons and temporary files.
 // Internal to the wavefile library.

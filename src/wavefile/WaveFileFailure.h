@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Why the last wave-file operation on this thread failed, beyond the 0 or
 // the message box: whether the file was absent or broken, which call failed
 // and the system's words for it. The dialogs never show it; the command

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memory-mode save: the whole file is written beside the target and put
 // over it in one step only once it is complete and on the medium, so a
 // failed or interrupted save never costs the file that was there.

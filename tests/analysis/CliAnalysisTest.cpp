@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallowmere-cli's analysis run as a process: the virtual input's recording
 // named for what it is, the report's bytes untouched, the checks' exit
 // status, --analyze-file and --plot.

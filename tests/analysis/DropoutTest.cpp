@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dropouts: gaps of zeros and jumps inside a signal, placed within a
 // millisecond, and no false alarms on clean or noisy signals.
 #include <gtest/gtest.h>

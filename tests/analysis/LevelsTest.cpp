@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Levels, DC, clipping, silence, the bits carried and the channels'
 // relation, on signals whose truth is known by construction.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis beside the field's own tools on the same files: sox's
 // `stats` (peak, RMS, DC, bit depth) and alsabat capturing the file through
 // a private ALSA configuration (dominant frequency).

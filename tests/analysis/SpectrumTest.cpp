@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum's figures against signals built with known frequencies,
 // harmonics and noise.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Signals with known truth for the analysis tests: built in full-scale
 // fractions per channel, then quantised to the valid bits and stored in the
 // container exactly as a sound card would deliver them.

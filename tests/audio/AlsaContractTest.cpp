@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wave API contract on the ALSA back end, over the hermetic
 // configuration's paced device in real time.
 #include <chrono>

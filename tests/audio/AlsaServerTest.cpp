@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What sound servers do to a stream, on the test plugin's devices: a delay
 // that never reaches 0, a device that goes away, a capture not read in time,
 // and the host detail that tells the user why a device failed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hermetic ALSA configuration of the ALSA tests: only its devices exist.
 // `file` devices over `null` move exact bytes; the rest are served by the
 // test plugin (alsa/pcm_tallowtest.c): "paced" (listed; real time, no 8-bit,

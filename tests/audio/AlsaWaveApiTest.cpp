@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ALSA back end on real alsa-lib without a sound card: a private ALSA
 // configuration (only its devices exist) with `file` devices over `null`
 // that move exact bytes, and a paced test device of our own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The composite: numbering the devices of several back ends in turn, routing
 // each call, and the choice of back ends from the environment.
 #include <gtest/gtest.h>

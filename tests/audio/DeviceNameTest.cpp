@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device names are cut to 31 bytes where a UTF-8 character begins.
 #include <gtest/gtest.h>
 

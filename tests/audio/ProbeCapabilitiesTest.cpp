@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The card probe: flags from the card table in both directions, the order in
 // which rows override each other, the format bits and the 24-bit best format.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual input's signal: level, quantisation to the valid bits, and
 // the 8-bit offset.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wave API contract on the virtual back end, on the test's virtual clock.
 #include "WaveApiContract.h"
 #include "audio/backends/VirtualWaveApi.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Under an address-space limit the virtual output's record of what it
 // played stops short, and says so, instead of ending the program.
 #include <gtest/gtest.h>

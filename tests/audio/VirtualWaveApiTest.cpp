@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual back end's own behaviour: its default pair, its limits, the
 // wrap of the tick count, real time, and the record of what it played.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The contract every wave back end keeps, as one typed suite. A back end
 // plugs in with a fixture class and one line in its own test file:
 //

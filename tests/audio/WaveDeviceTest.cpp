@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device layer over the virtual back end: construction, open in both
 // format descriptions, buffers with the pre-roll and the retry after 34,
 // start and restart, polling and close, with every failure message.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The format descriptions every back end accepts, and the ones all refuse.
 #include <gtest/gtest.h>
 

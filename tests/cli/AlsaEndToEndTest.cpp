@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallowmere-cli on real alsa-lib without a sound card: a private ALSA
 // configuration (only its devices exist) whose capture device reads a tone
 // made by sox and whose playback device writes a file. The recording saved

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines and JSON members that carry what the dialogs never show: the
 // back end's detail of a device, a failed save's reason, a message key's
 // meaning.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallowmere-cli as a process where things go wrong around it: saves that
 // cannot be written, a signal in the middle of a save, a memory limit, no
 // sound devices at all. Each must end with a clear word and an honest status.

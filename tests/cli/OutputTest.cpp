@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status line, the JSON writer and the keyboard decoding.
 #include <gtest/gtest.h>
 

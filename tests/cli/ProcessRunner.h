@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs tallowmere-cli as a child process with pipes for its output, as a
 // script would, and a minimal JSON reader to parse its --json result back.
 #pragma once

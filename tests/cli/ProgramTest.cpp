@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallowmere-cli run as a process on the virtual devices, as scripts use it.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signals that end tallowmere-cli take a save's temporary files with
 // them, whichever of them ends it; each case runs in a child process.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallowmere-cli on a pseudo-terminal, as a person at a terminal runs it:
 // the status line redrawn in place, Esc cancels, the tone question is asked,
 // and the terminal is left as it was found.

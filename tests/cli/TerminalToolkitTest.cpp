@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal window, toolkit and services, with small dialogs made from the
 // program's real templates.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Holds the code to the layer drawing of docs/ARCHITECTURE.md: a file may
 # include only headers of its own module or of modules drawn below it, and a
 # library links only libraries drawn below it, higher ones first (the order

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/FakeServices.h"
 
 void CFakeServices::ShowMessage(const std::string& text, MessageIcon icon)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Services for tests: a virtual clock that Sleep advances at once, scripted
 // answers to questions, keys and save dialogs, and a log of every message,
 // question and cursor change.

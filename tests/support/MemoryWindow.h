@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An in-memory dialog window and toolkit for tests. The toolkit runs every
 // modal dialog against one script of user actions (type, select, press,
 // Enter, Esc, checks), taken in order by whichever dialog is innermost, so a

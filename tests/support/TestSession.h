@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Everything a whole-program test needs, installed for one scope: fake
 // services on a virtual clock, the virtual wave devices and the in-memory
 // dialog toolkit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program end to end through the application object, as a front end
 // starts it: services, toolkit and wave API installed, then InitInstance.
 #include <gtest/gtest.h>

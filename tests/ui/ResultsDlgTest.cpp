@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results dialog: what it shows, what it copies, and the recording it saves.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole "Run Test..." sequence over the virtual devices on a virtual
 // clock, driven through the main dialog with the in-memory window.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main dialog without a test: its start values, device lists, icon and
 // the way its controls are read into the parameters.
 #include <gtest/gtest.h>

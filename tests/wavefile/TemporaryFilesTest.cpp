@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A process killed in the middle of a save leaves no temporary file: the
 // catchable signals through the registry the handlers empty, SIGKILL because
 // the file being written has no name until it is complete.

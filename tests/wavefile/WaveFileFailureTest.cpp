@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every way a save or a load can fail: the result, the message the user
 // sees, and the reason recorded for the command line; and after a failed
 // save the old file is still there and no temporary file is left.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File-mode reads of any byte count stop at the end of the data chunk:
 // whatever follows it (other chunks, the calibration chunk, another RIFF
 // header) reads as silence, never as samples.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A save replaces the file a name stands for: through symbolic links, with
 // the replaced file's permissions and (where this process may) its owner.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks against an independent reader and writer of WAVE files: the files
 // Tallowmere saves must read back the same through sox, and the files sox
 // writes must load with the channels, rate, width and bytes of our rules.

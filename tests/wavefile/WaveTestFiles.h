@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the wave-file tests: a private directory per test, whole-file
 // reads and writes, and a builder for hand-made RIFF files.
 #pragma once

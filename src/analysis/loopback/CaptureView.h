@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A captured run of a loopback sequence with the latency that aligns it:
 // where each part of the sequence lies in the capture.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linear convolution, correlation and one-sided spectra of real signals
 // through FFTW (plans made with FFTW_ESTIMATE, so nothing is measured at
 // run time). Each call returns false, leaving `out` empty, when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frequency response of the chain from the sweep: the captured sweep is
 // convolved with the sweep's inverse filter into an impulse response, and
 // its spectrum divided by that of the sweep as played taken the same way, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Round-trip latency: where the alignment marker came back in a capture,
 // found by FFT cross-correlation with the marker as played, to the frame.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/loopback/LoopbackMeasure.h"
 
 LoopbackMeasures MeasureLoopback(const std::uint8_t* capture, std::size_t byteCount, const LoopbackSequence& sequence)

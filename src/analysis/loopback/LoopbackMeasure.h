@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every loopback measure on one captured run of a sequence: the latency
 // first, since it places every other part in the capture, then the rest.
 //

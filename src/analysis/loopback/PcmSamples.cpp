@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/loopback/PcmSamples.h"
 
 #include <algorithm>

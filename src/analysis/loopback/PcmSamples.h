@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Interleaved PCM in a CSampleFormat to and from one channel of full-scale
 // fractions (container full scale: 128 for 8-bit unsigned centred on 128,
 // 2^15, 2^23, 2^31 for two's complement), the form every loopback signal and

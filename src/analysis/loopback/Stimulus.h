@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signals a loopback run plays, as full-scale fractions of one channel,
 // and the sequence that strings them together with gaps of silence into one
 // interleaved PCM buffer whose every part has a known place.

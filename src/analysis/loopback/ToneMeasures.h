@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The measures read from the steady parts of a captured sequence, per
 // channel: gain and THD+N on the 1 kHz tone, dynamic range on the -60 dBFS
 // tone, the noise floor on the silence, crosstalk on the parts that drive

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One open ALSA device and the worker thread that moves its data. After the
 // open every alsa-lib call on the device happens on the worker: the caller's
 // controls (start, pause, restart, reset, close) are handed to it and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening an ALSA device in exactly the format asked for, with the ring
 // sizes the stream needs, keeping the name of the call that refused.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real sound devices through alsa-lib. Lists the default device, each card's
 // PCM devices and the PCMs that the configuration names with a description;
 // opens them in exactly the format asked for (no resampling, no conversion

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device lists the user sees: the devices of several back ends in turn
 // (the platform's first, then the virtual ones), numbered in that order per direction.
 // Each call goes to the back end that owns the device or the handle.

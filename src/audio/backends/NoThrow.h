@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Back ends run their operations through NoThrow so that no exception leaves
 // the wave API: a container that cannot grow is the failed allocation the
 // result codes already have a word for, and a thread the system will not

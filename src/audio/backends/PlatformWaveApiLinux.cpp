@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's back ends on Linux: ALSA's devices, then the virtual ones.
 #include <cstdlib>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's back ends on Windows: the WinMM devices, then the virtual ones.
 #include <cstdlib>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signal the virtual input records: a 440 Hz sine at half of full scale
 // in every channel, its phase counted from the first frame recorded after
 // open, so any recording is reproducible sample for sample. Values are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in virtual audio device: always present, deterministic, driven by
 // the services' clock. Its inputs record the test signal (TestSignal.h) in
 // the requested format; its outputs keep what they played. Tests configure

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The waveform-audio interface of Windows (winmm.dll) behind the wave API:
 // the platform numbers and names the devices, opens them in exactly the
 // description the device layer built, and fills or plays the buffers from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis of a WAVE file as the wave-file code loads it, streamed in
 // file mode: the samples pass through a fixed buffer, so a 2 GB file needs
 // no 2 GB of memory. The file is opened for reading and writing by the wave

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --plot: a PNG of an analysis, drawn with Qt's raster painter (no display
 // needed): the waveform overview of every channel, and the averaged
 // spectrum in dBFS over a logarithmic frequency axis, both labelled.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl-C on the Windows console: the control handler runs on a thread of its
 // own, so it only counts presses (atomics) until the second one, which ends
 // the program as the POSIX build's second SIGINT does.

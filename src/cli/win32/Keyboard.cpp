@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keys from the Windows console: key presses read with ReadConsoleInputA
 // from a console input switched off line input and echo (Ctrl-C still
 // reaches the control handler); bytes from a pipe otherwise.

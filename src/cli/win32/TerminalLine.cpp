@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status line's one line on the Windows console, through the console
 // API: consoles before Windows 10 show terminal escapes as text.
 #include "cli/TerminalLine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names for screen readers, from the dialog template: a field is named by
 // the label text on its row to its left (the label becomes its buddy); a
 // control with no such label by the group box around it, else by the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog units: templates give positions in units of a quarter of the dialog
 // font's average character width and an eighth of its character height, so
 // a dialog keeps its proportions at any font size.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Holds back user input while the test sequence sleeps between polling
 // steps: the windows keep repainting, mouse clicks and the close box do
 // nothing, and keyboard events (press or release) are queued per window for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs dialogs as Qt windows: builds the window from the dialog's template,
 // initialises the dialog, shows the window centred and runs it modally.
 #pragma once

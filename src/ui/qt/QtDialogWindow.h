@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dialog's window in Qt Widgets, built from its template: every control at
 // its template position converted from dialog units with the dialog font,
 // tab order as in the template, commands delivered to the CDialog.

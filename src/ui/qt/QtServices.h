@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The services of the desktop program: message boxes, the wait cursor,
 // sleeping that keeps the windows painted while user input is held back,
 // the keyboard peek of the test loop, the clipboard and the save-file dialog.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The multi-line text box of a dialog: plain text, no wrapping, no scroll
 // bars, editable; Enter is left to the dialog (it ends it) unless Ctrl is
 // held, and Tab moves the focus on like in any other control.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program's answer to the signals that end it from outside
 // (SIGTERM, SIGHUP, SIGINT): the temporary files of a save in progress are
 // removed first, then the signal takes its default course, so the process

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog templates in the platform's binary layout: the in-memory form that
 // DialogBoxIndirectParam reads, built from the same template data the other
 // front ends lay out. Nothing here calls the platform, so the layout can be

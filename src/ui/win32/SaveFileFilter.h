@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The save-file dialog's filter in the platform's form: description and
 // pattern, each zero-terminated, and one more zero ending the list.
 #pragma once

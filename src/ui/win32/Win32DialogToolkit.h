@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs dialogs as real dialog boxes: the template is written in the
 // platform's binary layout and run with DialogBoxIndirectParamA, so the
 // platform's dialog manager gives Enter (IDOK unless a push button has the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window of a running dialog over a real dialog box: every operation
 // goes to the child control with the id, through the platform's own control
 // messages. A control the dialog lacks reads as empty (text ""), disabled,

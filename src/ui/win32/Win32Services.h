@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The services of the Windows program, over the platform's own calls:
 // MessageBoxA, the IDC_WAIT cursor, Sleep and GetTickCount, PeekMessageA,
 // the clipboard and GetSaveFileNameA. Window handles are HWNDs. The header

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows program: Win32 services and dialog boxes, the wave API chosen
 // by TALLOWMERE_AUDIO, and the application object, which runs the main
 // dialog until it closes.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes tallowmere.ico, the Windows program's icon resource, from the
 desktop icon's XPM drawings (../qt/icons/tallowmere-32.xpm and -16.xpm):
 32x32 and 16x16 images, 4 bits per pixel in the 16-colour VGA palette, each

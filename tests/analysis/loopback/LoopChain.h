@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A simulated chain for the loopback tests: the sequence as played, taken
 // back to full-scale fractions, put through known impairments, and stored
 // again in the same format the way a capture would deliver it.

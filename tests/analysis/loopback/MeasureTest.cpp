@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The loopback measures against a simulated chain with known impairments,
 // over every container width, one and two channels.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stimuli and their sequence: the PCM round trip at every width, the
 // sequence's layout, and the refusal of timings the measures cannot use.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* A test-only ALSA device: paced in real time by a timer, taking only
  * S16_LE, S24_3LE and S32_LE, 1 or 2 channels and 8000 to 192000 Hz, held
  * exclusively through a lock file, and reporting an xrun whenever the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs against the platform's own WinMM: on Windows the machine's devices,
 // under Wine the ALSA devices of the test configuration (one playback and
 // one capture device). Needs at least one device each way.

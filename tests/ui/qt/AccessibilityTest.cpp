@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a screen reader learns from the dialogs, read through Qt's
 // accessibility interfaces: every field's name and the label tied to it,
 // the progress bar described by the status line, the report box named.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what a screen reader sees of the running desktop program over
 // AT-SPI: one line per accessible object under the applications on the
 // accessibility bus, as role, name, description and the names of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modal runs through the Qt toolkit: how Enter, Esc, the close box and the
 // mnemonics end a dialog, where the focus starts, the window's frame, and
 // the results dialog centred over its owner.

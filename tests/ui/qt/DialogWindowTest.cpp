@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window built from a template: classes, texts, geometry in dialog
 // units, tab order, text that fits at several font sizes, and the control
 // operations the dialogs call.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt services: input held back while the test loop sleeps (keys queued
 // for PeekKey, clicks and mnemonics without effect, painting going on),
 // the clipboard, the wait cursor, and the message, question and save-file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the Qt tests: the application object on the offscreen platform,
 // a dialog built from a real template that records what it is told, and a
 // modal run that performs scripted steps while the dialog is up.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program's termination handlers, in a child process that holds
 // a registered temporary file the way a save in progress does.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What a screen reader reads of the desktop program, over AT-SPI on a
 # private session bus (run under xvfb-run and dbus-run-session): every
 # field named by its label and labelled by it, the buttons, the progress

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The desktop program in a real X server (run under xvfb-run): start values
 # and tab order, a whole test on the virtual devices, the report through the
 # clipboard byte for byte, the recording saved through the save-file dialog,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Helpers that drive the desktop program in an X server the way a user
 # would, for the end-to-end test and the screenshot script. Every wait polls
 # a window, the clipboard, a file or the screen against a deadline.

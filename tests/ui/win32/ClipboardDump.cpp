@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the clipboard's CF_TEXT, byte for byte up to its terminator, to
 // standard output: the end-to-end script reads what the program put there
 // on the Windows side, before Wine's X bridge turns CR LF into LF.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory templates, read back field by field as the platform's
 // dialog manager reads them: header, font, and every control on its 4-byte
 // boundary with its class ordinal or name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialogs run modally by the platform's dialog manager: keys, mnemonics and
 // the close box become the dialog's commands, nested runs disable their
 // owner, and dialogs open centred.

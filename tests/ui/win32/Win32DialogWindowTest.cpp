@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform's own dialog manager reads the in-memory templates, and the
 // window wrapper drives the real controls it created.
 #include <gtest/gtest.h>

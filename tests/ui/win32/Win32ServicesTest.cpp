@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Win32 services against the real platform: the keyboard peek, the
 // clipboard, the cursor, the clock, and the modal boxes answered from
 // another thread as a user would.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # gui-under-wine.sh TALLOWMERE.EXE [WINEPREFIX [SCREENSHOT_DIR]]
 #
 # The Windows program under Wine in a private X server, driven like a user

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # run-under-wine.sh PROGRAM.exe [ARGS...]: runs a Windows test program under
 # Wine in a private X server (the dialog manager needs a display) and passes
 # its exit status on. The prefix is $WINEPREFIX, else a temporary one that

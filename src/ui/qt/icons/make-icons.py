@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the application icon at 32x32 and 16x16 in the 16-colour VGA
 palette and writes each as XPM (compiled into the program) and PNG
 (installed for the desktop entry, via ImageMagick's convert).
