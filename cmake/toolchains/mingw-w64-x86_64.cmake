@@ -1,23 +1,5 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Cross build for Windows with Debian's mingw-w64 compilers, the -posix
-# variants (their libstdc++ has std::thread over winpthreads).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for Windows (x86_64) with Debian's mingw-w64 compilers.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(TALLOWMERE_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${TALLOWMERE_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TALLOWMERE_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${TALLOWMERE_MINGW_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TALLOWMERE_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Tests run through Wine on the build machine.
-find_program(TALLOWMERE_WINE wine)
-if(TALLOWMERE_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${TALLOWMERE_WINE})
-endif()
-
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

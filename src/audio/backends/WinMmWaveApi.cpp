@@ -303,40 +303,35 @@ WaveResult CWinMmWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, std
     return Cut(result);
 }
 
-WaveResult CWinMmWaveApi::Start(WaveHandle handle)
+WaveResult CWinMmWaveApi::Control(WaveHandle handle, WaveDirection direction, const char* call,
+                                  unsigned (*control)(Stream&))
 {
     std::lock_guard lock(mutex);
     Stream* stream = Find(handle);
-    if (stream == nullptr || IsOutput(*stream))
+    if (stream == nullptr || stream->direction != direction)
         return MMSYSERR_INVALHANDLE;
-    MMRESULT result = waveInStart(stream->in);
+    MMRESULT result = control(*stream);
     if (result != MMSYSERR_NOERROR)
-        Fail(*stream, "waveInStart", result);
+        Fail(*stream, call, result);
     return Cut(result);
+}
+
+WaveResult CWinMmWaveApi::Start(WaveHandle handle)
+{
+    return Control(handle, WaveDirection::Input, "waveInStart",
+                   [](Stream& stream) -> unsigned { return waveInStart(stream.in); });
 }
 
 WaveResult CWinMmWaveApi::Pause(WaveHandle handle)
 {
-    std::lock_guard lock(mutex);
-    Stream* stream = Find(handle);
-    if (stream == nullptr || !IsOutput(*stream))
-        return MMSYSERR_INVALHANDLE;
-    MMRESULT result = waveOutPause(stream->out);
-    if (result != MMSYSERR_NOERROR)
-        Fail(*stream, "waveOutPause", result);
-    return Cut(result);
+    return Control(handle, WaveDirection::Output, "waveOutPause",
+                   [](Stream& stream) -> unsigned { return waveOutPause(stream.out); });
 }
 
 WaveResult CWinMmWaveApi::Restart(WaveHandle handle)
 {
-    std::lock_guard lock(mutex);
-    Stream* stream = Find(handle);
-    if (stream == nullptr || !IsOutput(*stream))
-        return MMSYSERR_INVALHANDLE;
-    MMRESULT result = waveOutRestart(stream->out);
-    if (result != MMSYSERR_NOERROR)
-        Fail(*stream, "waveOutRestart", result);
-    return Cut(result);
+    return Control(handle, WaveDirection::Output, "waveOutRestart",
+                   [](Stream& stream) -> unsigned { return waveOutRestart(stream.out); });
 }
 
 WaveResult CWinMmWaveApi::Reset(WaveHandle handle)

@@ -79,6 +79,10 @@ private:
     Stream* Find(WaveHandle handle);
     void Fail(WaveDirection direction, std::uint32_t device, const char* call, unsigned result);
     void Fail(const Stream& stream, const char* call, unsigned result);
+    // Runs one stream control of the platform (`call` names it) on an open
+    // stream of the direction: MMSYSERR_INVALHANDLE for any other handle,
+    // else the platform's code, recorded as the device's last failure.
+    WaveResult Control(WaveHandle handle, WaveDirection direction, const char* call, unsigned (*control)(Stream&));
 
     std::mutex mutex;
     std::map<WaveHandle, std::unique_ptr<Stream>> streams;
