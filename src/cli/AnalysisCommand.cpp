@@ -5,20 +5,18 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "cli/JsonWriter.h"
-#include "ui/TesterDlg.h"
-
-#ifdef TALLOWMERE_HAVE_ANALYSIS
 #include "analysis/AnalysisText.h"
 #include "analysis/SignalAnalyzer.h"
+#include "cli/AnalysisFlags.h"
+#include "cli/JsonWriter.h"
 #include "cli/analysis/WaveFileAnalysis.h"
 #include "cli/plot/AnalysisPlot.h"
-#endif
+#include "ui/TesterDlg.h"
 
 namespace {
 
 // A decimal number, as strtod reads it, and nothing else.
-[[maybe_unused]] std::optional<double> ParseReal(const std::string& text)
+std::optional<double> ParseReal(const std::string& text)
 {
     if (text.empty())
         return std::nullopt;
@@ -30,7 +28,7 @@ namespace {
     return value;
 }
 
-[[maybe_unused]] std::optional<long long> ParseCount(const std::string& text)
+std::optional<long long> ParseCount(const std::string& text)
 {
     if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
@@ -43,27 +41,10 @@ int ParseAnalysisFlag(const std::string& flag, const std::optional<std::string>&
                       const std::vector<std::string>& arguments, std::size_t& i, CAnalysisOptions& o,
                       std::string& error)
 {
-    static const char* const switches[] = {"--analyze", "--no-silence"};
-    static const char* const valued[] = {"--analyze-file", "--plot",        "--expect-frequency", "--frequency-tolerance",
-                                         "--min-snr",      "--max-thdn",    "--max-clipped",      "--expect-valid-bits",
-                                         "--max-dropouts", "--min-level"};
-    bool isSwitch = false;
-    bool isValued = false;
-    for (const char* s : switches)
-        isSwitch = isSwitch || flag == s;
-    for (const char* v : valued)
-        isValued = isValued || flag == v;
-    if (!isSwitch && !isValued)
+    const AnalysisFlagKind kind = AnalysisFlagKindOf(flag);
+    if (kind == AnalysisFlagKind::None)
         return 0;
-#ifndef TALLOWMERE_HAVE_ANALYSIS
-    (void)inlineValue;
-    (void)arguments;
-    (void)i;
-    (void)o;
-    error = flag + ": the signal analysis is not in this build";
-    return -1;
-#else
-    if (isSwitch) {
+    if (kind == AnalysisFlagKind::Switch) {
         if (inlineValue) {
             error = flag + " takes no value";
             return -1;
@@ -122,17 +103,10 @@ int ParseAnalysisFlag(const std::string& flag, const std::optional<std::string>&
     else
         o.expect.minLevelDbfs = *x;
     return 1;
-#endif
 }
 
 std::string AnalysisUsageText()
 {
-#ifndef TALLOWMERE_HAVE_ANALYSIS
-    return R"(Signal analysis:
-                          not in this build (it needs FFTW); --analyze and
-                          its flags are refused
-)";
-#else
     return R"(Signal analysis (printed after the report, never inside it):
       --analyze           analyse the recording, or the tone when one was
                           played: levels, clipping, silence, dominant tone,
@@ -152,10 +126,7 @@ std::string AnalysisUsageText()
       --min-level DBFS         every channel's RMS at least this
       --no-silence             no channel is digital silence
 )";
-#endif
 }
-
-#ifdef TALLOWMERE_HAVE_ANALYSIS
 
 namespace {
 
@@ -250,23 +221,3 @@ int RunAnalyzeFile(const CAnalysisOptions& options, std::optional<int> requested
     std::fflush(out);
     return status;
 }
-
-#else
-
-std::shared_ptr<CAnalysisOutcome> AnalyseTestRun(const CTesterDlg&, bool, const CAnalysisOptions&)
-{
-    return nullptr;
-}
-
-std::string AnalysisSection(const CAnalysisOutcome&, const std::string&)
-{
-    return {};
-}
-
-int RunAnalyzeFile(const CAnalysisOptions&, std::optional<int>, bool, bool, std::FILE*, std::FILE* err)
-{
-    std::fprintf(err, "tallowmere: the signal analysis is not in this build\n");
-    return 2;
-}
-
-#endif

@@ -2,8 +2,9 @@
 // The command line's signal analysis: the flags (--analyze, --analyze-file,
 // the thresholds, --plot), the "Analysis" section printed after the report,
 // its part of the --json document, and --analyze-file run on its own.
-// Builds without FFTW (TALLOWMERE_HAVE_ANALYSIS unset) keep the flags'
-// names only to refuse them.
+// Builds without FFTW compile AnalysisCommandNone.cpp instead of
+// AnalysisCommand.cpp and AnalysisJson.cpp: it keeps the flags' names only
+// to refuse them.
 #pragma once
 
 #include <cstddef>

@@ -4,8 +4,6 @@
 #include "cli/AnalysisCommand.h"
 #include "cli/JsonWriter.h"
 
-#ifdef TALLOWMERE_HAVE_ANALYSIS
-
 namespace {
 
 void Count(CJsonWriter& json, const char* key, std::uint64_t value)
@@ -128,9 +126,3 @@ void WriteAnalysisJson(CJsonWriter& json, const CAnalysisOutcome& o)
         json.Member("plotError", o.plotError);
     json.EndObject();
 }
-
-#else
-
-void WriteAnalysisJson(CJsonWriter&, const CAnalysisOutcome&) {}
-
-#endif

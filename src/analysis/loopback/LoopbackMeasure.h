@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Every loopback measure on one captured run of a sequence: the latency
-// first, since it places every other part in the capture, then the rest.
+// The loopback measures on one captured run of a sequence: the latency
+// first, since it places every other part in the capture, then those whose
+// parts the sequence holds (its `selection`); the others stay empty.
 //
 // Results: ok = false with `error` when the marker was not found (nothing
 // else can be placed) or a part did not come back within the capture;
-// otherwise every figure, NaN where a figure does not exist for the signal
-// (see each measure's header). Nothing throws.
+// otherwise every figure measured, NaN where a figure does not exist for
+// the signal (see each measure's header). Nothing throws.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +21,8 @@
 struct LoopbackMeasures {
     bool ok = false;
     std::string error;
+    MeasureSelection measured;  // the sequence's selection
+    bool dropoutsChecked = false; // the sweep or the tone was played and searched
 
     LatencyResult latency;
     std::vector<FrequencyResponse> response; // per channel
@@ -29,6 +32,9 @@ struct LoopbackMeasures {
     std::vector<double> noiseFloorDbfs;
     CrosstalkResult crosstalk; // empty for one channel
     std::vector<Dropout> dropouts;
+    // The captured 1 kHz tone, analysed: its dominant frequency and its
+    // averaged spectrum. ok = false when no tone was played.
+    SignalAnalysis tone;
 };
 
 // `capture`: interleaved PCM in the sequence's format, recorded while the

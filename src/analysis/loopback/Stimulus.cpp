@@ -110,32 +110,64 @@ struct SequenceWriter {
 
 } // namespace
 
-bool BuildSequence(const CSampleFormat& format, int validBits, const SequenceTiming& timing, LoopbackSequence& out)
+namespace {
+
+// A part's length if it is played, else nothing.
+struct PlannedPart {
+    bool played;
+    double seconds;
+};
+
+// The length check over the parts played, each with the gap after it.
+bool TimingFits(const PlannedPart (&parts)[6], double gapSeconds, int crosstalkParts)
+{
+    if (!(gapSeconds >= 0.01))
+        return false;
+    double total = 0;
+    for (std::size_t i = 0; i < 6; ++i) {
+        const double s = parts[i].seconds;
+        if (!parts[i].played)
+            continue;
+        if (!(s >= 0.01) || !(s <= MaxPartSeconds))
+            return false;
+        total += (s + gapSeconds) * (i == 5 ? crosstalkParts : 1);
+    }
+    return total <= MaxSequenceSeconds;
+}
+
+} // namespace
+
+bool BuildSequence(const CSampleFormat& format, int validBits, const SequenceTiming& timing,
+                   const MeasureSelection& selection, LoopbackSequence& out)
 {
     out = LoopbackSequence{};
     const std::int32_t rate = format.sampleRate;
-    auto frames = [rate](double seconds) { return static_cast<std::size_t>(std::llround(seconds * rate)); };
-    const double parts[] = {timing.markerSeconds, timing.sweepSeconds,  timing.toneSeconds,
-                            timing.quietToneSeconds, timing.silenceSeconds, timing.crosstalkSeconds};
-    double total = timing.gapSeconds * 7;
-    for (double s : parts) {
-        if (!(s >= 0.01) || !(s <= MaxPartSeconds))
-            return false;
-        total += s;
-    }
-    if (!(timing.gapSeconds >= 0.01) || !(total <= MaxSequenceSeconds) || rate <= 0)
+    if (rate <= 0 || format.channels < 1)
         return false;
+    MeasureSelection built = selection;
+    built.crosstalk = selection.crosstalk && format.channels > 1;
+    const PlannedPart parts[6] = {{true, timing.markerSeconds},      {built.response, timing.sweepSeconds},
+                                  {built.thd, timing.toneSeconds},    {built.noise, timing.quietToneSeconds},
+                                  {built.noise, timing.silenceSeconds}, {built.crosstalk, timing.crosstalkSeconds}};
+    if (!TimingFits(parts, timing.gapSeconds, format.channels))
+        return false;
+    auto frames = [rate](double seconds) { return static_cast<std::size_t>(std::llround(seconds * rate)); };
 
     out.format = format;
+    out.selection = built;
     out.validBits = EffectiveValidBits(format, validBits);
     out.sweepEndHz = SweepTopShare * rate;
     SequenceWriter w{out, std::vector<std::vector<double>>(format.channels), frames(timing.gapSeconds)};
     w.Add(StimulusPart::Marker, MakeMarker(frames(timing.markerSeconds)));
-    w.Add(StimulusPart::Sweep, MakeSweep(rate, frames(timing.sweepSeconds), SweepStartHz, out.sweepEndHz));
-    w.Add(StimulusPart::Tone, MakeTone(rate, frames(timing.toneSeconds), ToneHz, ToneDbfs));
-    w.Add(StimulusPart::QuietTone, MakeTone(rate, frames(timing.quietToneSeconds), ToneHz, QuietToneDbfs));
-    w.Add(StimulusPart::Silence, std::vector<double>(frames(timing.silenceSeconds), 0.0));
-    if (format.channels > 1) {
+    if (built.response)
+        w.Add(StimulusPart::Sweep, MakeSweep(rate, frames(timing.sweepSeconds), SweepStartHz, out.sweepEndHz));
+    if (built.thd)
+        w.Add(StimulusPart::Tone, MakeTone(rate, frames(timing.toneSeconds), ToneHz, ToneDbfs));
+    if (built.noise) {
+        w.Add(StimulusPart::QuietTone, MakeTone(rate, frames(timing.quietToneSeconds), ToneHz, QuietToneDbfs));
+        w.Add(StimulusPart::Silence, std::vector<double>(frames(timing.silenceSeconds), 0.0));
+    }
+    if (built.crosstalk) {
         const auto tone = MakeTone(rate, frames(timing.crosstalkSeconds), ToneHz, ToneDbfs);
         for (int c = 0; c < format.channels; ++c)
             w.Add(StimulusPart::Crosstalk, tone, c);
@@ -143,4 +175,9 @@ bool BuildSequence(const CSampleFormat& format, int validBits, const SequenceTim
     out.bytes = EncodeFrames(w.channels, format, out.validBits);
     out.frames = w.channels[0].size();
     return true;
+}
+
+bool BuildSequence(const CSampleFormat& format, int validBits, const SequenceTiming& timing, LoopbackSequence& out)
+{
+    return BuildSequence(format, validBits, timing, MeasureSelection{}, out);
 }

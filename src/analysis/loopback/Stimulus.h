@@ -6,7 +6,9 @@
 // The sequence, in order: the alignment marker, the sweep, the 1 kHz tone,
 // the -60 dBFS tone, silence, then (two channels only) one part per channel
 // with that channel alone driven by the 1 kHz tone. Every part but the
-// crosstalk ones drives all channels alike.
+// crosstalk ones drives all channels alike. A sequence built for some
+// measures only leaves out the parts no chosen measure reads; the marker
+// is always first.
 #pragma once
 
 #include <cstdint>
@@ -59,8 +61,20 @@ struct SequenceTiming {
     double crosstalkSeconds = 0.25;
 };
 
+// The measures a sequence is built for; each brings the parts it reads.
+// The latency needs only the marker, which every sequence has.
+struct MeasureSelection {
+    bool response = true;  // the sweep
+    bool thd = true;       // the 1 kHz tone: gain, THD+N
+    bool noise = true;     // the -60 dBFS tone and the silence: dynamic range, noise floor
+    bool crosstalk = true; // a part per channel driving it alone; two channels only
+
+    bool operator==(const MeasureSelection&) const = default;
+};
+
 struct LoopbackSequence {
     CSampleFormat format{48000, 1, 2};
+    MeasureSelection selection; // what was built: crosstalk off for one channel
     int validBits = 16;
     std::vector<std::uint8_t> bytes; // interleaved PCM, as played
     std::uint64_t frames = 0;
@@ -76,7 +90,10 @@ inline constexpr double MaxPartSeconds = 60;
 inline constexpr double MaxSequenceSeconds = 600;
 
 // Builds the sequence for the format and valid precision (0: the whole
-// container). Returns false, with `out` empty, when a part or gap would be
-// shorter than the measures need (under 10 ms), a part longer than
-// MaxPartSeconds, or the whole longer than MaxSequenceSeconds.
+// container), with the parts the selection needs (every part without one).
+// Returns false, with `out` empty, when a part or gap would be shorter than
+// the measures need (under 10 ms), a part longer than MaxPartSeconds, or
+// the whole longer than MaxSequenceSeconds; only the parts played count.
+bool BuildSequence(const CSampleFormat& format, int validBits, const SequenceTiming& timing,
+                   const MeasureSelection& selection, LoopbackSequence& out);
 bool BuildSequence(const CSampleFormat& format, int validBits, const SequenceTiming& timing, LoopbackSequence& out);

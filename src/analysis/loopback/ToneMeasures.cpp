@@ -142,11 +142,15 @@ bool MeasureCrosstalk(const CaptureView& view, CrosstalkResult& out)
 bool FindDropouts(const CaptureView& view, std::vector<Dropout>& dropouts)
 {
     dropouts.clear();
+    bool searched = false;
     for (StimulusPart part : {StimulusPart::Sweep, StimulusPart::Tone}) {
+        if (view.sequence == nullptr || view.sequence->Find(part) == nullptr)
+            continue; // a sequence built without it
         SignalAnalysis a;
         CaptureRange range;
         if (!AnalysePart(view, part, a, range))
             return false;
+        searched = true;
         const std::int32_t rate = view.sequence->format.sampleRate;
         for (Dropout d : a.dropouts) {
             d.frame += range.frame;
@@ -154,5 +158,5 @@ bool FindDropouts(const CaptureView& view, std::vector<Dropout>& dropouts)
             dropouts.push_back(d);
         }
     }
-    return true;
+    return searched;
 }

@@ -45,6 +45,7 @@ struct CrosstalkResult {
 // Needs two channels (false for one).
 bool MeasureCrosstalk(const CaptureView& view, CrosstalkResult& out);
 
-// Dropouts inside the sweep and the 1 kHz tone, frames and ms counted from
-// the start of the capture.
+// Dropouts inside the sweep and the 1 kHz tone (those of them the sequence
+// has; false when it has neither), frames and ms counted from the start of
+// the capture.
 bool FindDropouts(const CaptureView& view, std::vector<Dropout>& dropouts);

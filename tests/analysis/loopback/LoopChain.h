@@ -61,7 +61,7 @@ inline std::vector<std::uint8_t> RunChain(const LoopbackSequence& seq, const Imp
         double y = 0;
         for (std::size_t i = 0; i < x.size(); ++i) {
             double v = x[i] * gain;
-            if (i >= tone->frame && i < tone->frame + tone->frames)
+            if (tone != nullptr && i >= tone->frame && i < tone->frame + tone->frames)
                 v += gain * harmonic * std::sin(2 * std::numbers::pi * 3 * ToneHz * static_cast<double>(i - tone->frame) / rate);
             if (imp.tiltHz > 0)
                 v = y += OnePoleCoefficient(imp.tiltHz, rate) * (v - y);
@@ -74,7 +74,7 @@ inline std::vector<std::uint8_t> RunChain(const LoopbackSequence& seq, const Imp
     if (imp.swap && ch.size() > 1)
         std::swap(ch[0], ch[1]);
     for (auto& x : ch) {
-        if (imp.dropoutAtMs >= 0) {
+        if (imp.dropoutAtMs >= 0 && tone != nullptr) {
             const auto first = tone->frame + static_cast<std::uint64_t>(imp.dropoutAtMs * rate / 1000);
             const auto count = static_cast<std::uint64_t>(imp.dropoutMs * rate / 1000);
             std::fill(x.begin() + static_cast<std::ptrdiff_t>(first),
