@@ -29,17 +29,19 @@ TEST(CompositeWaveApiTest, NumbersDevicesOfEachBackEndInTurn)
     backEnds.push_back(std::move(second));
     CCompositeWaveApi composite(std::move(backEnds));
 
-    EXPECT_EQ(composite.GetDeviceCount(WaveDirection::Input), 3);
-    EXPECT_EQ(composite.GetDeviceCount(WaveDirection::Output), 1);
+    EXPECT_EQ(composite.GetDeviceCount(WaveDirection::Input), 4);
+    EXPECT_EQ(composite.GetDeviceCount(WaveDirection::Output), 2);
     WaveDeviceCaps caps;
     ASSERT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 1, caps), MMSYSERR_NOERROR);
     EXPECT_STREQ(caps.productName, "A1");
     ASSERT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 2, caps), MMSYSERR_NOERROR);
     EXPECT_STREQ(caps.productName, VirtualInputName);
-    EXPECT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 3, caps), MMSYSERR_BADDEVICEID);
+    ASSERT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 3, caps), MMSYSERR_NOERROR);
+    EXPECT_STREQ(caps.productName, VirtualLoopbackInputName);
+    EXPECT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 4, caps), MMSYSERR_BADDEVICEID);
     secondApi->Device(WaveDirection::Input, 0).hostDetail.call = "snd_pcm_open";
     EXPECT_EQ(composite.HostDetail(WaveDirection::Input, 2).call, "snd_pcm_open");
-    EXPECT_TRUE(composite.HostDetail(WaveDirection::Input, 3).call.empty());
+    EXPECT_TRUE(composite.HostDetail(WaveDirection::Input, 4).call.empty());
 
     // A whole session through the composite reaches the right back end.
     CScopedWaveApi scope(composite);
@@ -73,10 +75,12 @@ TEST(CompositeWaveApiTest, EnvironmentNarrowsTheBackEnds)
         setenv("TALLOWMERE_AUDIO", previous.c_str(), 1);
 
     std::unique_ptr<CWaveApi> onlyVirtual = CreateWaveApi(AudioBackEndChoice::Virtual);
-    EXPECT_EQ(onlyVirtual->GetDeviceCount(WaveDirection::Input), 1);
+    EXPECT_EQ(onlyVirtual->GetDeviceCount(WaveDirection::Input), 2);
     WaveDeviceCaps caps;
     ASSERT_EQ(onlyVirtual->GetDeviceCaps(WaveDirection::Input, 0, caps), MMSYSERR_NOERROR);
     EXPECT_STREQ(caps.productName, VirtualInputName);
+    ASSERT_EQ(onlyVirtual->GetDeviceCaps(WaveDirection::Input, 1, caps), MMSYSERR_NOERROR);
+    EXPECT_STREQ(caps.productName, VirtualLoopbackInputName);
 }
 
 } // namespace

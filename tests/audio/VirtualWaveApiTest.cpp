@@ -26,18 +26,30 @@ protected:
     CVirtualWaveApi api;
 };
 
-TEST_F(VirtualWaveApiTest, DefaultPairIsListedWithItsIdentity)
+// Per direction the default device first, so its number stays 0, then the
+// loopback one.
+TEST_F(VirtualWaveApiTest, DefaultAndLoopbackDevicesAreListedWithTheirIdentity)
 {
-    ASSERT_EQ(api.GetDeviceCount(WaveDirection::Input), 1);
-    ASSERT_EQ(api.GetDeviceCount(WaveDirection::Output), 1);
-    WaveDeviceCaps caps;
-    ASSERT_EQ(api.GetDeviceCaps(WaveDirection::Input, 0, caps), MMSYSERR_NOERROR);
-    EXPECT_STREQ(caps.productName, VirtualInputName);
-    EXPECT_EQ(caps.formats, WaveStandardFormatsAll);
-    EXPECT_EQ(caps.manufacturerId, VirtualManufacturerId);
-    ASSERT_EQ(api.GetDeviceCaps(WaveDirection::Output, 0, caps), MMSYSERR_NOERROR);
-    EXPECT_STREQ(caps.productName, VirtualOutputName);
-    EXPECT_EQ(api.GetDeviceCaps(WaveDirection::Output, 1, caps), MMSYSERR_BADDEVICEID);
+    struct Row {
+        WaveDirection direction;
+        std::uint32_t index;
+        const char* name;
+        std::uint16_t productId;
+    };
+    for (const Row& row : {Row{WaveDirection::Input, 0, VirtualInputName, VirtualInputProductId},
+                           Row{WaveDirection::Input, 1, VirtualLoopbackInputName, VirtualLoopbackInputProductId},
+                           Row{WaveDirection::Output, 0, VirtualOutputName, VirtualOutputProductId},
+                           Row{WaveDirection::Output, 1, VirtualLoopbackOutputName, VirtualLoopbackOutputProductId}}) {
+        SCOPED_TRACE(row.name);
+        ASSERT_EQ(api.GetDeviceCount(row.direction), 2);
+        WaveDeviceCaps caps;
+        ASSERT_EQ(api.GetDeviceCaps(row.direction, row.index, caps), MMSYSERR_NOERROR);
+        EXPECT_STREQ(caps.productName, row.name);
+        EXPECT_EQ(caps.productId, row.productId);
+        EXPECT_EQ(caps.formats, WaveStandardFormatsAll);
+        EXPECT_EQ(caps.manufacturerId, VirtualManufacturerId);
+        EXPECT_EQ(api.GetDeviceCaps(row.direction, 2, caps), MMSYSERR_BADDEVICEID);
+    }
 }
 
 TEST_F(VirtualWaveApiTest, RatesAndChannelsOutsideTheDeviceAreRefused)

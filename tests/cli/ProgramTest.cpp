@@ -183,7 +183,7 @@ TEST_F(ProgramTest, UsageErrorsExitTwoNamingTheFlag)
         {{"--channels", "two"}, "tallowmere: --channels: 'two' is not a whole number"},
         {{"--rate"}, "tallowmere: --rate needs a value"},
         {{"--loud"}, "tallowmere: unknown option '--loud'"},
-        {{"--input", "7"}, "tallowmere: --input: no input device at position '7' (1 listed; see --list)"},
+        {{"--input", "7"}, "tallowmere: --input: no input device at position '7' (2 listed; see --list)"},
         {{"--output", "Speakers"}, "tallowmere: --output: no output device named 'Speakers'"},
         {{"--timeout", "12345678"}, "tallowmere: --timeout: '12345678' is longer than the longest time-out, 9999999"},
     };
@@ -206,8 +206,16 @@ TEST_F(ProgramTest, ListHelpAndVersion)
                         "       11025 Hz: 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo\n"
                         "       22050 Hz: 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo\n"
                         "       44100 Hz: 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo\n"
+                        "  1: Tallowmere Virtual Loopback In (input, 2 channels, id 7A11:0003, driver 1.0)\n"
+                        "       11025 Hz: 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo\n"
+                        "       22050 Hz: 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo\n"
+                        "       44100 Hz: 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo\n"
                         "Output devices:\n"
                         "  0: Tallowmere Virtual Output (output, 2 channels, id 7A11:0002, driver 1.0)\n"
+                        "       11025 Hz: 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo\n"
+                        "       22050 Hz: 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo\n"
+                        "       44100 Hz: 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo\n"
+                        "  1: Tallowmere Virtual Loopback Out (output, 2 channels, id 7A11:0004, driver 1.0)\n"
                         "       11025 Hz: 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo\n"
                         "       22050 Hz: 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo\n"
                         "       44100 Hz: 8-bit mono, 8-bit stereo, 16-bit mono, 16-bit stereo\n");

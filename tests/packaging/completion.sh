@@ -83,9 +83,9 @@ check "flags by prefix"           "tallowmere-cli --t"             $'--timeout\n
 check "api modes"                 "tallowmere-cli --api "          $'extended\nstandard'
 check "api mode joined with ="    "tallowmere-cli --api=ex"        "extended"
 check "tone answers"              "tallowmere-cli --rate 48000 --tone " $'ask\nno\nyes'
-check "input devices, quoted"     "tallowmere-cli --input "        'Tallowmere\ Virtual\ Input'
-check "input by any-case prefix"  "tallowmere-cli --input tallowmere\\ v" 'Tallowmere\ Virtual\ Input'
-check "output devices only"       "tallowmere-cli --output "       'Tallowmere\ Virtual\ Output'
+check "input devices, quoted"     "tallowmere-cli --input "        $'Tallowmere\\ Virtual\\ Input\nTallowmere\\ Virtual\\ Loopback\\ In'
+check "input by any-case prefix"  "tallowmere-cli --input tallowmere\\ virtual\\ l" 'Tallowmere\ Virtual\ Loopback\ In'
+check "output devices only"       "tallowmere-cli --output "       $'Tallowmere\\ Virtual\\ Loopback\\ Out\nTallowmere\\ Virtual\\ Output'
 check "no device of that prefix"  "tallowmere-cli --output USB"    ""
 check "wave files and folders"    "tallowmere-cli --save "         $'TWO.WAV\none.wav\ntakes'
 check "numbers are not guessed"   "tallowmere-cli --rate "         ""

@@ -33,10 +33,11 @@ TEST_F(MainDialog, StartValues)
         EXPECT_EQ(window.At(IdPrecision).text, "16");
         EXPECT_EQ(window.At(IdValidBits).text, "16");
         EXPECT_EQ(window.At(IdDuration).text, "4");
-        EXPECT_EQ(window.At(IdInputDevice).items, Texts{"Tallowmere Virtual Input"});
+        EXPECT_EQ(window.At(IdInputDevice).items, (Texts{"Tallowmere Virtual Input", "Tallowmere Virtual Loopback In"}));
         EXPECT_EQ(window.At(IdInputDevice).curSel, 0);
         EXPECT_EQ(window.At(IdInputDevice).text, "Tallowmere Virtual Input");
-        EXPECT_EQ(window.At(IdOutputDevice).items, Texts{"Tallowmere Virtual Output"});
+        EXPECT_EQ(window.At(IdOutputDevice).items,
+                  (Texts{"Tallowmere Virtual Output", "Tallowmere Virtual Loopback Out"}));
         EXPECT_EQ(window.At(IdOutputDevice).curSel, 0);
         EXPECT_EQ(window.At(IdApiMode).items, (Texts{"Standard API wave format", "Extended API wave format"}));
         EXPECT_EQ(window.At(IdApiMode).curSel, 0);

@@ -16,7 +16,10 @@ std::unique_ptr<CWaveApi> CreateWaveApi(AudioBackEndChoice choice)
     std::vector<std::unique_ptr<CWaveApi>> backEnds;
     if (choice == AudioBackEndChoice::Auto || choice == AudioBackEndChoice::Alsa)
         backEnds.push_back(std::make_unique<CAlsaWaveApi>());
-    if (choice != AudioBackEndChoice::Alsa)
-        backEnds.push_back(std::make_unique<CVirtualWaveApi>());
+    if (choice != AudioBackEndChoice::Alsa) {
+        auto virtualApi = std::make_unique<CVirtualWaveApi>();
+        virtualApi->loopbackChain = VirtualLoopbackChainFromEnvironment();
+        backEnds.push_back(std::move(virtualApi));
+    }
     return std::make_unique<CCompositeWaveApi>(std::move(backEnds));
 }

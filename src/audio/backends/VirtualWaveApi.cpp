@@ -19,7 +19,10 @@ WaveResult VirtualFailure::Take()
     return code;
 }
 
-CVirtualWaveApi::CVirtualWaveApi() : inputs{DefaultInput()}, outputs{DefaultOutput()} {}
+CVirtualWaveApi::CVirtualWaveApi()
+    : inputs{DefaultInput(), LoopbackInput()}, outputs{DefaultOutput(), LoopbackOutput()}
+{
+}
 
 VirtualDevice CVirtualWaveApi::MakeDevice(const std::string& name, std::uint32_t formats, std::uint16_t productId)
 {
@@ -38,6 +41,21 @@ VirtualDevice CVirtualWaveApi::DefaultInput()
 VirtualDevice CVirtualWaveApi::DefaultOutput()
 {
     return MakeDevice(VirtualOutputName, WaveStandardFormatsAll, VirtualOutputProductId);
+}
+
+VirtualDevice CVirtualWaveApi::LoopbackInput()
+{
+    VirtualDevice device = MakeDevice(VirtualLoopbackInputName, WaveStandardFormatsAll, VirtualLoopbackInputProductId);
+    device.loopback = true;
+    return device;
+}
+
+VirtualDevice CVirtualWaveApi::LoopbackOutput()
+{
+    VirtualDevice device =
+        MakeDevice(VirtualLoopbackOutputName, WaveStandardFormatsAll, VirtualLoopbackOutputProductId);
+    device.loopback = true;
+    return device;
 }
 
 void CVirtualWaveApi::SetDevices(WaveDirection direction, std::vector<VirtualDevice> devices)
@@ -104,9 +122,11 @@ WaveResult CVirtualWaveApi::Open(WaveDirection direction, WaveHandle& handle, st
         if (device.isOpen)
             return MMSYSERR_ALLOCATED;
 
-        // The only allocation comes before any state changes, so a failed
-        // one leaves the device as it was.
+        // The allocations come before any state changes, so a failed one
+        // leaves the device as it was.
         WaveHandle opened = nextHandle;
+        if (device.loopback)
+            OpenLoopback(direction, opened, info);
         Stream& stream = streams.emplace(opened, Stream{direction, index, info, {}}).first->second;
         ++nextHandle;
         handle = opened;
@@ -118,6 +138,17 @@ WaveResult CVirtualWaveApi::Open(WaveDirection direction, WaveHandle& handle, st
             Run(stream);
         return MMSYSERR_NOERROR;
     });
+}
+
+void CVirtualWaveApi::OpenLoopback(WaveDirection direction, WaveHandle opened, const WaveFormatInfo& format)
+{
+    if (direction == WaveDirection::Output) {
+        loop.BeginPlayback(format, loopbackChain);
+        loopFeeder = opened;
+    } else {
+        loop.BeginCapture(format, loopbackChain);
+        loopListener = opened;
+    }
 }
 
 CVirtualWaveApi::Stream* CVirtualWaveApi::Find(WaveHandle handle)
@@ -147,6 +178,11 @@ WaveResult CVirtualWaveApi::Close(WaveHandle handle)
             return WAVERR_STILLPLAYING;
         device.isOpen = false;
         streams.erase(handle);
+        // What the output played last stays in the cable until it is heard.
+        if (handle == loopFeeder)
+            loopFeeder = 0;
+        if (handle == loopListener)
+            loopListener = 0;
         return MMSYSERR_NOERROR;
     });
 }
@@ -292,6 +328,21 @@ void CVirtualWaveApi::Run(Stream& stream)
     stream.running = true;
     stream.runStartTick = Services().TickCount();
     stream.framesAtRunStart = stream.framePosition;
+    if (DeviceOf(stream).loopback)
+        stream.loopAtRunStart = LoopFrameNow(stream.format.sampleRate);
+}
+
+std::uint64_t CVirtualWaveApi::LoopFrameNow(std::uint32_t sampleRate)
+{
+    std::uint32_t now = Services().TickCount();
+    if (!loopClockStarted) {
+        loopClockStarted = true;
+        loopLastTick = now;
+    }
+    // Unsigned difference: right across the wrap of the 32-bit tick count.
+    loopTicks += static_cast<std::uint32_t>(now - loopLastTick);
+    loopLastTick = now;
+    return loopTicks * sampleRate / 1000;
 }
 
 void CVirtualWaveApi::Halt(Stream& stream)
@@ -302,11 +353,38 @@ void CVirtualWaveApi::Halt(Stream& stream)
 
 void CVirtualWaveApi::Advance(Stream& stream)
 {
+    if (!DeviceOf(stream).loopback) {
+        AdvanceStream(stream);
+        return;
+    }
+    // Both ends move together, the output first, so the input records what
+    // was played by now whichever end the caller polls.
+    Stream* feeder = Find(loopFeeder);
+    Stream* listener = Find(loopListener);
+    if (feeder != nullptr)
+        AdvanceStream(*feeder);
+    if (listener != nullptr)
+        AdvanceStream(*listener);
+    if (&stream != feeder && &stream != listener)
+        AdvanceStream(stream);
+    bool listening = listener != nullptr && listener->running && !DeviceOf(*listener).buffersNeverComplete;
+    loop.Trim(listening, listening ? listener->loopAtRunStart + listener->framePosition - listener->framesAtRunStart : 0);
+}
+
+void CVirtualWaveApi::AdvanceStream(Stream& stream)
+{
     if (!stream.running || DeviceOf(stream).buffersNeverComplete)
         return;
-    // Unsigned difference: right across the wrap of the 32-bit tick count.
-    std::uint32_t elapsed = Services().TickCount() - stream.runStartTick;
-    std::uint64_t target = stream.framesAtRunStart + std::uint64_t{elapsed} * stream.format.sampleRate / 1000;
+    std::uint64_t target = 0;
+    if (DeviceOf(stream).loopback) {
+        // On the loop's clock, so that streams started at one tick stay in
+        // step frame for frame.
+        target = stream.framesAtRunStart + LoopFrameNow(stream.format.sampleRate) - stream.loopAtRunStart;
+    } else {
+        // Unsigned difference: right across the wrap of the 32-bit tick count.
+        std::uint32_t elapsed = Services().TickCount() - stream.runStartTick;
+        target = stream.framesAtRunStart + std::uint64_t{elapsed} * stream.format.sampleRate / 1000;
+    }
     while (stream.framePosition < target && !stream.queue.empty()) {
         const Queued& buffer = stream.queue.front();
         WaveHeader& header = *buffer.header;
@@ -339,10 +417,17 @@ void CVirtualWaveApi::MoveFrames(Stream& stream, const Queued& buffer, std::uint
 {
     std::uint32_t bytes = frames * stream.format.blockAlign;
     std::uint8_t* at = buffer.data + stream.filled;
+    VirtualDevice& device = DeviceOf(stream);
+    std::uint64_t loopFrame = stream.loopAtRunStart + stream.framePosition - stream.framesAtRunStart;
     if (stream.direction == WaveDirection::Input) {
-        WriteTestSignal(at, stream.framePosition, frames, stream.format);
+        if (device.loopback)
+            loop.Record(at, loopFrame, stream.framePosition, frames);
+        else
+            WriteTestSignal(at, stream.framePosition, frames, stream.format);
     } else {
-        KeepPlayed(DeviceOf(stream), at, bytes);
+        KeepPlayed(device, at, bytes);
+        if (device.loopback && &stream == Find(loopFeeder))
+            loop.Play(loopFrame, at, frames);
     }
     stream.filled += bytes;
     stream.framePosition += frames;

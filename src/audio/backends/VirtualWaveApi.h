@@ -3,6 +3,8 @@
 // the services' clock. Its inputs record the test signal (TestSignal.h) in
 // the requested format; its outputs keep what they played. Tests configure
 // any device list and inject every failure a real device can give.
+// After each default device comes a loopback one: what the loopback output
+// plays, the loopback input records, through the chain of VirtualLoopback.h.
 //
 // No thread of its own: the stream advances to the current tick count on
 // each call, and on Update when the caller polls a buffer. With the real
@@ -18,6 +20,7 @@
 
 #include "audio/WaveApi.h"
 #include "audio/WaveFormatRules.h"
+#include "audio/backends/VirtualLoopback.h"
 
 // Names and identities of the default pair (documented in docs/ARCHITECTURE.md).
 inline constexpr const char* VirtualInputName = "Tallowmere Virtual Input";
@@ -59,6 +62,10 @@ struct VirtualDevice {
     VirtualFailure pause;
     // The stream never moves, so no queued buffer is ever done.
     bool buffersNeverComplete = false;
+    // One end of the loopback cable: an input records what the open loopback
+    // output plays (the latest opened one, when a test lists several) instead
+    // of the test signal.
+    bool loopback = false;
 
     // What HostDetail hands out for this device, as a test sets it.
     WaveHostDetail hostDetail;
@@ -78,13 +85,15 @@ struct VirtualDevice {
 
 class CVirtualWaveApi : public CWaveApi {
 public:
-    // One input and one output device with the default names.
+    // Per direction the default device, then the loopback one.
     CVirtualWaveApi();
 
     static VirtualDevice MakeDevice(const std::string& name, std::uint32_t formats = WaveStandardFormatsAll,
                                     std::uint16_t productId = 0);
     static VirtualDevice DefaultInput();
     static VirtualDevice DefaultOutput();
+    static VirtualDevice LoopbackInput();
+    static VirtualDevice LoopbackOutput();
 
     // Replaces the device list of a direction. Close open devices first.
     void SetDevices(WaveDirection direction, std::vector<VirtualDevice> devices);
@@ -94,6 +103,14 @@ public:
     // The most bytes an output keeps in `played`; more are dropped (and
     // playedIncomplete says so).
     std::size_t playedLimit = 64u << 20;
+
+    // The loopback cable's impairments, read when a loopback device opens.
+    // The program sets them from TALLOWMERE_VIRTUAL_LOOPBACK.
+    VirtualLoopbackChain loopbackChain;
+    // The bytes the cable holds now (what the input may still record), and
+    // whether memory ran out for it (the input then records silence).
+    std::size_t LoopbackHeldBytes() const { return loop.HeldBytes(); }
+    bool LoopbackLost() const { return loop.lost; }
 
     std::uint16_t GetDeviceCount(WaveDirection direction) override;
     WaveResult GetDeviceCaps(WaveDirection direction, std::uint32_t device, WaveDeviceCaps& caps) override;
@@ -133,12 +150,16 @@ private:
         std::uint32_t runStartTick = 0;
         std::uint64_t framesAtRunStart = 0;
         std::uint64_t framePosition = 0; // frames moved since open
+        std::uint64_t loopAtRunStart = 0; // the loop's clock at runStartTick (loopback devices)
     };
 
     Stream* Find(WaveHandle handle);
     void Log(Stream& stream, const char* call, const WaveHeader* header = nullptr);
     VirtualDevice& DeviceOf(const Stream& stream) { return Device(stream.direction, stream.device); }
     void Advance(Stream& stream);
+    void AdvanceStream(Stream& stream);
+    std::uint64_t LoopFrameNow(std::uint32_t sampleRate);
+    void OpenLoopback(WaveDirection direction, WaveHandle opened, const WaveFormatInfo& format);
     void Run(Stream& stream);
     void Halt(Stream& stream);
     void MoveFrames(Stream& stream, const Queued& buffer, std::uint32_t frames);
@@ -148,6 +169,15 @@ private:
     std::vector<VirtualDevice> outputs;
     std::map<WaveHandle, Stream> streams;
     WaveHandle nextHandle = 1;
+
+    // The cable between the loopback devices, the streams at its ends, and
+    // its clock: milliseconds since the first tick seen, in 64 bits.
+    CVirtualLoop loop;
+    WaveHandle loopFeeder = 0;
+    WaveHandle loopListener = 0;
+    bool loopClockStarted = false;
+    std::uint32_t loopLastTick = 0;
+    std::uint64_t loopTicks = 0;
 };
 
 // Installs a virtual wave API (the default pair until the test configures

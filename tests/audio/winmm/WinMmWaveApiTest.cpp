@@ -251,7 +251,7 @@ TEST(WindowsBackEndsTest, WinMmDevicesComeBeforeTheVirtualOnes)
     std::unique_ptr<CWaveApi> all = CreateWaveApi(AudioBackEndChoice::Auto);
     std::unique_ptr<CWaveApi> platformOnly = CreateWaveApi(AudioBackEndChoice::WinMm);
     EXPECT_EQ(platformOnly->GetDeviceCount(WaveDirection::Input), platformInputs);
-    ASSERT_EQ(all->GetDeviceCount(WaveDirection::Input), platformInputs + 1);
+    ASSERT_EQ(all->GetDeviceCount(WaveDirection::Input), platformInputs + 2);
     WaveDeviceCaps caps;
     ASSERT_EQ(all->GetDeviceCaps(WaveDirection::Input, platformInputs, caps), MMSYSERR_NOERROR);
     EXPECT_STREQ(caps.productName, VirtualInputName);

@@ -1,0 +1,231 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "audio/backends/VirtualLoopback.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <new>
+#include <numbers>
+
+namespace {
+
+// |1 + c e^-jw|
+double ZeroMagnitude(double c, double w)
+{
+    return std::abs(1.0 + c * std::polar(1.0, -w));
+}
+
+// The FIR's c for the tilt at the rate, or false when none in (-1, 1) gives it.
+bool TiltCoefficient(double tiltDb, std::uint32_t rate, double& c)
+{
+    if (tiltDb == 0 || !std::isfinite(tiltDb) || 0.45 * rate <= 1000)
+        return false;
+    const double w1 = 2 * std::numbers::pi * 1000 / rate;
+    const double wt = 2 * std::numbers::pi * 0.45;
+    // |1 + c e^-jw|^2 = 1 + c^2 + 2 c cos w; equating the ratio to the
+    // power ratio gives c^2 + 2 b c + 1 = 0, whose roots multiply to 1.
+    const double power = std::pow(10.0, tiltDb / 10);
+    const double b = (std::cos(wt) - power * std::cos(w1)) / (1 - power);
+    if (std::abs(b) <= 1)
+        return false;
+    c = b > 0 ? -b + std::sqrt(b * b - 1) : -b - std::sqrt(b * b - 1);
+    return std::abs(c) < 1;
+}
+
+double Linear(double db)
+{
+    return std::isfinite(db) ? std::pow(10.0, db / 20) : 0.0;
+}
+
+std::int32_t LoadSample(const std::uint8_t* p, std::uint16_t width)
+{
+    if (width == 1)
+        return static_cast<std::int32_t>(p[0]) - 128;
+    std::uint32_t u = 0;
+    for (std::uint16_t b = 0; b < width; ++b)
+        u |= static_cast<std::uint32_t>(p[b]) << (8 * b);
+    const int unused = 32 - 8 * width;
+    return static_cast<std::int32_t>(u << unused) >> unused;
+}
+
+void StoreSample(std::uint8_t* p, double value, std::uint16_t width, std::uint16_t validBits)
+{
+    const int valid = validBits >= 1 && validBits <= 8 * width ? validBits : 8 * width;
+    const double top = std::ldexp(1.0, valid - 1);
+    const double q = std::isfinite(value) ? std::clamp(std::round(value * top), -top, top - 1) : 0.0;
+    std::int64_t stored = static_cast<std::int64_t>(q) * (std::int64_t{1} << (8 * width - valid));
+    if (width == 1)
+        stored += 128;
+    auto bits = static_cast<std::uint32_t>(stored);
+    for (std::uint16_t b = 0; b < width; ++b)
+        p[b] = static_cast<std::uint8_t>(bits >> (8 * b));
+}
+
+std::uint32_t Latency(const VirtualLoopbackChain& chain)
+{
+    return std::min(chain.latencyFrames, VirtualLoopbackMaxLatencyFrames);
+}
+
+const double HarmonicReferenceSquared = std::pow(10.0, VirtualHarmonicReferenceDbfs / 10);
+
+} // namespace
+
+void CVirtualLoop::BeginPlayback(const WaveFormatInfo& format, const VirtualLoopbackChain& settings)
+{
+    frameValues.resize(std::max<std::size_t>({frameValues.size(), format.channels, 2}));
+    ring.clear();
+    ringFirst = 0;
+    played = format;
+    playLatency = Latency(settings);
+    lost = false;
+}
+
+void CVirtualLoop::BeginCapture(const WaveFormatInfo& format, const VirtualLoopbackChain& settings)
+{
+    frameValues.resize(std::max<std::size_t>({frameValues.size(), format.channels, 2}));
+    chain = settings;
+    chain.latencyFrames = Latency(settings);
+    recorded = format;
+    gain = Linear(chain.gainDb);
+    harmonic = Linear(chain.harmonicDb);
+    leak = Linear(chain.crosstalkDb);
+    noise = Linear(chain.noiseDbfs);
+    double c = 0;
+    double tilt = std::clamp(chain.tiltDb, -VirtualLoopbackMaxTiltDb, VirtualLoopbackMaxTiltDb);
+    if (TiltCoefficient(tilt, format.sampleRate, c)) {
+        tiltC = c;
+        tiltGain = 1 / ZeroMagnitude(c, 2 * std::numbers::pi * 1000 / format.sampleRate);
+    } else {
+        tiltC = 0;
+        tiltGain = 1;
+    }
+    random = chain.seed;
+    spareNoiseHeld = false;
+}
+
+void CVirtualLoop::Play(std::uint64_t loopFrame, const std::uint8_t* data, std::uint32_t frames)
+{
+    const std::size_t frameBytes = played.blockAlign;
+    if (frameBytes == 0 || frames == 0)
+        return;
+    std::uint64_t end = ringFirst + ring.size() / frameBytes;
+    if (ring.empty() || loopFrame > end + Reach()) {
+        // Nothing held is within reach of the input any more.
+        ring.clear();
+        ringFirst = loopFrame;
+        end = loopFrame;
+    }
+    // Frames already held (the clock never runs back; kept for safety) stay.
+    std::uint64_t skip = std::min<std::uint64_t>(end > loopFrame ? end - loopFrame : 0, frames);
+    try {
+        // Time the output spent idle or paused is silence on the cable.
+        std::uint8_t silence = played.containerBytes == 1 ? 0x80 : 0x00;
+        ring.insert(ring.end(), (loopFrame > end ? loopFrame - end : 0) * frameBytes, silence);
+        ring.insert(ring.end(), data + skip * frameBytes, data + std::size_t{frames} * frameBytes);
+    } catch (const std::bad_alloc&) {
+        ring.clear();
+        lost = true;
+    }
+}
+
+std::uint64_t CVirtualLoop::Reach() const
+{
+    // A later input starts no earlier than now, so it needs no more than the
+    // latency back, and one frame more for the tilt's memory.
+    return std::uint64_t{std::max(playLatency, chain.latencyFrames)} + 1;
+}
+
+void CVirtualLoop::Trim(bool listening, std::uint64_t listenerNext)
+{
+    const std::size_t frameBytes = played.blockAlign;
+    if (frameBytes == 0)
+        return;
+    std::uint64_t end = ringFirst + ring.size() / frameBytes;
+    std::uint64_t keepFrom = end > Reach() ? end - Reach() : 0;
+    if (listening) {
+        std::uint64_t needed = listenerNext > chain.latencyFrames + 1 ? listenerNext - chain.latencyFrames - 1 : 0;
+        keepFrom = std::min(keepFrom, needed);
+    }
+    if (keepFrom <= ringFirst)
+        return;
+    std::uint64_t drop = std::min<std::uint64_t>(keepFrom - ringFirst, ring.size() / frameBytes);
+    ring.erase(ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(drop * frameBytes));
+    ringFirst += drop;
+}
+
+double CVirtualLoop::Source(std::int64_t frame, std::uint16_t channel) const
+{
+    const std::size_t frameBytes = played.blockAlign;
+    if (frame < 0 || frameBytes == 0 || static_cast<std::uint64_t>(frame) < ringFirst)
+        return 0;
+    std::uint64_t index = static_cast<std::uint64_t>(frame) - ringFirst;
+    if (index >= ring.size() / frameBytes)
+        return 0;
+    std::uint8_t sample[4];
+    auto at = ring.begin() + static_cast<std::ptrdiff_t>(index * frameBytes + std::size_t{channel} * played.containerBytes);
+    std::copy(at, at + played.containerBytes, sample);
+    return std::ldexp(LoadSample(sample, played.containerBytes), 1 - 8 * played.containerBytes);
+}
+
+double CVirtualLoop::Shaped(std::int64_t frame, std::uint16_t channel) const
+{
+    double x = Source(frame, channel);
+    if (harmonic == 0)
+        return x;
+    return x + harmonic * (4 * x * x * x / HarmonicReferenceSquared - 3 * x);
+}
+
+double CVirtualLoop::Noise()
+{
+    if (spareNoiseHeld) {
+        spareNoiseHeld = false;
+        return spareNoise;
+    }
+    auto next = [this] {
+        // splitmix64: the same numbers on every platform and library.
+        std::uint64_t z = (random += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        z ^= z >> 31;
+        return (static_cast<double>(z >> 11) + 0.5) * 0x1.0p-53; // in (0, 1)
+    };
+    double radius = std::sqrt(-2 * std::log(next()));
+    double angle = 2 * std::numbers::pi * next();
+    spareNoise = radius * std::sin(angle);
+    spareNoiseHeld = true;
+    return radius * std::cos(angle);
+}
+
+bool CVirtualLoop::InDropout(std::uint64_t captureFrame) const
+{
+    return std::any_of(chain.dropouts.begin(), chain.dropouts.end(), [captureFrame](const VirtualDropout& d) {
+        return captureFrame >= d.frame && captureFrame - d.frame < d.frames;
+    });
+}
+
+void CVirtualLoop::Record(std::uint8_t* out, std::uint64_t loopFrame, std::uint64_t captureFrame,
+                          std::uint32_t frames)
+{
+    const bool connected = played.blockAlign != 0 && played.sampleRate == recorded.sampleRate;
+    const std::uint16_t sources = connected ? played.channels : 0;
+    const std::uint16_t width = recorded.containerBytes;
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        auto s = static_cast<std::int64_t>(loopFrame + i) - static_cast<std::int64_t>(chain.latencyFrames);
+        for (std::uint16_t c = 0; c < sources; ++c)
+            frameValues[c] = (Shaped(s, c) + tiltC * Shaped(s - 1, c)) * tiltGain * gain;
+        if (sources >= 2) {
+            double first = frameValues[0], second = frameValues[1];
+            frameValues[0] = first + leak * second;
+            frameValues[1] = second + leak * first;
+            if (chain.swapChannels)
+                std::swap(frameValues[0], frameValues[1]);
+        }
+        bool dropped = InDropout(captureFrame + i);
+        for (std::uint16_t c = 0; c < recorded.channels; ++c, out += width) {
+            double v = sources == 0 ? 0.0 : frameValues[std::min<std::uint16_t>(c, sources - 1)];
+            if (noise > 0)
+                v += noise * Noise();
+            StoreSample(out, dropped ? 0.0 : v, width, recorded.validBits);
+        }
+    }
+}

@@ -1,0 +1,513 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The virtual loopback pair: what the loopback output plays comes back at the
+// loopback input, shifted by the latency and put through the chain. Every
+// expectation is computed here from the chain's stated formulas.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "audio/backends/VirtualWaveApi.h"
+#include "support/FakeServices.h"
+
+namespace {
+
+constexpr double Off = -std::numeric_limits<double>::infinity();
+constexpr std::uint32_t LoopbackDevice = 1;
+
+struct Format {
+    std::uint16_t channels = 2;
+    std::uint32_t rate = 48000;
+    std::uint16_t bytes = 2;
+    std::uint16_t validBits = 16;
+    std::uint16_t Block() const { return static_cast<std::uint16_t>(channels * bytes); }
+};
+
+ExtensibleWaveFormat Describe(const Format& f)
+{
+    return {WAVE_FORMAT_EXTENSIBLE, f.channels, f.rate, f.rate * f.Block(), f.Block(),
+            static_cast<std::uint16_t>(8 * f.bytes), ExtensibleFormatExtraBytes, f.validBits, 0,
+            KSDATAFORMAT_SUBTYPE_PCM};
+}
+
+// Interleaved fractions of full scale to PCM: rounded to the valid bits,
+// clamped, shifted into the container, 8-bit around 128.
+std::vector<std::uint8_t> Encode(const std::vector<double>& samples, const Format& f)
+{
+    std::vector<std::uint8_t> out;
+    const double top = std::ldexp(1.0, f.validBits - 1);
+    for (double x : samples) {
+        double q = std::clamp(std::round(x * top), -top, top - 1);
+        auto value = static_cast<std::int64_t>(q) * (std::int64_t{1} << (8 * f.bytes - f.validBits));
+        if (f.bytes == 1)
+            value += 128;
+        for (int b = 0; b < f.bytes; ++b)
+            out.push_back(static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * b)));
+    }
+    return out;
+}
+
+std::vector<double> Decode(const std::vector<std::uint8_t>& bytes, const Format& f)
+{
+    std::vector<double> out;
+    for (std::size_t i = 0; i + f.bytes <= bytes.size(); i += f.bytes) {
+        std::int64_t value = 0;
+        for (int b = 0; b < f.bytes; ++b)
+            value |= std::int64_t{bytes[i + b]} << (8 * b);
+        if (f.bytes == 1)
+            value -= 128;
+        else if (value >> (8 * f.bytes - 1))
+            value -= std::int64_t{1} << (8 * f.bytes);
+        out.push_back(std::ldexp(static_cast<double>(value), 1 - 8 * f.bytes));
+    }
+    return out;
+}
+
+// Frames of one channel out of interleaved samples.
+std::vector<double> Channel(const std::vector<double>& samples, std::uint16_t channels, std::uint16_t channel,
+                            std::size_t first, std::size_t count)
+{
+    std::vector<double> out;
+    for (std::size_t i = first; i < first + count; ++i)
+        out.push_back(samples.at(i * channels + channel));
+    return out;
+}
+
+// Sines per channel (amplitude 0: silence), interleaved.
+std::vector<double> Sines(std::size_t frames, std::uint32_t rate, double hz, std::vector<double> amplitudes)
+{
+    std::vector<double> out;
+    for (std::size_t i = 0; i < frames; ++i)
+        for (double a : amplitudes)
+            out.push_back(a * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate));
+    return out;
+}
+
+// Least-squares amplitude of a sine of `hz` in `x`.
+double Amplitude(const std::vector<double>& x, std::uint32_t rate, double hz)
+{
+    double ss = 0, cc = 0, sc = 0, xs = 0, xc = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        double w = 2 * std::numbers::pi * hz * static_cast<double>(i) / rate;
+        double s = std::sin(w), c = std::cos(w);
+        ss += s * s, cc += c * c, sc += s * c, xs += x[i] * s, xc += x[i] * c;
+    }
+    double det = ss * cc - sc * sc;
+    double a = (xs * cc - xc * sc) / det, b = (xc * ss - xs * sc) / det;
+    return std::hypot(a, b);
+}
+
+double Db(double ratio)
+{
+    return 20 * std::log10(ratio);
+}
+
+class VirtualLoopbackTest : public ::testing::Test {
+protected:
+    // Records `captureFrames` on the loopback input while the loopback output
+    // plays `stimulus`, started `outputLaterMs` after the input.
+    std::vector<std::uint8_t> Loop(const Format& out, const Format& in, const std::vector<double>& stimulus,
+                                   std::size_t captureFrames, std::uint32_t outputLaterMs = 0)
+    {
+        ExtensibleWaveFormat outFormat = Describe(out), inFormat = Describe(in);
+        WaveHandle output = 0, input = 0;
+        EXPECT_EQ(api.Open(WaveDirection::Input, input, LoopbackDevice, &inFormat, nullptr, 0, 0), MMSYSERR_NOERROR);
+        EXPECT_EQ(api.Open(WaveDirection::Output, output, LoopbackDevice, &outFormat, nullptr, 0, 0),
+                  MMSYSERR_NOERROR);
+        EXPECT_EQ(api.Pause(output), MMSYSERR_NOERROR);
+        std::vector<std::uint8_t> played = Encode(stimulus, out);
+        std::vector<std::uint8_t> captured(captureFrames * in.Block());
+        WaveHeader playHeader, captureHeader;
+        playHeader.data = played.data();
+        playHeader.bufferLength = static_cast<std::uint32_t>(played.size());
+        captureHeader.data = captured.data();
+        captureHeader.bufferLength = static_cast<std::uint32_t>(captured.size());
+        EXPECT_EQ(api.PrepareHeader(input, &captureHeader, sizeof(WaveHeader)), MMSYSERR_NOERROR);
+        EXPECT_EQ(api.QueueBuffer(input, &captureHeader, sizeof(WaveHeader)), MMSYSERR_NOERROR);
+        EXPECT_EQ(api.PrepareHeader(output, &playHeader, sizeof(WaveHeader)), MMSYSERR_NOERROR);
+        EXPECT_EQ(api.QueueBuffer(output, &playHeader, sizeof(WaveHeader)), MMSYSERR_NOERROR);
+        EXPECT_EQ(api.Start(input), MMSYSERR_NOERROR);
+        if (outputLaterMs > 0)
+            services.fake.Sleep(outputLaterMs);
+        EXPECT_EQ(api.Restart(output), MMSYSERR_NOERROR);
+        for (int step = 0; step < 10000 && !(captureHeader.flags & WHDR_DONE); ++step) {
+            services.fake.Sleep(100);
+            api.Update(output);
+            api.Update(input);
+        }
+        EXPECT_TRUE(captureHeader.flags & WHDR_DONE);
+        EXPECT_TRUE(playHeader.flags & WHDR_DONE);
+        EXPECT_EQ(captureHeader.bytesRecorded, captured.size());
+        for (auto [handle, header] : {std::pair{input, &captureHeader}, std::pair{output, &playHeader}}) {
+            api.Reset(handle);
+            api.UnprepareHeader(handle, header, sizeof(WaveHeader));
+            EXPECT_EQ(api.Close(handle), MMSYSERR_NOERROR);
+        }
+        EXPECT_EQ(api.Device(WaveDirection::Output, LoopbackDevice).played, played);
+        return captured;
+    }
+
+    CFakeServicesScope services;
+    CVirtualWaveApi api;
+};
+
+// A pseudo-random stimulus of values exact in the format, so a plain chain
+// hands it back byte for byte.
+std::vector<double> Pattern(std::size_t frames, const Format& f)
+{
+    std::vector<double> out;
+    std::uint32_t state = 12345;
+    for (std::size_t i = 0; i < frames * f.channels; ++i) {
+        state = state * 1664525u + 1013904223u;
+        out.push_back((static_cast<double>(state >> 8) / (1u << 24) - 0.5) * 1.6);
+    }
+    return Decode(Encode(out, f), f);
+}
+
+struct TimingRow {
+    const char* name;
+    Format out;
+    Format in;
+    std::uint32_t latency;
+    std::uint32_t outputLaterMs;
+    std::vector<VirtualDropout> dropouts;
+};
+
+// The capture holds the stimulus exactly `latency` + the later start frames
+// in, in the input's format, silence of that format before and after it,
+// and digital silence over each dropout.
+TEST_F(VirtualLoopbackTest, CaptureIsTheStimulusDelayedFrameExact)
+{
+    const TimingRow rows[] = {
+        {"Default chain", {}, {}, 256, 0, {}},
+        {"Mono 24-bit at 44.1 kHz", {1, 44100, 3, 24}, {1, 44100, 3, 24}, 480, 0, {}},
+        {"Output started 7 ms later", {}, {}, 100, 7, {}},
+        {"44.1 kHz, output 10 ms later", {2, 44100, 2, 16}, {2, 44100, 2, 16}, 0, 10, {}},
+        {"8-bit silence is 128", {1, 8000, 1, 8}, {1, 8000, 1, 8}, 33, 0, {}},
+        {"32-bit with 20 valid bits", {2, 96000, 4, 20}, {2, 96000, 4, 20}, 1000, 3, {}},
+        {"16-bit played, 24-bit recorded", {2, 48000, 2, 16}, {2, 48000, 3, 24}, 64, 0, {}},
+        {"Dropouts", {}, {}, 256, 0, {{1000, 48}, {3000, 1}}},
+    };
+    for (const TimingRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        api.loopbackChain = {};
+        api.loopbackChain.latencyFrames = row.latency;
+        api.loopbackChain.dropouts = row.dropouts;
+        const std::size_t frames = 4000;
+        std::vector<double> stimulus = Pattern(frames, row.out);
+        std::size_t offset = row.latency + std::size_t{row.outputLaterMs} * row.out.rate / 1000;
+        std::size_t captureFrames = offset + frames + 500;
+        std::vector<std::uint8_t> captured = Loop(row.out, row.in, stimulus, captureFrames, row.outputLaterMs);
+
+        std::vector<double> expected(captureFrames * row.in.channels, 0.0);
+        std::copy(stimulus.begin(), stimulus.end(), expected.begin() + static_cast<std::ptrdiff_t>(offset * row.in.channels));
+        for (const VirtualDropout& d : row.dropouts)
+            std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(d.frame * row.in.channels),
+                        d.frames * row.in.channels, 0.0);
+        EXPECT_TRUE(captured == Encode(expected, row.in));
+    }
+}
+
+TEST_F(VirtualLoopbackTest, DifferentRatesCarryNothing)
+{
+    api.loopbackChain.latencyFrames = 10;
+    Format out{2, 48000, 2, 16}, in{2, 44100, 2, 16};
+    std::vector<std::uint8_t> captured = Loop(out, in, Pattern(2000, out), 3000);
+    EXPECT_EQ(captured, std::vector<std::uint8_t>(captured.size(), 0));
+}
+
+// One zero FIR with its response at 1 kHz 0 dB and at 0.45 x rate tiltDb:
+// the c of the stated equation, found here by bisection.
+double TiltResponseDb(double tiltDb, double rate, double hz)
+{
+    const double w1 = 2 * std::numbers::pi * 1000 / rate;
+    auto mag = [](double c, double w) { return std::abs(1.0 + c * std::polar(1.0, -w)); };
+    auto tilt = [&](double c) { return Db(mag(c, 2 * std::numbers::pi * 0.45) / mag(c, w1)); };
+    double low = -0.999999, high = 0.999999; // tilt falls as c rises
+    for (int i = 0; i < 200; ++i) {
+        double mid = (low + high) / 2;
+        (tilt(mid) > tiltDb ? low : high) = mid;
+    }
+    double c = (low + high) / 2;
+    return Db(mag(c, 2 * std::numbers::pi * hz / rate) / mag(c, w1));
+}
+
+struct LevelRow {
+    const char* name;
+    VirtualLoopbackChain chain;
+    Format format;
+    double hz;
+    double amplitude;
+    double expectedDb; // level of the captured sine re the played one
+};
+
+// Gain and tilt on a steady sine, fitted past the chain's first frame.
+TEST_F(VirtualLoopbackTest, GainAndTiltGiveTheStatedLevels)
+{
+    const Format f24{1, 48000, 3, 24};
+    const Format f44{2, 44100, 4, 32};
+    const LevelRow rows[] = {
+        {"Gain -3 dB", {.latencyFrames = 64, .gainDb = -3}, f24, 1000, 0.5, -3},
+        {"Gain +6 dB", {.latencyFrames = 64, .gainDb = 6}, f44, 1000, 0.25, 6},
+        {"Gain -20 dB at 16 bits", {.latencyFrames = 64, .gainDb = -20}, {1, 48000, 2, 16}, 1000, 0.5, -20},
+        {"Tilt -1 dB at 1 kHz", {.latencyFrames = 64, .tiltDb = -1}, f24, 1000, 0.5, 0},
+        {"Tilt -1 dB at 0.45 x rate", {.latencyFrames = 64, .tiltDb = -1}, f24, 21600, 0.5, -1},
+        {"Tilt -1 dB at 10 kHz", {.latencyFrames = 64, .tiltDb = -1}, f24, 10000, 0.5,
+         TiltResponseDb(-1, 48000, 10000)},
+        {"Tilt +6 dB at 5 kHz", {.latencyFrames = 64, .tiltDb = 6}, f44, 5000, 0.25, TiltResponseDb(6, 44100, 5000)},
+        {"Tilt -12 dB at 100 Hz", {.latencyFrames = 64, .tiltDb = -12}, f44, 100, 0.5,
+         TiltResponseDb(-12, 44100, 100)},
+        {"Tilt +3 dB with gain -6 dB", {.latencyFrames = 64, .gainDb = -6, .tiltDb = 3}, f44, 19845, 0.25, -3},
+    };
+    for (const LevelRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        api.loopbackChain = row.chain;
+        const std::size_t frames = 9600;
+        std::vector<double> stimulus =
+            Sines(frames, row.format.rate, row.hz, std::vector<double>(row.format.channels, row.amplitude));
+        std::vector<double> captured = Decode(Loop(row.format, row.format, stimulus, frames + 200), row.format);
+        for (std::uint16_t c = 0; c < row.format.channels; ++c) {
+            std::vector<double> got = Channel(captured, row.format.channels, c, 64 + 1, frames - 1);
+            std::vector<double> sent = Channel(stimulus, row.format.channels, c, 1, frames - 1);
+            EXPECT_NEAR(Db(Amplitude(got, row.format.rate, row.hz) / Amplitude(sent, row.format.rate, row.hz)),
+                        row.expectedDb, 0.005);
+        }
+    }
+}
+
+// The third harmonic: exact at the reference level, fundamental untouched
+// there; at other levels as the polynomial gives it.
+TEST_F(VirtualLoopbackTest, HarmonicLevelFollowsThePolynomial)
+{
+    const double reference = std::pow(10, VirtualHarmonicReferenceDbfs / 20);
+    const Format f{1, 48000, 4, 32};
+    struct Row {
+        const char* name;
+        double harmonicDb;
+        double amplitude;
+    } rows[] = {{"-40 dB at the reference", -40, reference},
+                {"-20 dB at the reference", -20, reference},
+                {"-40 dB, 6 dB below the reference", -40, reference / 2}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        api.loopbackChain = {.latencyFrames = 16, .harmonicDb = row.harmonicDb};
+        std::vector<double> stimulus = Sines(4800, f.rate, 1000, {row.amplitude});
+        std::vector<double> got = Channel(Decode(Loop(f, f, stimulus, 5000), f), 1, 0, 16, 4800);
+        const double k = std::pow(10, row.harmonicDb / 20);
+        const double ratio = row.amplitude / reference;
+        EXPECT_NEAR(Amplitude(got, f.rate, 1000), row.amplitude * (1 + 3 * k * (ratio * ratio - 1)), 1e-7);
+        EXPECT_NEAR(Db(Amplitude(got, f.rate, 3000) / row.amplitude), row.harmonicDb + Db(ratio * ratio), 0.001);
+    }
+}
+
+// Noise of the set RMS, the same for the same seed, another for another.
+TEST_F(VirtualLoopbackTest, NoiseHasItsRmsAndRepeatsWithItsSeed)
+{
+    const Format f{2, 48000, 3, 24};
+    auto rmsDb = [&](const std::vector<std::uint8_t>& bytes) {
+        double sum = 0;
+        std::vector<double> x = Decode(bytes, f);
+        for (double v : x)
+            sum += v * v;
+        return 10 * std::log10(sum / static_cast<double>(x.size()));
+    };
+    std::vector<double> silence(2 * 100, 0.0);
+    for (double noise : {-90.0, -60.0, -20.0}) {
+        SCOPED_TRACE(noise);
+        api.loopbackChain = {.noiseDbfs = noise, .seed = 7};
+        std::vector<std::uint8_t> first = Loop(f, f, silence, 96000);
+        EXPECT_NEAR(rmsDb(first), noise, 0.1);
+        EXPECT_EQ(Loop(f, f, silence, 96000), first);
+        api.loopbackChain.seed = 8;
+        EXPECT_NE(Loop(f, f, silence, 96000), first);
+    }
+}
+
+// Channel 0 driven, channel 1 silent: leakage and swap show where it went.
+TEST_F(VirtualLoopbackTest, CrosstalkAndSwapMoveTheChannels)
+{
+    const Format f{2, 48000, 3, 24};
+    struct Row {
+        const char* name;
+        double crosstalkDb;
+        bool swap;
+        double expected0; // amplitude in channel 0 and 1, re the driven one
+        double expected1;
+    } rows[] = {{"Leakage -40 dB", -40, false, 1, 0.01},
+                {"Swap", Off, true, 0, 1},
+                {"Leakage -60 dB, swapped", -60, true, 0.001, 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        api.loopbackChain = {.latencyFrames = 8, .swapChannels = row.swap, .crosstalkDb = row.crosstalkDb};
+        std::vector<double> stimulus = Sines(4800, f.rate, 1000, {0.5, 0.0});
+        std::vector<double> got = Decode(Loop(f, f, stimulus, 5000), f);
+        EXPECT_NEAR(Amplitude(Channel(got, 2, 0, 8, 4800), f.rate, 1000), 0.5 * row.expected0, 2e-7);
+        EXPECT_NEAR(Amplitude(Channel(got, 2, 1, 8, 4800), f.rate, 1000), 0.5 * row.expected1, 2e-7);
+    }
+    // A mono input takes chain channel 0 of a stereo output.
+    api.loopbackChain = {.latencyFrames = 8, .swapChannels = true};
+    Format mono{1, 48000, 3, 24};
+    std::vector<double> got = Decode(Loop(f, mono, Sines(4800, f.rate, 1000, {0.5, 0.25}), 5000), mono);
+    EXPECT_NEAR(Amplitude(Channel(got, 1, 0, 8, 4800), f.rate, 1000), 0.25, 2e-7);
+}
+
+// Playing with no loopback input open still plays, and keeps only what a
+// later input could hear; a long duplex run holds no more than the latency
+// and one poll's worth.
+TEST_F(VirtualLoopbackTest, CableMemoryStaysBoundedOverALongRun)
+{
+    const Format f{2, 48000, 2, 16};
+    api.loopbackChain.latencyFrames = 4800;
+    api.playedLimit = 48000 * f.Block();
+    std::vector<double> tone = Sines(48000, f.rate, 1000, {0.5, 0.5});
+    std::vector<std::uint8_t> bytes = Encode(tone, f);
+    ExtensibleWaveFormat format = Describe(f);
+    WaveHandle output = 0, input = 0;
+    ASSERT_EQ(api.Open(WaveDirection::Output, output, LoopbackDevice, &format, nullptr, 0, 0), MMSYSERR_NOERROR);
+    WaveHeader play[2], capture[2];
+    std::vector<std::uint8_t> captured[2] = {std::vector<std::uint8_t>(bytes.size()),
+                                             std::vector<std::uint8_t>(bytes.size())};
+    auto keepQueued = [&](WaveHandle handle, WaveHeader* headers, bool isInput) {
+        for (int i = 0; i < 2; ++i) {
+            if (!(headers[i].flags & WHDR_DONE))
+                continue;
+            headers[i].data = isInput ? captured[i].data() : bytes.data();
+            headers[i].bufferLength = static_cast<std::uint32_t>(bytes.size());
+            api.PrepareHeader(handle, &headers[i], sizeof(WaveHeader));
+            ASSERT_EQ(api.QueueBuffer(handle, &headers[i], sizeof(WaveHeader)), MMSYSERR_NOERROR);
+        }
+    };
+    std::size_t most = 0;
+    for (int step = 0; step < 1200; ++step) { // two minutes in 100 ms polls
+        if (step == 600) {
+            ASSERT_EQ(api.Open(WaveDirection::Input, input, LoopbackDevice, &format, nullptr, 0, 0),
+                      MMSYSERR_NOERROR);
+            ASSERT_EQ(api.Start(input), MMSYSERR_NOERROR);
+        }
+        keepQueued(output, play, false);
+        if (input != 0)
+            keepQueued(input, capture, true);
+        services.fake.Sleep(100);
+        api.Update(output);
+        most = std::max(most, api.LoopbackHeldBytes());
+        if (step == 599) {
+            EXPECT_LE(api.LoopbackHeldBytes(), (4800u + 1) * f.Block());
+        }
+    }
+    EXPECT_LE(most, (4800u + 1 + 4800) * f.Block());
+    EXPECT_GE(most, 4800u * f.Block());
+    EXPECT_FALSE(api.LoopbackLost());
+    // What came back in the last second is the tone, undisturbed.
+    std::vector<double> got = Channel(Decode(captured[0], f), 2, 0, 0, 48000);
+    EXPECT_NEAR(Amplitude(got, f.rate, 1000), 0.5, 1e-4);
+    EXPECT_EQ(api.Device(WaveDirection::Output, LoopbackDevice).played, bytes);
+    for (WaveHandle handle : {input, output}) {
+        api.Reset(handle);
+        EXPECT_EQ(api.Close(handle), MMSYSERR_NOERROR);
+    }
+}
+
+struct ParseRow {
+    const char* name;
+    const char* text;
+    bool ok;
+    VirtualLoopbackChain expected;
+};
+
+TEST(VirtualLoopbackSettingsTest, SettingsAreReadOrRefusedWhole)
+{
+    const VirtualLoopbackChain plain;
+    VirtualLoopbackChain full{.latencyFrames = 480, .gainDb = -3, .noiseDbfs = -90, .harmonicDb = -40,
+                              .tiltDb = -1, .dropouts = {{24000, 48}}, .swapChannels = true,
+                              .crosstalkDb = -60, .seed = 7};
+    VirtualLoopbackChain twoDropouts = plain;
+    twoDropouts.dropouts = {{0, 1}, {100, 3840000}};
+    VirtualLoopbackChain limits{.latencyFrames = 3840000, .gainDb = 40, .noiseDbfs = Off, .harmonicDb = -200,
+                                .tiltDb = 12, .crosstalkDb = Off, .seed = 4294967295u};
+    const ParseRow rows[] = {
+        {"Unset", nullptr, true, plain},
+        {"Empty", "", true, plain},
+        {"Every setting", "latency=480,gain=-3,noise=-90,harmonic=-40,tilt=-1,dropout=24000+48,swap,crosstalk=-60,seed=7",
+         true, full},
+        {"Two dropouts", "dropout=0+1,dropout=100+3840000", true, twoDropouts},
+        {"Limits", "latency=3840000,gain=+40,noise=-inf,harmonic=-200,tilt=12,crosstalk=off,seed=4294967295", true,
+         limits},
+        {"Latency beyond 10 s at 384 kHz", "latency=3840001", false, {}},
+        {"Negative latency", "latency=-1", false, {}},
+        {"Latency not a number", "latency=4k", false, {}},
+        {"Gain too high", "gain=41", false, {}},
+        {"Gain not finite", "gain=inf", false, {}},
+        {"Noise above full scale", "noise=1", false, {}},
+        {"Noise NaN", "noise=nan", false, {}},
+        {"Tilt too steep", "tilt=-12.5", false, {}},
+        {"Dropout without length", "dropout=100", false, {}},
+        {"Dropout of no frames", "dropout=100+0", false, {}},
+        {"Swap with a value", "swap=1", false, {}},
+        {"Unknown setting", "delay=4", false, {}},
+        {"Trailing comma", "gain=-3,", false, {}},
+        {"Empty value", "seed=", false, {}},
+        {"Seed beyond 32 bits", "seed=4294967296", false, {}},
+    };
+    for (const ParseRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        VirtualLoopbackChain chain{.latencyFrames = 9, .gainDb = 1};
+        std::string error;
+        ASSERT_EQ(ParseVirtualLoopbackChain(row.text, chain, error), row.ok) << error;
+        const VirtualLoopbackChain& want = row.ok ? row.expected : VirtualLoopbackChain{.latencyFrames = 9, .gainDb = 1};
+        EXPECT_EQ(chain.latencyFrames, want.latencyFrames);
+        EXPECT_EQ(chain.gainDb, want.gainDb);
+        EXPECT_EQ(chain.noiseDbfs, want.noiseDbfs);
+        EXPECT_EQ(chain.harmonicDb, want.harmonicDb);
+        EXPECT_EQ(chain.tiltDb, want.tiltDb);
+        EXPECT_EQ(chain.swapChannels, want.swapChannels);
+        EXPECT_EQ(chain.crosstalkDb, want.crosstalkDb);
+        EXPECT_EQ(chain.seed, want.seed);
+        ASSERT_EQ(chain.dropouts.size(), want.dropouts.size());
+        for (std::size_t i = 0; i < chain.dropouts.size(); ++i) {
+            EXPECT_EQ(chain.dropouts[i].frame, want.dropouts[i].frame);
+            EXPECT_EQ(chain.dropouts[i].frames, want.dropouts[i].frames);
+        }
+        if (!row.ok) {
+            EXPECT_NE(error.find('"'), std::string::npos) << error;
+        }
+    }
+    std::string many;
+    for (int i = 0; i <= 64; ++i)
+        many += (i ? "," : "") + std::string("dropout=") + std::to_string(i * 10) + "+1";
+    VirtualLoopbackChain chain;
+    std::string error;
+    EXPECT_FALSE(ParseVirtualLoopbackChain(many.c_str(), chain, error));
+}
+
+TEST(VirtualLoopbackSettingsTest, EnvironmentRefusalIsNamedAndLeavesThePlainChain)
+{
+    const char* saved = std::getenv("TALLOWMERE_VIRTUAL_LOOPBACK");
+    std::string previous = saved != nullptr ? saved : "";
+    setenv("TALLOWMERE_VIRTUAL_LOOPBACK", "latency=480,gain=-3", 1);
+    testing::internal::CaptureStderr();
+    VirtualLoopbackChain read = VirtualLoopbackChainFromEnvironment();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(read.latencyFrames, 480u);
+    EXPECT_EQ(read.gainDb, -3);
+
+    setenv("TALLOWMERE_VIRTUAL_LOOPBACK", "latency=480,gain=loud", 1);
+    testing::internal::CaptureStderr();
+    read = VirtualLoopbackChainFromEnvironment();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tallowmere: TALLOWMERE_VIRTUAL_LOOPBACK=latency=480,gain=loud: \"gain=loud\" is not a loopback "
+              "setting in range; using the plain loopback\n");
+    EXPECT_EQ(read.latencyFrames, VirtualLoopbackChain{}.latencyFrames);
+    EXPECT_EQ(read.gainDb, 0);
+    if (saved != nullptr)
+        setenv("TALLOWMERE_VIRTUAL_LOOPBACK", previous.c_str(), 1);
+    else
+        unsetenv("TALLOWMERE_VIRTUAL_LOOPBACK");
+}
+
+} // namespace
