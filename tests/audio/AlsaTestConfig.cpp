@@ -22,6 +22,16 @@ std::string Plugin(const char* name, const std::string& options)
            ".lock\"\n" + options + "}\n";
 }
 
+// No lock: the playback end and the capture end are opened side by side.
+std::string Loop(const char* name, const char* cable, long delay, const char* description)
+{
+    std::string text = std::string("pcm.") + name + " {\n  type tallowtest\n  loopback \"" + cable +
+                       "\"\n  loopdelay " + std::to_string(delay) + "\n";
+    if (description != nullptr)
+        text += std::string("  hint { show on description \"") + description + "\" }\n";
+    return text + "}\n";
+}
+
 } // namespace
 
 fs::path InFile() { return directory / "in.raw"; }
@@ -63,7 +73,9 @@ const fs::path& Install()
         << Plugin("paced", "  hint { show on description \"Paced test device, a name longer than thirty-one\" }\n")
         << Plugin("unplugged", "  unplug 30\n") << Plugin("suspending", "  suspend 50\n")
         << Plugin("sticky", "  stickydelay 150\n") << Plugin("stalling", "  stall 100\n  stallms 800\n")
-        << Plugin("servergone", "  gone 30\n");
+        << Plugin("servergone", "  gone 30\n") << Loop("loop", "cable", LoopDelayFrames, "Loopback test device")
+        << Loop("loopother", "cable", LoopDelayFrames + 1, nullptr) << Loop("loopfar", "far", 1L << 21, nullptr)
+        << "pcm.loopnocable {\n  type tallowtest\n  loopdelay 10\n}\n";
     out.close();
     // The capture device opens only when its input file exists; tests
     // write its content before they record.

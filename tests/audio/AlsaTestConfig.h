@@ -7,11 +7,17 @@
 // "sticky" (its delay never falls below 150 frames until drained) and
 // "stalling" (stops delivering after 100 ms for 800 ms: an overrun) and
 // "servergone" (an xrun 30 ms after it starts that every mend brings back).
+// "loop" (listed, both directions) is a cable: what its playback plays, its
+// capture records `LoopDelayFrames` later; "loopother" names the same cable
+// with another delay, "loopfar" a delay too long, "loopnocable" a delay
+// without a cable: all three refused at open.
 #pragma once
 
 #include <filesystem>
 
 namespace alsatest {
+
+constexpr unsigned LoopDelayFrames = 720;
 
 // Writes the configuration into a directory of this process (CTest runs
 // the cases side by side) and points ALSA_CONFIG_PATH at it. Idempotent.

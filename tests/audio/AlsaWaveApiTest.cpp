@@ -92,8 +92,8 @@ TEST_F(AlsaWaveApiTest, ListsThePrivateDevicesByDirection)
 {
     std::vector<AlsaDeviceEntry> inputs = api.Devices(WaveDirection::Input);
     std::vector<AlsaDeviceEntry> outputs = api.Devices(WaveDirection::Output);
-    ASSERT_EQ(inputs.size(), 2u);
-    ASSERT_EQ(outputs.size(), 2u);
+    ASSERT_EQ(inputs.size(), 3u);
+    ASSERT_EQ(outputs.size(), 3u);
     EXPECT_EQ(inputs[0].pcmName, "testcap");
     EXPECT_EQ(inputs[0].productName, "Test capture");
     EXPECT_EQ(outputs[0].pcmName, "testplay");
@@ -101,7 +101,10 @@ TEST_F(AlsaWaveApiTest, ListsThePrivateDevicesByDirection)
     EXPECT_EQ(inputs[1].pcmName, "paced");
     EXPECT_EQ(outputs[1].pcmName, "paced");
     EXPECT_EQ(inputs[1].productName, "Paced test device, a name longe");
-    EXPECT_EQ(api.GetDeviceCount(WaveDirection::Input), 2);
+    // The loopback pair is one device both ways.
+    EXPECT_EQ(inputs[2].pcmName, "loop");
+    EXPECT_EQ(outputs[2].productName, "Loopback test device");
+    EXPECT_EQ(api.GetDeviceCount(WaveDirection::Input), 3);
 }
 
 TEST_F(AlsaWaveApiTest, CapabilitiesCarryTheFormatsTheDeviceTakes)

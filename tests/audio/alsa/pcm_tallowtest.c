@@ -11,7 +11,10 @@
  * it starts and goes on M ms later as if it had recorded all along: a
  * capture not read in time, which overruns when M exceeds its ring. With
  * `gone N` the device reports an xrun from N ms after it starts and after
- * every mend, as a sound-server plugin does once its server has gone. */
+ * every mend, as a sound-server plugin does once its server has gone.
+ * With `loopback "name"` (and `loopdelay N`, frames) the device is one end of
+ * a cable inside the process: what its playback plays, its capture records
+ * N frames later (alsa/loop_ring.h), in any of the formats above or U8. */
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 
@@ -25,6 +28,8 @@
 #include <sys/timerfd.h>
 #include <time.h>
 #include <unistd.h>
+
+#include "loop_ring.h"
 
 struct tallowtest {
     snd_pcm_ioplug_t io;
@@ -44,6 +49,8 @@ struct tallowtest {
     int stalled;
     long gone_ms;
     int gone;
+    struct loop_ring *ring; /* NULL unless a loopback end */
+    int configured;         /* set up on the ring */
 };
 
 static snd_pcm_uframes_t elapsed_frames(struct tallowtest *t)
@@ -61,6 +68,10 @@ static int tt_start(snd_pcm_ioplug_t *io)
     t->base = io->hw_ptr;
     t->running = 1;
     t->drained = 0;
+    if (t->ring != NULL && io->stream == SND_PCM_STREAM_PLAYBACK) {
+        struct loop_clock clock = {t->started, t->base};
+        loop_ring_play_start(t->ring, &clock);
+    }
     struct itimerspec tick = {{0, 0}, {0, 0}};
     long period_ns = (long)((int64_t)io->period_size * 1000000000 / io->rate);
     tick.it_interval.tv_nsec = period_ns;
@@ -72,6 +83,11 @@ static int tt_stop(snd_pcm_ioplug_t *io)
 {
     struct tallowtest *t = io->private_data;
     struct itimerspec off = {{0, 0}, {0, 0}};
+    if (t->ring != NULL && io->stream == SND_PCM_STREAM_PLAYBACK) {
+        /* Where the clock got; the ring knows how much was written (by a
+         * prepare, alsa-lib has already reset the application pointer). */
+        loop_ring_play_stop(t->ring, t->running ? t->base + elapsed_frames(t) : io->hw_ptr);
+    }
     t->running = 0;
     timerfd_settime(io->poll_fd, 0, &off, NULL);
     return 0;
@@ -174,11 +190,17 @@ static snd_pcm_sframes_t tt_transfer(snd_pcm_ioplug_t *io, const snd_pcm_channel
                                      snd_pcm_uframes_t offset, snd_pcm_uframes_t size)
 {
     struct tallowtest *t = io->private_data;
-    if (io->stream == SND_PCM_STREAM_CAPTURE) {
-        unsigned char *out = (unsigned char *)areas[0].addr + (areas[0].first + areas[0].step * offset) / 8;
+    unsigned char *frames = (unsigned char *)areas[0].addr + (areas[0].first + areas[0].step * offset) / 8;
+    if (t->ring != NULL) {
+        struct loop_clock clock = {t->started, t->base};
+        if (io->stream == SND_PCM_STREAM_PLAYBACK)
+            loop_ring_write(t->ring, io->appl_ptr, frames, size);
+        else
+            loop_ring_read(t->ring, &clock, io->appl_ptr, frames, size);
+    } else if (io->stream == SND_PCM_STREAM_CAPTURE) {
         size_t bytes = size * (areas[0].step / 8);
         for (size_t i = 0; i < bytes; ++i)
-            out[i] = t->counter++;
+            frames[i] = t->counter++;
     }
     return (snd_pcm_sframes_t)size;
 }
@@ -199,9 +221,37 @@ static int tt_poll_revents(snd_pcm_ioplug_t *io, struct pollfd *pfd, unsigned in
     return 0;
 }
 
+/* Both ends of a cable take one format: the second is refused another. */
+static int tt_hw_params(snd_pcm_ioplug_t *io, snd_pcm_hw_params_t *params)
+{
+    struct tallowtest *t = io->private_data;
+    (void)params;
+    if (t->ring == NULL)
+        return 0;
+    if (t->configured)
+        loop_ring_unconfigure(t->ring, io->stream);
+    t->configured = 0;
+    int err = loop_ring_configure(t->ring, io->format, io->channels, io->rate, io->stream);
+    t->configured = err == 0;
+    return err;
+}
+
+static int tt_hw_free(snd_pcm_ioplug_t *io)
+{
+    struct tallowtest *t = io->private_data;
+    if (t->configured)
+        loop_ring_unconfigure(t->ring, io->stream);
+    t->configured = 0;
+    return 0;
+}
+
 static int tt_close(snd_pcm_ioplug_t *io)
 {
     struct tallowtest *t = io->private_data;
+    if (t->ring != NULL) {
+        tt_hw_free(io);
+        loop_ring_detach(t->ring, io->stream);
+    }
     close(io->poll_fd);
     if (t->lock_fd >= 0)
         close(t->lock_fd);
@@ -216,23 +266,41 @@ static const snd_pcm_ioplug_callback_t tt_callbacks = {
     .prepare = tt_prepare,
     .transfer = tt_transfer,
     .close = tt_close,
+    .hw_params = tt_hw_params,
+    .hw_free = tt_hw_free,
     .resume = tt_resume,
     .poll_revents = tt_poll_revents,
     .delay = tt_delay,
     .drain = tt_drain,
 };
 
-SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
+struct tt_options {
+    const char *lock_path;
+    const char *loopback;
+    long loop_delay; /* -1 when not given */
+    long unplug_ms;
+    long suspend_ms;
+    long sticky_delay;
+    long stall_ms;
+    long stall_length_ms;
+    long gone_ms;
+};
+
+/* 0, or -EINVAL for an unknown option, a value of the wrong type, or a
+ * delay for a device that is no loopback end. */
+static int tt_parse(snd_config_t *conf, struct tt_options *o)
 {
-    const char *lock_path = NULL;
-    long unplug_ms = 0;
-    long suspend_ms = 0;
-    long sticky_delay = 0;
-    long stall_ms = 0;
-    long stall_length_ms = 0;
-    long gone_ms = 0;
+    const struct {
+        const char *id;
+        long *value;
+    } integers[] = {
+        {"unplug", &o->unplug_ms},   {"suspend", &o->suspend_ms},       {"stickydelay", &o->sticky_delay},
+        {"stall", &o->stall_ms},     {"stallms", &o->stall_length_ms}, {"gone", &o->gone_ms},
+        {"loopdelay", &o->loop_delay},
+    };
     snd_config_iterator_t i, next;
-    (void)root;
+    memset(o, 0, sizeof *o);
+    o->loop_delay = -1;
     snd_config_for_each(i, next, conf) {
         snd_config_t *n = snd_config_iterator_entry(i);
         const char *id;
@@ -240,70 +308,65 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
             continue;
         if (strcmp(id, "comment") == 0 || strcmp(id, "type") == 0 || strcmp(id, "hint") == 0)
             continue;
-        if (strcmp(id, "lock") == 0) {
-            if (snd_config_get_string(n, &lock_path) < 0)
+        if (strcmp(id, "lock") == 0 || strcmp(id, "loopback") == 0) {
+            const char **value = strcmp(id, "lock") == 0 ? &o->lock_path : &o->loopback;
+            if (snd_config_get_string(n, value) < 0)
                 return -EINVAL;
             continue;
         }
-        if (strcmp(id, "unplug") == 0) {
-            if (snd_config_get_integer(n, &unplug_ms) < 0)
-                return -EINVAL;
-            continue;
-        }
-        if (strcmp(id, "suspend") == 0) {
-            if (snd_config_get_integer(n, &suspend_ms) < 0)
-                return -EINVAL;
-            continue;
-        }
-        if (strcmp(id, "stickydelay") == 0) {
-            if (snd_config_get_integer(n, &sticky_delay) < 0)
-                return -EINVAL;
-            continue;
-        }
-        if (strcmp(id, "stall") == 0) {
-            if (snd_config_get_integer(n, &stall_ms) < 0)
-                return -EINVAL;
-            continue;
-        }
-        if (strcmp(id, "gone") == 0) {
-            if (snd_config_get_integer(n, &gone_ms) < 0)
-                return -EINVAL;
-            continue;
-        }
-        if (strcmp(id, "stallms") == 0) {
-            if (snd_config_get_integer(n, &stall_length_ms) < 0)
-                return -EINVAL;
-            continue;
-        }
-        return -EINVAL;
+        size_t k = 0;
+        while (k < sizeof integers / sizeof integers[0] && strcmp(id, integers[k].id) != 0)
+            ++k;
+        if (k == sizeof integers / sizeof integers[0] || snd_config_get_integer(n, integers[k].value) < 0)
+            return -EINVAL;
     }
+    return o->loop_delay >= 0 && o->loopback == NULL ? -EINVAL : 0;
+}
 
+/* The device's state from its options, holding its lock file if it has one:
+ * NULL with -ENOMEM or -EBUSY (held by another open) in `err`. */
+static struct tallowtest *tt_new(const struct tt_options *o, int *err)
+{
     struct tallowtest *t = calloc(1, sizeof *t);
+    *err = -ENOMEM;
     if (t == NULL)
-        return -ENOMEM;
+        return NULL;
     t->lock_fd = -1;
-    t->unplug_ms = unplug_ms;
-    t->suspend_ms = suspend_ms;
-    t->sticky_delay = sticky_delay;
-    t->stall_ms = stall_ms;
-    t->stall_length_ms = stall_length_ms;
-    t->gone_ms = gone_ms;
-    if (lock_path != NULL) {
-        t->lock_fd = open(lock_path, O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    t->unplug_ms = o->unplug_ms;
+    t->suspend_ms = o->suspend_ms;
+    t->sticky_delay = o->sticky_delay;
+    t->stall_ms = o->stall_ms;
+    t->stall_length_ms = o->stall_length_ms;
+    t->gone_ms = o->gone_ms;
+    if (o->lock_path != NULL) {
+        t->lock_fd = open(o->lock_path, O_CREAT | O_RDWR | O_CLOEXEC, 0600);
         if (t->lock_fd < 0 || flock(t->lock_fd, LOCK_EX | LOCK_NB) < 0) {
             if (t->lock_fd >= 0)
                 close(t->lock_fd);
             free(t);
-            return -EBUSY;
+            *err = -EBUSY;
+            return NULL;
         }
     }
+    *err = 0;
+    return t;
+}
+
+SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
+{
+    struct tt_options options;
+    (void)root;
+    int err = tt_parse(conf, &options);
+    struct tallowtest *t = err < 0 ? NULL : tt_new(&options, &err);
+    if (t == NULL)
+        return err;
     t->io.version = SND_PCM_IOPLUG_VERSION;
     t->io.name = "Tallowmere test device";
     t->io.callback = &tt_callbacks;
     t->io.private_data = t;
     t->io.poll_fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     t->io.poll_events = POLLIN;
-    int err = t->io.poll_fd < 0 ? -errno : snd_pcm_ioplug_create(&t->io, name, stream, mode);
+    err = t->io.poll_fd < 0 ? -errno : snd_pcm_ioplug_create(&t->io, name, stream, mode);
     if (err < 0) {
         if (t->io.poll_fd >= 0)
             close(t->io.poll_fd);
@@ -313,15 +376,25 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
         return err;
     }
 
+    /* From here on a failure is undone by the close callback. */
     static const unsigned int accesses[] = {SND_PCM_ACCESS_RW_INTERLEAVED};
-    static const unsigned int formats[] = {SND_PCM_FORMAT_S16_LE, SND_PCM_FORMAT_S24_3LE, SND_PCM_FORMAT_S32_LE};
+    static const unsigned int formats[] = {SND_PCM_FORMAT_S16_LE, SND_PCM_FORMAT_S24_3LE, SND_PCM_FORMAT_S32_LE,
+                                           SND_PCM_FORMAT_U8};
+    if (options.loopback != NULL &&
+        (err = loop_ring_attach(options.loopback, options.loop_delay < 0 ? 0 : options.loop_delay, stream,
+                                &t->ring)) < 0) {
+        snd_pcm_ioplug_delete(&t->io);
+        return err;
+    }
     if ((err = snd_pcm_ioplug_set_param_list(&t->io, SND_PCM_IOPLUG_HW_ACCESS, 1, accesses)) < 0 ||
-        (err = snd_pcm_ioplug_set_param_list(&t->io, SND_PCM_IOPLUG_HW_FORMAT, 3, formats)) < 0 ||
+        (err = snd_pcm_ioplug_set_param_list(&t->io, SND_PCM_IOPLUG_HW_FORMAT, t->ring != NULL ? 4 : 3,
+                                             formats)) < 0 ||
         (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_CHANNELS, 1, 2)) < 0 ||
         (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_RATE, 8000, 192000)) < 0 ||
         (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_PERIODS, 2, 64)) < 0 ||
         (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_PERIOD_BYTES, 64, 1 << 20)) < 0 ||
-        (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_BUFFER_BYTES, 128, 4 << 20)) < 0) {
+        (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_BUFFER_BYTES, 128,
+                                               LOOP_RING_MAX_BUFFER_BYTES)) < 0) {
         snd_pcm_ioplug_delete(&t->io);
         return err;
     }
