@@ -124,17 +124,17 @@ struct Duplex {
         }
     }
 
-    // Reset first so a cancelled input hands back what it recorded; Close
-    // makes the headers idle, which drops that count.
-    void KeepRecorded()
+    // What the input recorded, in whole frames. Reset first so a cancelled
+    // input hands back its count; Close makes the headers idle, dropping it.
+    std::uint64_t Recorded()
     {
-        const WaveHeader* header = input.GetHeader(0);
         if (input.IsOpen() && input.GetHandle() != 0)
             WaveApi().Reset(input.GetHandle());
+        const WaveHeader* header = input.GetHeader(0);
         std::uint64_t recorded = header != nullptr ? header->bytesRecorded.load(std::memory_order_acquire) : 0;
         const std::uint64_t blockAlign = std::uint64_t{request.channels} * request.bytesPerSample;
         recorded = std::min<std::uint64_t>(recorded, result.capture.size());
-        result.capture.resize(static_cast<std::size_t>(recorded - recorded % blockAlign));
+        return recorded - recorded % blockAlign;
     }
 
     void Run()
@@ -144,12 +144,12 @@ struct Duplex {
             if (Queue() && Start())
                 Poll();
         }
-        if (result.outcome == FullDuplexOutcome::Failed)
-            result.capture.clear();
-        else
-            KeepRecorded();
+        const bool failed = result.outcome == FullDuplexOutcome::Failed;
+        const std::uint64_t recorded = failed ? 0 : Recorded();
         output.Close();
         input.Close();
+        // Only now: a back end may fill the capture until its device is closed.
+        result.capture.resize(static_cast<std::size_t>(recorded));
     }
 };
 

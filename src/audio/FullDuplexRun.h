@@ -60,7 +60,7 @@ enum class FullDuplexRefusal {
 };
 
 enum class FullDuplexStep {
-    None,
+    None,  // Failed with no step: the caller's onStep threw (the devices were closed)
     Open,  // Open or OpenExtended; the code is the open's
     Queue, // AddBuffer: the header's prepare or the queue; the code is the one that failed
     Start, // Start (input) or Restart (output)
@@ -95,8 +95,9 @@ struct FullDuplexResult {
 // construct both devices, open the input then the output, sleep
 // FullDuplexSettleMs, queue the capture then the stimulus, Start the input
 // and Restart the output at once, then per step: Sleep(FullDuplexPollMs),
-// PeekKey (Esc cancels: both are reset, what was recorded kept), the
-// output's done flag, the input's done flag (the run ends when it is done).
+// PeekKey (Esc cancels: both are reset, what was recorded kept; Esc wins
+// over a capture that fills in the same step), the output's done flag, the
+// input's done flag (the run ends when it is done).
 // Failure messages are the devices' own ("IDS_DEVICE_IO_FAIL",
 // "IDS_NO_SOUND_CARD"); the run shows none itself. Nothing throws.
 int RunFullDuplex(CWaveApi& api, const FullDuplexRequest& request, FullDuplexResult& result);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,25 @@ TEST_F(FullDuplexRunTest, TheGivenApiIsCurrentOnlyForTheRun)
     EXPECT_EQ(other.Device(WaveDirection::Output, 0).played, stimulus);
     EXPECT_TRUE(Out().calls.empty());
     EXPECT_EQ(&WaveApi(), &api);
+}
+
+TEST_F(FullDuplexRunTest, TheProgressHookSeesEveryStepAndMayNotThrowPastTheRun)
+{
+    std::vector<std::uint32_t> steps;
+    request.onStep = [&](std::uint32_t step) { steps.push_back(step); };
+    ASSERT_EQ(Run(), 1);
+    EXPECT_EQ(steps, (std::vector<std::uint32_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+
+    request.onStep = [](std::uint32_t step) {
+        if (step == 2)
+            throw std::runtime_error("display gone");
+    };
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(result.outcome, FullDuplexOutcome::Failed);
+    EXPECT_EQ(result.failedStep, FullDuplexStep::None);
+    EXPECT_TRUE(result.capture.empty());
+    EXPECT_FALSE(In().isOpen);
+    EXPECT_FALSE(Out().isOpen);
 }
 
 TEST_F(FullDuplexRunTest, EscCancelsKeepsWhatWasRecordedAndClosesBoth)
