@@ -222,20 +222,26 @@ TEST_F(VirtualLoopbackTest, DifferentRatesCarryNothing)
     EXPECT_EQ(captured, std::vector<std::uint8_t>(captured.size(), 0));
 }
 
-// One zero FIR with its response at 1 kHz 0 dB and at 0.45 x rate tiltDb:
-// the c of the stated equation, found here by bisection.
-double TiltResponseDb(double tiltDb, double rate, double hz)
+// The one-zero FIR's c for a tilt: the root of the stated equation, found
+// here by bisection (the tilt falls as c rises).
+double TiltZero(double tiltDb, double rate)
 {
-    const double w1 = 2 * std::numbers::pi * 1000 / rate;
     auto mag = [](double c, double w) { return std::abs(1.0 + c * std::polar(1.0, -w)); };
-    auto tilt = [&](double c) { return Db(mag(c, 2 * std::numbers::pi * 0.45) / mag(c, w1)); };
-    double low = -0.999999, high = 0.999999; // tilt falls as c rises
+    auto tilt = [&](double c) { return Db(mag(c, 2 * std::numbers::pi * 0.45) / mag(c, 2 * std::numbers::pi * 1000 / rate)); };
+    double low = -0.999999, high = 0.999999;
     for (int i = 0; i < 200; ++i) {
         double mid = (low + high) / 2;
         (tilt(mid) > tiltDb ? low : high) = mid;
     }
-    double c = (low + high) / 2;
-    return Db(mag(c, 2 * std::numbers::pi * hz / rate) / mag(c, w1));
+    return (low + high) / 2;
+}
+
+// |H| at hz relative to 1 kHz.
+double TiltResponseDb(double tiltDb, double rate, double hz)
+{
+    const double c = TiltZero(tiltDb, rate);
+    auto mag = [c, rate](double f) { return std::abs(1.0 + c * std::polar(1.0, -2 * std::numbers::pi * f / rate)); };
+    return Db(mag(hz) / mag(1000));
 }
 
 struct LevelRow {
@@ -272,11 +278,21 @@ TEST_F(VirtualLoopbackTest, GainAndTiltGiveTheStatedLevels)
         std::vector<double> stimulus =
             Sines(frames, row.format.rate, row.hz, std::vector<double>(row.format.channels, row.amplitude));
         std::vector<double> captured = Decode(Loop(row.format, row.format, stimulus, frames + 200), row.format);
+        // Sample for sample: g gain (x[s] + c x[s-1]), across every poll's edge.
+        const double zero = row.chain.tiltDb == 0 ? 0 : TiltZero(row.chain.tiltDb, row.format.rate);
+        const double g = 1 / std::abs(1.0 + zero * std::polar(1.0, -2 * std::numbers::pi * 1000 / row.format.rate));
+        const double lsb = std::ldexp(1.0, 1 - row.format.validBits);
         for (std::uint16_t c = 0; c < row.format.channels; ++c) {
             std::vector<double> got = Channel(captured, row.format.channels, c, 64 + 1, frames - 1);
-            std::vector<double> sent = Channel(stimulus, row.format.channels, c, 1, frames - 1);
+            std::vector<double> sent =
+                Channel(Decode(Encode(stimulus, row.format), row.format), row.format.channels, c, 0, frames);
             EXPECT_NEAR(Db(Amplitude(got, row.format.rate, row.hz) / Amplitude(sent, row.format.rate, row.hz)),
                         row.expectedDb, 0.005);
+            int wrong = 0;
+            for (std::size_t i = 0; i + 1 < frames; ++i)
+                wrong += std::abs(got[i] - g * std::pow(10, row.chain.gainDb / 20) * (sent[i + 1] + zero * sent[i])) >
+                         lsb;
+            EXPECT_EQ(wrong, 0);
         }
     }
 }
