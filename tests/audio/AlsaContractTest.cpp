@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The wave API contract on the ALSA back end, over the hermetic
 // configuration's paced device in real time.
-#include <chrono>
-#include <thread>
-
 #include "AlsaTestConfig.h"
 #include "WaveApiContract.h"
 #include "audio/backends/AlsaWaveApi.h"
 
 namespace {
 
-class CAlsaContractBackEnd {
+class CAlsaContractBackEnd : public CRealTimeContractClock {
 public:
     static constexpr const char* Name = "Alsa";
 
@@ -31,12 +28,6 @@ public:
     PcmWaveFormat Format() { return {WAVE_FORMAT_PCM, 2, 16000, 64000, 4, 16}; }
     // The paced device takes no 8-bit samples.
     PcmWaveFormat RefusedFormat() { return {WAVE_FORMAT_PCM, 2, 16000, 32000, 2, 8}; }
-    void Elapse(std::uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-    std::uint64_t Now()
-    {
-        using namespace std::chrono;
-        return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-    }
 
 private:
     bool installed;

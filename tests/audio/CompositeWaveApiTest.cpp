@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The composite: numbering the devices of several back ends in turn, routing
-// each call, and the choice of back ends from the environment.
+// The composite: numbering the devices of several back ends in turn and
+// routing each call.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "audio/WaveDevice.h"
@@ -57,30 +55,6 @@ TEST(CompositeWaveApiTest, NumbersDevicesOfEachBackEndInTurn)
     device.Close();
     EXPECT_EQ(secondApi->Device(WaveDirection::Output, 0).played, tone);
     EXPECT_FALSE(secondApi->Device(WaveDirection::Output, 0).isOpen);
-}
-
-TEST(CompositeWaveApiTest, EnvironmentNarrowsTheBackEnds)
-{
-    const char* saved = std::getenv("TALLOWMERE_AUDIO");
-    std::string previous = saved != nullptr ? saved : "";
-    setenv("TALLOWMERE_AUDIO", "virtual", 1);
-    EXPECT_EQ(AudioBackEndFromEnvironment(), AudioBackEndChoice::Virtual);
-    setenv("TALLOWMERE_AUDIO", "alsa", 1);
-    EXPECT_EQ(AudioBackEndFromEnvironment(), AudioBackEndChoice::Alsa);
-    setenv("TALLOWMERE_AUDIO", "auto", 1);
-    EXPECT_EQ(AudioBackEndFromEnvironment(), AudioBackEndChoice::Auto);
-    unsetenv("TALLOWMERE_AUDIO");
-    EXPECT_EQ(AudioBackEndFromEnvironment(), AudioBackEndChoice::Auto);
-    if (saved != nullptr)
-        setenv("TALLOWMERE_AUDIO", previous.c_str(), 1);
-
-    std::unique_ptr<CWaveApi> onlyVirtual = CreateWaveApi(AudioBackEndChoice::Virtual);
-    EXPECT_EQ(onlyVirtual->GetDeviceCount(WaveDirection::Input), 2);
-    WaveDeviceCaps caps;
-    ASSERT_EQ(onlyVirtual->GetDeviceCaps(WaveDirection::Input, 0, caps), MMSYSERR_NOERROR);
-    EXPECT_STREQ(caps.productName, VirtualInputName);
-    ASSERT_EQ(onlyVirtual->GetDeviceCaps(WaveDirection::Input, 1, caps), MMSYSERR_NOERROR);
-    EXPECT_STREQ(caps.productName, VirtualLoopbackInputName);
 }
 
 } // namespace

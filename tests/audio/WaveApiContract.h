@@ -14,16 +14,44 @@
 //   PcmWaveFormat RefusedFormat()          a well-formed format it refuses
 //   void Elapse(std::uint32_t ms)          lets that much time pass
 //   std::uint64_t Now()                    the time that Elapse moves, in ms
+//                                          (CRealTimeContractClock gives both
+//                                          for devices in real time)
+// and, where its platform cannot give all that the cases need, also
+//   static const char* Lacks(ContractNeed) why it cannot give that need
+//                                          here; nullptr when it can
+// A case whose need is lacking is skipped with that reason. Without Lacks
+// every need holds.
 // Polling goes through Api().Update(handle), as the devices poll.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/WaveApi.h"
+
+enum class ContractNeed {
+    PacedDevices,            // data moves at the format's rate, not faster
+    ExclusiveDevices,        // an open device is busy for a second open
+    FormatRefusals,          // a format the device lacks is refused, not converted
+    CloseRefusedWhileQueued, // a device with buffers queued stays open
+};
+
+// Elapse and Now for a back end whose devices run in real time.
+class CRealTimeContractClock {
+public:
+    void Elapse(std::uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+    std::uint64_t Now()
+    {
+        using namespace std::chrono;
+        return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    }
+};
 
 template <typename BackEnd>
 class WaveApiContract : public ::testing::Test {
@@ -31,6 +59,18 @@ protected:
     BackEnd backEnd;
 
     CWaveApi& Api() { return backEnd.Api(); }
+
+    // Why the back end cannot give one of `needs` here; empty when it gives all.
+    static std::string Lacking(std::initializer_list<ContractNeed> needs)
+    {
+        if constexpr (requires { BackEnd::Lacks(ContractNeed::PacedDevices); }) {
+            for (ContractNeed need : needs) {
+                if (const char* reason = BackEnd::Lacks(need))
+                    return reason;
+            }
+        }
+        return {};
+    }
 
     WaveHandle Open(WaveDirection direction)
     {
@@ -77,6 +117,8 @@ TYPED_TEST_SUITE_P(WaveApiContract);
 
 TYPED_TEST_P(WaveApiContract, ResetHandsEveryBufferBack)
 {
+    if (std::string reason = this->Lacking({ContractNeed::PacedDevices, ContractNeed::CloseRefusedWhileQueued}); !reason.empty())
+        GTEST_SKIP() << reason;
     WaveHandle handle = this->Open(WaveDirection::Input);
     std::vector<std::uint8_t> first = this->Buffer(2000), second = this->Buffer(2000);
     WaveHeader headers[2];
@@ -146,6 +188,8 @@ TYPED_TEST_P(WaveApiContract, HeaderRulesGiveTheirCodes)
 
 TYPED_TEST_P(WaveApiContract, ASecondOpenOfAnOpenDeviceIsBusy)
 {
+    if (std::string reason = this->Lacking({ContractNeed::ExclusiveDevices}); !reason.empty())
+        GTEST_SKIP() << reason;
     for (WaveDirection direction : {WaveDirection::Input, WaveDirection::Output}) {
         WaveHandle handle = this->Open(direction);
         PcmWaveFormat format = this->backEnd.Format();
@@ -161,6 +205,8 @@ TYPED_TEST_P(WaveApiContract, ASecondOpenOfAnOpenDeviceIsBusy)
 
 TYPED_TEST_P(WaveApiContract, FormatsTheDeviceDoesNotTakeAreRefused)
 {
+    if (std::string reason = this->Lacking({ContractNeed::FormatRefusals}); !reason.empty())
+        GTEST_SKIP() << reason;
     PcmWaveFormat refused = this->backEnd.RefusedFormat();
     // 20 bits cannot fill a 3-byte container in a plain description.
     PcmWaveFormat twentyBits{WAVE_FORMAT_PCM, 2, 16000, 16000 * 6, 6, 20};
@@ -176,6 +222,8 @@ TYPED_TEST_P(WaveApiContract, FormatsTheDeviceDoesNotTakeAreRefused)
 
 TYPED_TEST_P(WaveApiContract, PlaybackIsDoneOnlyAfterItsLastFrame)
 {
+    if (std::string reason = this->Lacking({ContractNeed::PacedDevices}); !reason.empty())
+        GTEST_SKIP() << reason;
     WaveHandle handle = this->Open(WaveDirection::Output);
     std::vector<std::uint8_t> data = this->Buffer(300);
     WaveHeader header;

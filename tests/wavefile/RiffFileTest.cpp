@@ -10,7 +10,7 @@ namespace {
 
 TEST(RiffFileTest, CreatedChunksGetTheirSizesAndPadOnAscend)
 {
-    CTempDir dir;
+    CScratchDir dir;
     CRiffFile file;
     ASSERT_TRUE(file.Open(dir.File("a.riff"), RiffOpenMode::Create));
     RiffChunk riff{};
@@ -33,7 +33,7 @@ TEST(RiffFileTest, CreatedChunksGetTheirSizesAndPadOnAscend)
 
 TEST(RiffFileTest, DescendSkipsWholeChunksAndStaysInsideItsParent)
 {
-    CTempDir dir;
+    CScratchDir dir;
     // A RIFF of another form first, then ours holding "skip" (odd) and "want";
     // a "want" after the RIFF chunk lies outside the parent.
     Bytes other = Chunk(Text("RIFF"), Join({Text("AVI "), Ramp(5)}));
@@ -65,7 +65,7 @@ TEST(RiffFileTest, DescendSkipsWholeChunksAndStaysInsideItsParent)
 
 TEST(RiffFileTest, HugeSizeFieldsEndTheSearchAtTheFileEnd)
 {
-    CTempDir dir;
+    CScratchDir dir;
     // The RIFF claims 4 GiB and a chunk inside claims nearly as much.
     Bytes file = Join({Text("RIFF"), U32(0xFFFFFFFF), Text("WAVE"), Text("junk"), U32(0xFFFFFFF0), Ramp(10)});
     WriteAll(dir.File("f"), file);
@@ -84,7 +84,7 @@ TEST(RiffFileTest, HugeSizeFieldsEndTheSearchAtTheFileEnd)
 
 TEST(RiffFileTest, BufferedWritesAndReadsSeeTheSameBytesAcrossSeeks)
 {
-    CTempDir dir;
+    CScratchDir dir;
     CRiffFile file;
     ASSERT_TRUE(file.Open(dir.File("f"), RiffOpenMode::Create));
     Bytes big = Ramp(200000);
@@ -109,7 +109,7 @@ TEST(RiffFileTest, BufferedWritesAndReadsSeeTheSameBytesAcrossSeeks)
 
 TEST(RiffFileTest, ReservingRoomLeavesTheLengthToTheWrites)
 {
-    CTempDir dir;
+    CScratchDir dir;
     CRiffFile file;
     ASSERT_TRUE(file.Open(dir.File("f"), RiffOpenMode::Create));
     file.Reserve(1 << 20); // advice: granted or not, the file is what is written
@@ -122,7 +122,7 @@ TEST(RiffFileTest, ReservingRoomLeavesTheLengthToTheWrites)
 
 TEST(RiffFileTest, ReadOnlyFilesRefuseWritesAndMissingFilesDoNotOpen)
 {
-    CTempDir dir;
+    CScratchDir dir;
     CRiffFile file;
     EXPECT_FALSE(file.Open(dir.File("missing"), RiffOpenMode::Read));
     EXPECT_FALSE(file.Open(dir.path, RiffOpenMode::Read)) << "a directory is not a file";

@@ -138,7 +138,7 @@ TEST(TemporaryFilesTest, NoTemporaryFileSurvivesAKilledSave)
     const Bytes old = Ramp(300, 3);
     for (const Kill& kill : kills) {
         SCOPED_TRACE(kill.name);
-        CTempDir dir;
+        CScratchDir dir;
         WriteAll(dir.File("take.wav"), old);
         int pipeFds[2];
         ASSERT_EQ(::pipe(pipeFds), 0);

@@ -41,7 +41,7 @@ TEST(WaveFileReadTest, NoCountReadsPastTheDataChunk)
         {"32-bit stereo, odd JUNK inside", 2, 4, Chunk(Text("JUNK"), Bytes(7, Foreign)), {}},
     };
     CFakeServicesScope services;
-    CTempDir dir;
+    CScratchDir dir;
     for (const Layout& layout : layouts) {
         std::uint16_t frameBytes = layout.channels * layout.bytesPerSample;
         const Bytes data = Samples(std::size_t{frameBytes} * 50);

@@ -55,7 +55,7 @@ TEST(WaveFileReplaceTest, SavingToALinkWritesTheFileItNames)
     for (const Saver& saver : Savers) {
         SCOPED_TRACE(saver.name);
         CFakeServicesScope services;
-        CTempDir dir;
+        CScratchDir dir;
         ASSERT_EQ(::mkdir(dir.File("real").c_str(), 0700), 0);
         WriteAll(dir.File("real/take.wav"), Ramp(5000));
         ASSERT_EQ(::symlink("real/take.wav", dir.File("link.wav").c_str()), 0);
@@ -90,7 +90,7 @@ TEST(WaveFileReplaceTest, OverwritingKeepsOwnerGroupAndPermissions)
     if (::geteuid() != 0)
         GTEST_SKIP() << "giving a file to another owner needs root";
     CFakeServicesScope services;
-    CTempDir dir;
+    CScratchDir dir;
     WriteAll(dir.File("take.wav"), Ramp(5000));
     ASSERT_EQ(::chown(dir.File("take.wav").c_str(), 12345, 23456), 0);
     ASSERT_EQ(::chmod(dir.File("take.wav").c_str(), 0640), 0);

@@ -79,7 +79,7 @@ protected:
     }
 
     CFakeServicesScope services;
-    CTempDir dir;
+    CScratchDir dir;
     std::string sox;
     std::string soxi;
 };

@@ -1,63 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WaveTestFiles.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <numeric>
-#include <stdexcept>
-
-CTempDir::CTempDir()
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/tallowmere-wave-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (::mkdtemp(name.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    path = name.data();
-}
-
-CTempDir::~CTempDir()
-{
-    std::error_code ignored;
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all, ignored);
-    std::filesystem::remove_all(path, ignored);
-}
-
-std::vector<std::string> CTempDir::List() const
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-Bytes ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool Exists(const std::string& path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
-}
 
 Bytes U16(std::uint16_t value)
 {

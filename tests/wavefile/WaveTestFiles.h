@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Helpers for the wave-file tests: a private directory per test, whole-file
-// reads and writes, and a builder for hand-made RIFF files.
+// Helpers for the wave-file tests: the file system in memory, and a builder
+// for hand-made RIFF files. Scratch directories and whole-file reads and
+// writes come from support/ScratchDir.h.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/ScratchDir.h"
 #include "wavefile/MemoryFileSystem.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -21,22 +23,6 @@ public:
     CMemoryFileSystemScope& operator=(const CMemoryFileSystemScope&) = delete;
     CMemoryFileSystem fs;
 };
-
-class CTempDir {
-public:
-    CTempDir();
-    ~CTempDir();
-    CTempDir(const CTempDir&) = delete;
-    CTempDir& operator=(const CTempDir&) = delete;
-    std::string File(const std::string& name) const { return path + "/" + name; }
-    // Names of the entries, sorted.
-    std::vector<std::string> List() const;
-    std::string path;
-};
-
-Bytes ReadAll(const std::string& path);
-void WriteAll(const std::string& path, const Bytes& bytes);
-bool Exists(const std::string& path);
 
 Bytes U16(std::uint16_t value);
 Bytes U32(std::uint32_t value);
