@@ -111,9 +111,10 @@ double Db(double ratio)
 class VirtualLoopbackTest : public ::testing::Test {
 protected:
     // Records `captureFrames` on the loopback input while the loopback output
-    // plays `stimulus`, started `outputLaterMs` after the input.
+    // plays `stimulus`, started `outputLaterMs` after the input (before it,
+    // when negative).
     std::vector<std::uint8_t> Loop(const Format& out, const Format& in, const std::vector<double>& stimulus,
-                                   std::size_t captureFrames, std::uint32_t outputLaterMs = 0)
+                                   std::size_t captureFrames, std::int32_t outputLaterMs = 0)
     {
         ExtensibleWaveFormat outFormat = Describe(out), inFormat = Describe(in);
         WaveHandle output = 0, input = 0;
@@ -132,10 +133,16 @@ protected:
         EXPECT_EQ(api.QueueBuffer(input, &captureHeader, sizeof(WaveHeader)), MMSYSERR_NOERROR);
         EXPECT_EQ(api.PrepareHeader(output, &playHeader, sizeof(WaveHeader)), MMSYSERR_NOERROR);
         EXPECT_EQ(api.QueueBuffer(output, &playHeader, sizeof(WaveHeader)), MMSYSERR_NOERROR);
+        if (outputLaterMs < 0) {
+            EXPECT_EQ(api.Restart(output), MMSYSERR_NOERROR);
+            services.fake.Sleep(static_cast<std::uint32_t>(-outputLaterMs));
+        }
         EXPECT_EQ(api.Start(input), MMSYSERR_NOERROR);
         if (outputLaterMs > 0)
-            services.fake.Sleep(outputLaterMs);
-        EXPECT_EQ(api.Restart(output), MMSYSERR_NOERROR);
+            services.fake.Sleep(static_cast<std::uint32_t>(outputLaterMs));
+        if (outputLaterMs >= 0) {
+            EXPECT_EQ(api.Restart(output), MMSYSERR_NOERROR);
+        }
         for (int step = 0; step < 10000 && !(captureHeader.flags & WHDR_DONE); ++step) {
             services.fake.Sleep(100);
             api.Update(output);
@@ -175,7 +182,7 @@ struct TimingRow {
     Format out;
     Format in;
     std::uint32_t latency;
-    std::uint32_t outputLaterMs;
+    std::int32_t outputLaterMs;
     std::vector<VirtualDropout> dropouts;
 };
 
@@ -188,6 +195,7 @@ TEST_F(VirtualLoopbackTest, CaptureIsTheStimulusDelayedFrameExact)
         {"Default chain", {}, {}, 256, 0, {}},
         {"Mono 24-bit at 44.1 kHz", {1, 44100, 3, 24}, {1, 44100, 3, 24}, 480, 0, {}},
         {"Output started 7 ms later", {}, {}, 100, 7, {}},
+        {"Input started 2 ms later", {}, {}, 256, -2, {}},
         {"44.1 kHz, output 10 ms later", {2, 44100, 2, 16}, {2, 44100, 2, 16}, 0, 10, {}},
         {"8-bit silence is 128", {1, 8000, 1, 8}, {1, 8000, 1, 8}, 33, 0, {}},
         {"32-bit with 20 valid bits", {2, 96000, 4, 20}, {2, 96000, 4, 20}, 1000, 3, {}},
@@ -201,7 +209,7 @@ TEST_F(VirtualLoopbackTest, CaptureIsTheStimulusDelayedFrameExact)
         api.loopbackChain.dropouts = row.dropouts;
         const std::size_t frames = 4000;
         std::vector<double> stimulus = Pattern(frames, row.out);
-        std::size_t offset = row.latency + std::size_t{row.outputLaterMs} * row.out.rate / 1000;
+        auto offset = static_cast<std::size_t>(row.latency + std::int64_t{row.outputLaterMs} * row.out.rate / 1000);
         std::size_t captureFrames = offset + frames + 500;
         std::vector<std::uint8_t> captured = Loop(row.out, row.in, stimulus, captureFrames, row.outputLaterMs);
 

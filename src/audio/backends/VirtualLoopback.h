@@ -44,8 +44,9 @@
 // The loop's clock: loop frame f of a stream at rate r is the time
 // f x 1000 / r ms after the first tick the virtual back end saw. With both
 // started at one tick the input's frame n holds the output's frame
-// n - latencyFrames; started at different ticks, the difference in ticks
-// (rounded down to frames on that clock) adds to the latency.
+// n - latencyFrames; an output started later than the input adds the frames
+// of the ticks between the two starts to the latency, one started earlier
+// takes them off (each start rounded down to a frame on that clock).
 #pragma once
 
 #include <cstddef>
