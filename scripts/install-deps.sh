@@ -15,6 +15,7 @@ packages=(
   dpkg-dev file lintian bash-completion
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest zip wine wine64
   libfftw3-dev
+  python3
 )
 
 # The 32-bit Windows build's tests need Wine's 32-bit half, from the i386

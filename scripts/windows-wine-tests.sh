@@ -3,7 +3,9 @@
 # The Windows command-line program under Wine, as a user would run it:
 #  1. on the virtual devices: --list, and a default run whose saved file is
 #     read back on the Linux side with soxi;
-#  2. on WinMM through Wine's ALSA driver, over a private ALSA configuration
+#  2. on the virtual devices with a pseudo-terminal as the console: the status
+#     line, Esc, Ctrl-C and the tone question (windows-console-test.py);
+#  3. on WinMM through Wine's ALSA driver, over a private ALSA configuration
 #     whose playback device writes a file and whose capture device fails:
 #     the recording fails, the tone is played (--tone yes), and the file
 #     holds exactly the tone's sample bytes (the saved recording's data).
@@ -49,6 +51,8 @@ if [[ -f "$work/virtual.wav" ]]; then
 else
   fail "virtual run saved no file"
 fi
+
+python3 scripts/windows-console-test.py "$cli" || fail "the console sessions (scripts/windows-console-test.py)"
 
 # WinMM: Wine's driver sees only the devices of this file.
 cat >"$work/asound.conf" <<CONF

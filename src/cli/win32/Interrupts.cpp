@@ -4,7 +4,6 @@
 // the program as the POSIX build's second SIGINT does.
 #include "cli/Interrupts.h"
 
-#include <io.h>
 #include <windows.h>
 
 #include "cli/Keyboard.h"
@@ -15,6 +14,19 @@ namespace {
 CInterrupts* installed = nullptr;
 constexpr int CancelledStatus = 130;
 
+// Ends the status line on a console. Not through the C runtime, whose lock
+// on the stream the stuck main thread may hold, and not into a pipe, which
+// may be full.
+void EndConsoleLine()
+{
+    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (error == INVALID_HANDLE_VALUE || error == nullptr || !GetConsoleMode(error, &mode))
+        return;
+    DWORD written = 0;
+    WriteConsoleA(error, "\n", 1, &written, nullptr);
+}
+
 BOOL WINAPI OnControl(DWORD event)
 {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
@@ -22,9 +34,11 @@ BOOL WINAPI OnControl(DWORD event)
         if (raised - installed->taken.load() >= 2) {
             RemoveTemporaryFilesNow();
             CKeyboard::RestoreFromSignal();
-            const char newline = '\n';
-            [[maybe_unused]] auto written = _write(2, &newline, 1);
-            ExitProcess(CancelledStatus);
+            EndConsoleLine();
+            // At once, as _exit does: ExitProcess would first flush the C
+            // runtime's streams, and wait for ever on the very write that
+            // keeps the main thread from polling.
+            TerminateProcess(GetCurrentProcess(), CancelledStatus);
         }
         return TRUE;
     }
