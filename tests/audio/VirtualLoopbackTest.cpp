@@ -509,18 +509,28 @@ TEST(VirtualLoopbackSettingsTest, SettingsAreReadOrRefusedWhole)
     EXPECT_FALSE(ParseVirtualLoopbackChain(many.c_str(), chain, error));
 }
 
+// Sets a variable of this process; an empty value unsets it on Windows.
+void SetVariable(const char* name, const char* value)
+{
+#ifdef _WIN32
+    _putenv_s(name, value);
+#else
+    setenv(name, value, 1);
+#endif
+}
+
 TEST(VirtualLoopbackSettingsTest, EnvironmentRefusalIsNamedAndLeavesThePlainChain)
 {
     const char* saved = std::getenv("TALLOWMERE_VIRTUAL_LOOPBACK");
     std::string previous = saved != nullptr ? saved : "";
-    setenv("TALLOWMERE_VIRTUAL_LOOPBACK", "latency=480,gain=-3", 1);
+    SetVariable("TALLOWMERE_VIRTUAL_LOOPBACK", "latency=480,gain=-3");
     testing::internal::CaptureStderr();
     VirtualLoopbackChain read = VirtualLoopbackChainFromEnvironment();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(read.latencyFrames, 480u);
     EXPECT_EQ(read.gainDb, -3);
 
-    setenv("TALLOWMERE_VIRTUAL_LOOPBACK", "latency=480,gain=loud", 1);
+    SetVariable("TALLOWMERE_VIRTUAL_LOOPBACK", "latency=480,gain=loud");
     testing::internal::CaptureStderr();
     read = VirtualLoopbackChainFromEnvironment();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -528,10 +538,11 @@ TEST(VirtualLoopbackSettingsTest, EnvironmentRefusalIsNamedAndLeavesThePlainChai
               "setting in range; using the plain loopback\n");
     EXPECT_EQ(read.latencyFrames, VirtualLoopbackChain{}.latencyFrames);
     EXPECT_EQ(read.gainDb, 0);
-    if (saved != nullptr)
-        setenv("TALLOWMERE_VIRTUAL_LOOPBACK", previous.c_str(), 1);
-    else
+    SetVariable("TALLOWMERE_VIRTUAL_LOOPBACK", previous.c_str());
+#ifndef _WIN32
+    if (saved == nullptr)
         unsetenv("TALLOWMERE_VIRTUAL_LOOPBACK");
+#endif
 }
 
 } // namespace
