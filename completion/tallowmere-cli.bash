@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# bash completion for tallowmere-cli: its flags, the values of --api and
-# --tone, the device names that --list shows, and .wav files for --save.
+# bash completion for tallowmere-cli: its flags, the values of --api,
+# --measure and --tone, the device names that --list shows, and .wav files
+# for --save.
 
 # The device names of one direction ("input" or "output") from --list, one
 # a line. The listing is "  N: NAME (input, ...)"; the name ends before the
@@ -71,8 +72,16 @@ _tallowmere_cli()
             compopt -o filenames 2>/dev/null
             COMPREPLY=($(compgen -f -- "$cur"))
             return ;;
+        --measure)
+            # A comma list: complete the name after the last comma.
+            local done=${cur%,*} last=${cur##*,}
+            [[ $cur == *,* ]] && done+=, || done=
+            mapfile -t COMPREPLY < <(compgen -P "$done" -W 'all latency response thd noise crosstalk' -- "$last")
+            compopt -o nospace 2>/dev/null
+            return ;;
         --channels|--rate|--bits|--valid-bits|--duration|--timeout|--expect-frequency|--frequency-tolerance|\
-        --min-snr|--max-thdn|--max-clipped|--expect-valid-bits|--max-dropouts|--min-level)
+        --min-snr|--max-thdn|--max-clipped|--expect-valid-bits|--max-dropouts|--min-level|--max-latency|\
+        --max-response-deviation|--min-dynamic-range|--max-noise-floor|--max-crosstalk)
             COMPREPLY=()
             return ;;
     esac

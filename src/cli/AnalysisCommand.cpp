@@ -1,41 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/AnalysisCommand.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 
 #include "analysis/AnalysisText.h"
 #include "analysis/SignalAnalyzer.h"
 #include "cli/AnalysisFlags.h"
 #include "cli/JsonWriter.h"
+#include "cli/NumberText.h"
 #include "cli/analysis/WaveFileAnalysis.h"
 #include "cli/plot/AnalysisPlot.h"
 #include "ui/TesterDlg.h"
-
-namespace {
-
-// A decimal number, as strtod reads it, and nothing else.
-std::optional<double> ParseReal(const std::string& text)
-{
-    if (text.empty())
-        return std::nullopt;
-    errno = 0;
-    char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-std::optional<long long> ParseCount(const std::string& text)
-{
-    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    return std::stoll(text);
-}
-
-} // namespace
 
 int ParseAnalysisFlag(const std::string& flag, const std::optional<std::string>& inlineValue,
                       const std::vector<std::string>& arguments, std::size_t& i, CAnalysisOptions& o,

@@ -28,23 +28,6 @@ void WriteCode(CJsonWriter& json, const char* key, std::uint16_t code, const std
     json.EndObject();
 }
 
-void WriteHost(CJsonWriter& json, const std::optional<WaveHostDetail>& host)
-{
-    json.Key("host");
-    if (!host) {
-        json.Null();
-        return;
-    }
-    json.BeginObject();
-    json.Member("device", host->deviceName);
-    json.Member("call", host->call);
-    json.Member("error", host->error);
-    json.Member("text", host->text);
-    json.Member("lost", host->lost);
-    json.Member("xruns", static_cast<long long>(host->xruns));
-    json.Member("framesLost", static_cast<long long>(host->framesLost));
-    json.EndObject();
-}
 
 struct DeviceView {
     const char* key;
@@ -70,7 +53,7 @@ void WriteDevice(CJsonWriter& json, const DeviceView& device)
     WriteCode(json, "transfer", transfer, device.cancelled ? device.cancelledText : ResultCodeText(transfer));
     json.Member("complete", device.complete);
     json.Member("cancelled", device.cancelled);
-    WriteHost(json, device.host);
+    WriteHostJson(json, device.host);
     json.EndObject();
 }
 
@@ -130,4 +113,22 @@ std::string OutcomeJson(const CCliOutcome& o, int exitStatus)
     json.Member("exitStatus", exitStatus);
     json.EndObject();
     return json.Text();
+}
+
+void WriteHostJson(CJsonWriter& json, const std::optional<WaveHostDetail>& host)
+{
+    json.Key("host");
+    if (!host) {
+        json.Null();
+        return;
+    }
+    json.BeginObject();
+    json.Member("device", host->deviceName);
+    json.Member("call", host->call);
+    json.Member("error", host->error);
+    json.Member("text", host->text);
+    json.Member("lost", host->lost);
+    json.Member("xruns", static_cast<long long>(host->xruns));
+    json.Member("framesLost", static_cast<long long>(host->framesLost));
+    json.EndObject();
 }

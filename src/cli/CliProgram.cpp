@@ -12,6 +12,7 @@
 #include "cli/StatusLine.h"
 #include "cli/TerminalServices.h"
 #include "cli/TerminalToolkit.h"
+#include "cli/loopback/LoopbackCommand.h"
 #include "ui/TesterApp.h"
 #include "ui/TesterDlg.h"
 #include "ui/Templates.h"
@@ -268,6 +269,8 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
     case CliAction::Run:
         break;
     }
+    if (options.loopback.wanted && options.action == CliAction::Run)
+        return RunLoopback(options, streams, interrupts);
     if (options.analysis.file && options.action == CliAction::Run) {
         std::optional<int> validBits;
         if (options.validBits)

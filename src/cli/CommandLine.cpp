@@ -174,6 +174,12 @@ CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
                 return fail(analysisError);
             continue;
         }
+        std::string loopbackError;
+        if (int taken = ParseLoopbackFlag(flag, inlineValue, arguments, i, options.loopback, loopbackError)) {
+            if (taken < 0)
+                return fail(loopbackError);
+            continue;
+        }
         auto handler = valued.find(flag);
         if (handler == valued.end()) {
             if (flag.starts_with("-") && flag.size() > 1)
@@ -192,6 +198,8 @@ CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
         if (!refusal.empty())
             return fail(flag + ": " + Quoted(value) + " " + refusal);
     }
+    if (std::string error; !CheckLoopbackCommandLine(options, error))
+        return fail(error);
     return result;
 }
 
@@ -241,7 +249,7 @@ Results:
       --json              print a machine-readable result instead of the report
 
 )"
-           + AnalysisUsageText() + R"(
+           + AnalysisUsageText() + "\n" + LoopbackUsageText() + R"(
 Other:
   -l, --list              list the input and output devices
   -h, --help              show this help
@@ -250,8 +258,9 @@ Other:
 Esc (on a terminal) or Ctrl-C cancels the running device step.
 
 Exit status: 0 when recording and playback both completed; 1 when a device
-step failed (or the recording could not be saved); 2 on a usage error;
-3 when the signal check failed (a threshold above was not met, or the plot
-could not be written); 130 when the test was cancelled.
+step failed (or the recording could not be saved, or a loopback measurement
+found no marker); 2 on a usage error; 3 when the signal check failed (a
+threshold above was not met, or the plot could not be written); 130 when the
+test was cancelled.
 )";
 }

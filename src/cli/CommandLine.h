@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/AnalysisCommand.h"
+#include "cli/loopback/LoopbackOptions.h"
 
 enum class CliAction { Run, List, Help, Version };
 enum class ToneAnswer { Yes, No, Ask };
@@ -36,6 +37,8 @@ struct CCliOptions {
     bool json = false;
     // --analyze, --analyze-file, the signal checks and --plot.
     CAnalysisOptions analysis;
+    // --loopback and its own flags.
+    CLoopbackOptions loopback;
 };
 
 struct CCliParseResult {

@@ -89,6 +89,9 @@ check "output devices only"       "tallowmere-cli --output "       $'Tallowmere\
 check "no device of that prefix"  "tallowmere-cli --output USB"    ""
 check "wave files and folders"    "tallowmere-cli --save "         $'TWO.WAV\none.wav\ntakes'
 check "numbers are not guessed"   "tallowmere-cli --rate "         ""
+check "measures"                  "tallowmere-cli --loopback --measure " $'all\ncrosstalk\nlatency\nnoise\nresponse\nthd'
+check "measure after a comma"     "tallowmere-cli --measure thd,n" "thd,noise"
+check "loopback limits not guessed" "tallowmere-cli --max-latency " ""
 if ((failures > 0)); then
   echo "$failures failure(s)" >&2
   exit 1

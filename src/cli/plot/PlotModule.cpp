@@ -5,7 +5,9 @@
 #include <climits>
 #include <string>
 
+#include "cli/loopback/LoopbackResult.h"
 #include "cli/plot/AnalysisPlot.h"
+#include "cli/plot/LoopbackPlot.h"
 
 namespace {
 
@@ -20,10 +22,9 @@ std::string ExecutableDirectory()
     return slash == std::string::npos ? "." : exe.substr(0, slash);
 }
 
-} // namespace
-
-bool WritePlotThroughModule(const SignalAnalysis& analysis, const std::string& title, const std::string& path,
-                            std::string& error)
+// The module's entry point `symbol`, or null with `error`. The module stays
+// loaded: Qt's application object lives in it until exit.
+void* PlotEntryPoint(const char* symbol, std::string& error)
 {
     const std::string here = ExecutableDirectory();
     void* module = nullptr;
@@ -35,16 +36,46 @@ bool WritePlotThroughModule(const SignalAnalysis& analysis, const std::string& t
     if (module == nullptr) {
         const char* why = ::dlerror();
         error = std::string("the plot module cannot be loaded") + (why != nullptr ? ": " + std::string(why) : "");
-        return false;
+        return nullptr;
     }
-    // The module stays loaded: Qt's application object lives in it until exit.
-    auto entry = reinterpret_cast<WriteAnalysisPlotEntry>(::dlsym(module, WriteAnalysisPlotSymbol));
-    if (entry == nullptr) {
+    void* entry = ::dlsym(module, symbol);
+    if (entry == nullptr)
         error = "the plot module has no entry point";
+    return entry;
+}
+
+} // namespace
+
+bool WritePlotThroughModule(const SignalAnalysis& analysis, const std::string& title, const std::string& path,
+                            std::string& error)
+{
+    auto entry = reinterpret_cast<WriteAnalysisPlotEntry>(PlotEntryPoint(WriteAnalysisPlotSymbol, error));
+    if (entry == nullptr)
         return false;
-    }
     char why[512] = {};
     if (entry(&analysis, title.c_str(), path.c_str(), why, sizeof why) == 1)
+        return true;
+    error = why;
+    return false;
+}
+
+bool WriteLoopbackPlotThroughModule(const CLoopbackRun& run, const std::string& path, std::string& error)
+{
+    auto entry = reinterpret_cast<WriteLoopbackPlotEntry>(PlotEntryPoint(WriteLoopbackPlotSymbol, error));
+    if (entry == nullptr)
+        return false;
+    const CLoopbackFormat& f = run.format;
+    const std::string title = run.input.name + " from " + run.output.name + ", " + std::to_string(f.sampleRate) +
+                              " Hz, " + std::to_string(f.channels) + " channel(s), " + std::to_string(f.bits) +
+                              "-bit";
+    LoopbackPlotInput input;
+    input.title = title.c_str();
+    input.response = &run.measures.response;
+    input.tone = &run.measures.tone;
+    input.bandLowHz = SweepStartHz;
+    input.bandHighHz = SweepTopShare * f.sampleRate;
+    char why[512] = {};
+    if (entry(&input, path.c_str(), why, sizeof why) == 1)
         return true;
     error = why;
     return false;

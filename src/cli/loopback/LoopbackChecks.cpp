@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/loopback/LoopbackChecks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+std::string Figure(double value, const char* unit)
+{
+    if (std::isnan(value))
+        return "none";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f %s", value, unit);
+    return text;
+}
+
+std::string Channel(std::size_t c)
+{
+    return "channel " + std::to_string(c + 1);
+}
+
+// Each channel's figure against a limit; `atMost` for an upper one.
+void PerChannel(std::vector<std::string>& failed, const char* flag, const char* what,
+                const std::vector<double>& figures, double limit, bool atMost, const char* unit,
+                bool nanPasses = false)
+{
+    for (std::size_t c = 0; c < figures.size(); ++c) {
+        const double x = figures[c];
+        if (std::isnan(x) ? nanPasses : (atMost ? x <= limit : x >= limit))
+            continue;
+        failed.push_back(std::string(flag) + ": " + Channel(c) + " has " + (std::isnan(x) ? "no " : "") + what +
+                         (std::isnan(x) ? "" : " of " + Figure(x, unit)) + ", " + (atMost ? "at most " : "at least ") +
+                         Figure(limit, unit) + " wanted");
+    }
+}
+
+void CheckResponse(std::vector<std::string>& failed, const LoopbackMeasures& m, double limit)
+{
+    for (std::size_t c = 0; c < m.response.size(); ++c) {
+        const FrequencyResponse& r = m.response[c];
+        const double deviation = std::max(std::fabs(r.minDb), std::fabs(r.maxDb));
+        if (!(deviation <= limit))
+            failed.push_back("--max-response-deviation: " + Channel(c) + " spans " + Figure(r.minDb, "dB") + " to " +
+                             Figure(r.maxDb, "dB") + " re 1 kHz, within +-" + Figure(limit, "dB") + " wanted");
+    }
+}
+
+void CheckCrosstalk(std::vector<std::string>& failed, const CrosstalkResult& x, double limit)
+{
+    for (std::size_t d = 0; d < x.levelDb.size(); ++d) {
+        // Levels are relative to the driven channel's: none there, none to compare.
+        if (d < x.levelDb[d].size() && std::isnan(x.levelDb[d][d])) {
+            failed.push_back("--max-crosstalk: " + Channel(d) + " driven alone did not come back in it");
+            continue;
+        }
+        for (std::size_t c = 0; c < x.levelDb[d].size(); ++c) {
+            const double level = x.levelDb[d][c];
+            // NaN: not a trace of the tone in that channel.
+            if (c == d || std::isnan(level) || level <= limit)
+                continue;
+            failed.push_back("--max-crosstalk: " + Channel(d) + " into " + Channel(c) + " at " +
+                             Figure(level, "dB") + ", at most " + Figure(limit, "dB") + " wanted" +
+                             (x.swapped ? " (the channels came back swapped)" : ""));
+        }
+    }
+}
+
+} // namespace
+
+std::vector<std::string> CheckLoopback(const LoopbackMeasures& m, const CLoopbackLimits& l,
+                                       const AnalysisExpectations& e)
+{
+    std::vector<std::string> failed;
+    const bool any = l.Any() || e.maxThdnDb || e.frequencyHz || e.maxDropouts;
+    if (!m.ok) {
+        if (any)
+            failed.push_back("no measurement: " + m.error);
+        return failed;
+    }
+    if (l.maxLatencyMs && !(m.latency.ms <= *l.maxLatencyMs))
+        failed.push_back("--max-latency: the round trip takes " + Figure(m.latency.ms, "ms") + ", at most " +
+                         Figure(*l.maxLatencyMs, "ms") + " wanted");
+    if (l.maxResponseDeviationDb)
+        CheckResponse(failed, m, *l.maxResponseDeviationDb);
+    if (e.maxThdnDb || e.frequencyHz) {
+        // The captured tone's own analysis, as --analyze checks a recording.
+        AnalysisExpectations tone;
+        tone.maxThdnDb = e.maxThdnDb;
+        tone.frequencyHz = e.frequencyHz;
+        tone.frequencyToleranceHz = e.frequencyToleranceHz;
+        for (std::string& line : CheckAnalysis(m.tone, tone))
+            failed.push_back(std::move(line));
+    }
+    if (l.minDynamicRangeDb)
+        PerChannel(failed, "--min-dynamic-range", "dynamic range", m.dynamicRangeDb, *l.minDynamicRangeDb, false,
+                   "dB");
+    if (l.maxNoiseFloorDbfs)
+        PerChannel(failed, "--max-noise-floor", "noise floor", m.noiseFloorDbfs, *l.maxNoiseFloorDbfs, true, "dBFS",
+                   true);
+    if (l.maxCrosstalkDb)
+        CheckCrosstalk(failed, m.crosstalk, *l.maxCrosstalkDb);
+    if (e.maxDropouts && m.dropouts.size() > static_cast<std::size_t>(*e.maxDropouts))
+        failed.push_back("--max-dropouts: " + std::to_string(m.dropouts.size()) + " dropouts, at most " +
+                         std::to_string(*e.maxDropouts) + " allowed");
+    return failed;
+}

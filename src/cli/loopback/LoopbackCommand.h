@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tallowmere-cli --loopback: the sequence for the measures chosen played on
+// the output while the input records in the same format (a full-duplex run
+// over the usual wave devices), then measured; the table (or --json) on
+// standard output, progress and failures on standard error.
+#pragma once
+
+#include <cstdint>
+
+#include "cli/CliProgram.h"
+#include "cli/CommandLine.h"
+#include "cli/loopback/LoopbackResult.h"
+
+// Recorded past the end of the sequence, for the chain's latency; a
+// --max-latency adds its own value to this.
+inline constexpr double LoopbackCaptureMarginSeconds = 1.0;
+
+// The whole --loopback run. Exit status: 0 measured and every check
+// passed; 3 measured but a check failed or the plot could not be written;
+// 1 a device step failed (its direction, step and code on `err`) or the
+// capture could not be measured (the reason on `err`: no marker, ...);
+// 2 a device the lists do not have; 130 cancelled by Esc, Ctrl-C or the
+// time-out.
+int RunLoopback(const CCliOptions& options, const CCliStreams& streams, CInterrupts& interrupts);

@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What one --loopback run came to, as the table and the JSON show it, and
+// the exit status it gives.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/loopback/LoopbackMeasure.h"
+#include "audio/WaveApi.h"
+#include "cli/loopback/LoopbackOptions.h"
+
+enum class LoopbackOutcome {
+    Measured,      // the run completed and the measures were taken
+    NotMeasured,   // the run completed, but the capture could not be measured (no marker, ...)
+    DeviceFailed,  // a device step failed; see failedDirection, failedStep, code
+    Cancelled,     // Esc or Ctrl-C
+    TimedOut,      // the time-out cancelled the run
+};
+
+struct CLoopbackDevice {
+    int position = -1; // in the list, as --list numbers it
+    std::uint32_t id = 0;
+    std::string name;
+};
+
+struct CLoopbackRun {
+    CLoopbackFormat format;
+    CLoopbackDevice input;
+    CLoopbackDevice output;
+    MeasureSelection selection;   // the measures asked for, as built
+    double sequenceSeconds = 0;   // played
+    double captureSeconds = 0;    // recorded
+    LoopbackOutcome outcome = LoopbackOutcome::NotMeasured;
+    std::string error;            // why not measured, in a line for a user
+    // DeviceFailed only.
+    WaveDirection failedDirection = WaveDirection::Input;
+    std::string failedStep;       // "open", "queue", "start"
+    WaveResult code = MMSYSERR_NOERROR;
+    std::optional<WaveHostDetail> inputHost;
+    std::optional<WaveHostDetail> outputHost;
+    bool playbackUnfinished = false; // the capture filled before the output said it was done
+
+    LoopbackMeasures measures;    // Measured only
+    bool checksSet = false;
+    std::vector<std::string> failedChecks;
+    std::optional<std::string> plotPath; // written
+    std::string plotError;               // why it was not
+};
+
+// 0 measured and every check passed; 3 measured but a check failed or the
+// plot could not be written; 1 not measured or a device failed; 130
+// cancelled or timed out.
+int LoopbackExitStatus(const CLoopbackRun& run);
+
+const char* LoopbackOutcomeName(LoopbackOutcome outcome);

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Pieces the module's drawings share: the application Qt's fonts need, the
+// picture with its heading, the averaged spectrum panel, the PNG's writing
+// and the entry points' error copy.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <QRect>
+#include <QString>
+
+#include <cstddef>
+#include <string>
+
+#include "analysis/SignalAnalysis.h"
+
+inline constexpr int PlotWidth = 1200;
+inline constexpr int PlotHeight = 820;
+inline constexpr int PlotLeft = 80;
+inline constexpr int PlotRight = 30;
+inline const QColor PlotChannelColours[] = {QColor(0x1f, 0x5f, 0xbf), QColor(0xd0, 0x50, 0x20)};
+
+// Fonts need a GUI application; without a display the offscreen platform serves.
+void EnsurePlotApplication();
+
+// A white picture of the plot's size; false (and `error`) when there is no
+// memory for it.
+bool NewPlotImage(QImage& image, std::string& error);
+
+// The painter's font and the heading at the top.
+void BeginPlot(QPainter& p, const QString& heading);
+
+// The averaged spectrum in dBFS over a logarithmic frequency axis, labelled
+// with `caption`; "no spectrum" when the analysis has none.
+void DrawSpectrumPanel(QPainter& p, const SignalAnalysis& a, const QRect& box, const QString& caption);
+
+// Writes the picture as PNG; false with "cannot write 'PATH'".
+bool SavePlot(const QImage& image, const std::string& path, std::string& error);
+
+// For the entry points: `why` (or `fallback` when empty) copied into
+// `error` (cut to errorSize) when not written. 1 when written, else 0.
+int PlotEntryResult(bool written, std::string why, const char* fallback, char* error, std::size_t errorSize) noexcept;
