@@ -104,7 +104,7 @@ TEST(LoopbackTable, ShowsEveryMeasureWithItsUnitPerChannel)
              "  Format:   48000 Hz, 2 channels, 16-bit, 16 valid bits, standard API wave format\n",
              "                              Channel 1           Channel 2\n",
              "Latency                       480 frames, 10.000 ms\n",
-             "Frequency response, dB re 1 kHz, 20.0 Hz to 21600 Hz\n",
+             "Frequency response, dB re 1 kHz, 20 Hz to 21600 Hz\n",
              "Tone frequency, Hz            1000.00             1000.00\n",
              "  channel 1 driven            (driven)            -60.0\n",
              "  came back loudest in        channel 1           channel 2\n",

@@ -58,7 +58,7 @@ std::vector<std::string> PerChannel(const std::vector<double>& figures, int deci
 
 std::string Hz(double hz)
 {
-    return std::isfinite(hz) ? Fig(hz, hz < 100 ? 1 : 0) + " Hz" : "none";
+    return std::isfinite(hz) ? Fig(hz, hz < 100 && hz != std::floor(hz) ? 1 : 0) + " Hz" : "none";
 }
 
 // The frequency at which the response reaches `db` (its lowest or highest).
