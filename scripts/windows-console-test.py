@@ -175,7 +175,6 @@ class Session:
         self.screen = Screen(columns, 24)
         self.raw = b""
         self.status_lines = {}  # absolute line -> status texts drawn there, in order
-        self.started = time.monotonic()
         environment = dict(os.environ, TALLOWMERE_AUDIO="virtual")
         streams = {"out": slave, "err": slave}
         if report_file:
@@ -210,7 +209,8 @@ class Session:
         # Read on while it runs: a terminal nobody reads blocks the console.
         end = time.monotonic() + seconds
         while self.running() and time.monotonic() < end:
-            self._read(0.1)
+            if self._read(0.1) is False:
+                time.sleep(0.1)  # closed: nothing more to read, only to wait
         status = self.process.poll()
         if status is None:
             self.process.kill()
