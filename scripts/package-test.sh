@@ -83,7 +83,7 @@ completion=$(bash --norc --noprofile -c '
   printf "%s|" "${COMPREPLY[@]}"
   COMP_WORDS=(tallowmere-cli --api ""); COMP_CWORD=2; _tallowmere_cli
   printf "%s|" "${COMPREPLY[@]}"')
-[[ $completion == 'Tallowmere\ Virtual\ Input|standard|extended|' ]] || fail "the completion offered '$completion'"
+[[ $completion == 'Tallowmere\ Virtual\ Input|Tallowmere\ Virtual\ Loopback\ In|standard|extended|' ]] || fail "the completion offered '$completion'"
 step "man -w and the bash completion passed"
 
 # The desktop program up to its main dialog, then closed with Esc.
