@@ -6,6 +6,7 @@
 #include "analysis/AnalysisText.h"
 #include "analysis/SignalAnalyzer.h"
 #include "cli/AnalysisFlags.h"
+#include "cli/FlagValue.h"
 #include "cli/JsonWriter.h"
 #include "cli/NumberText.h"
 #include "cli/analysis/WaveFileAnalysis.h"
@@ -31,14 +32,8 @@ int ParseAnalysisFlag(const std::string& flag, const std::optional<std::string>&
         return 1;
     }
     std::string value;
-    if (inlineValue) {
-        value = *inlineValue;
-    } else if (i + 1 < arguments.size()) {
-        value = arguments[++i];
-    } else {
-        error = flag + " needs a value";
+    if (!TakeFlagValue(flag, inlineValue, arguments, i, value, error))
         return -1;
-    }
     auto refuse = [&](const char* why) {
         error = flag + ": '" + value + "' " + why;
         return -1;

@@ -5,6 +5,8 @@
 #include <functional>
 #include <map>
 
+#include "cli/FlagValue.h"
+
 namespace {
 
 constexpr int DefaultDurationSeconds = 4;
@@ -187,13 +189,8 @@ CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
             return fail("unexpected argument " + Quoted(flag) + " (see --help)");
         }
         std::string value;
-        if (inlineValue) {
-            value = *inlineValue;
-        } else {
-            if (i + 1 >= arguments.size())
-                return fail(flag + " needs a value");
-            value = arguments[++i];
-        }
+        if (std::string missing; !TakeFlagValue(flag, inlineValue, arguments, i, value, missing))
+            return fail(missing);
         std::string refusal = handler->second(value);
         if (!refusal.empty())
             return fail(flag + ": " + Quoted(value) + " " + refusal);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "cli/CommandLine.h"
+#include "cli/FlagValue.h"
 #include "cli/NumberText.h"
 
 namespace {
@@ -87,14 +88,8 @@ int ParseLoopbackFlag(const std::string& flag, const std::optional<std::string>&
         return 1;
     }
     std::string value;
-    if (inlineValue) {
-        value = *inlineValue;
-    } else if (i + 1 < arguments.size()) {
-        value = arguments[++i];
-    } else {
-        error = flag + " needs a value";
+    if (!TakeFlagValue(flag, inlineValue, arguments, i, value, error))
         return -1;
-    }
     std::string why;
     const bool taken = flag == "--measure" ? ParseMeasureList(value, o.measure, why)
                                            : ParseLimit(flag, value, o.limits, why);
