@@ -6,26 +6,34 @@ JOBS   ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS = -DTALLOWMERE_WERROR=$(WERROR)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test test-asan test-tsan run bench fuzz package clean windows windows-build test-windows
+.PHONY: all deps deps-test deps-all build test test-asan test-tsan run bench fuzz package clean windows windows-build test-windows
 
 all: build
 
+# Packages in layers: building and running, then the Linux tests, then the
+# fuzzers, the package and the Windows builds (scripts/install-deps.sh).
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh run
+
+deps-test:
+	@bash scripts/install-deps.sh test
+
+deps-all:
+	@bash scripts/install-deps.sh all
 
 build: deps
 	@cmake --preset default $(CMAKE_FLAGS) >/dev/null
 	@cmake --build --preset default -j $(JOBS)
 
-test: build
+test: deps-test build
 	@ctest --preset default -j $(JOBS)
 
-test-asan: deps
+test-asan: deps-test
 	@cmake --preset asan $(CMAKE_FLAGS) >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
 	@ctest --preset asan -j $(JOBS)
 
-test-tsan: deps
+test-tsan: deps-test
 	@cmake --preset tsan $(CMAKE_FLAGS) >/dev/null
 	@cmake --build --preset tsan -j $(JOBS)
 	@ctest --preset tsan -j $(JOBS)
@@ -33,12 +41,12 @@ test-tsan: deps
 run: build
 	@bash scripts/run.sh build/default
 
-bench: deps
+bench: deps-test
 	@cmake --preset bench $(CMAKE_FLAGS) >/dev/null
 	@cmake --build --preset bench -j $(JOBS)
 	@bash scripts/bench.sh build/bench
 
-fuzz: deps
+fuzz: deps-all
 	@cmake --preset fuzz $(CMAKE_FLAGS) >/dev/null
 	@cmake --build --preset fuzz -j $(JOBS) --target fuzz_targets
 	@bash scripts/fuzz.sh build/fuzz $(FUZZ_SECONDS)
@@ -47,7 +55,7 @@ fuzz: deps
 # hardening flags, and copied here as tallowmere_<version>_<arch>.deb.
 PACKAGE_BUILD = build/package
 buildflags = $(shell DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get $(1))
-package: deps
+package: deps-all
 	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DTALLOWMERE_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr $(CMAKE_FLAGS) \
 	  -DCMAKE_C_FLAGS="$(call buildflags,CPPFLAGS) $(call buildflags,CFLAGS)" \
@@ -64,7 +72,7 @@ windows: windows-build
 	@bash scripts/windows-zip.sh build/windows-x86 win32
 	@bash scripts/windows-zip.sh build/windows-x64 win64
 
-windows-build: deps
+windows-build: deps-all
 	@for arch in x86 x64; do \
 	  cmake --preset windows-$$arch $(CMAKE_FLAGS) >/dev/null && \
 	  cmake --build --preset windows-$$arch -j $(JOBS) || exit 1; \

@@ -1,27 +1,60 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs, only when missing, every Debian package needed to build, test and
-# run Tallowmere. Quiet when everything is present.
+# Installs, only when missing, the Debian packages of one layer of work and
+# of every layer below it. Quiet when everything is present.
+#
+#   scripts/install-deps.sh [run|test|all]      (default: run)
+#
+#   run   building and running the programs (`make run`, `make build`)
+#   test  the Linux tests and benchmarks (`make test`, test-asan, bench)
+#   all   everything CI does besides: the fuzzers, the Debian package, both
+#         Windows builds and their tests under Wine (32-bit Wine from i386)
+#
+# `--list` prints the layer's packages instead of installing them.
 set -euo pipefail
 
-packages=(
+layer=run
+list_only=false
+for argument in "$@"; do
+  case $argument in
+    run|test|all) layer=$argument ;;
+    --list) list_only=true ;;
+    *) echo "install-deps: unknown layer '$argument' (run, test or all)" >&2; exit 2 ;;
+  esac
+done
+
+run_packages=(
   cmake g++ ninja-build make pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libasound2-dev alsa-utils
-  sox libsox-fmt-all libsndfile1-dev
+  libgtest-dev libgmock-dev
+  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core libasound2-dev libfftw3-dev
+  scdoc
+)
+test_packages=(
+  libbenchmark-dev alsa-utils sox libsox-fmt-all
   xvfb xauth xdotool xclip x11-utils imagemagick dbus-daemon at-spi2-core
-  clang libclang-rt-14-dev
-  scdoc appstream desktop-file-utils librsvg2-bin man-db
-  dpkg-dev file lintian bash-completion
+  appstream desktop-file-utils librsvg2-bin man-db bash-completion
+  dpkg-dev file lintian python3
+)
+all_packages=(
+  clang libclang-rt-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest zip wine wine64
-  libfftw3-dev
-  python3
 )
 
-# The 32-bit Windows build's tests need Wine's 32-bit half, from the i386
-# architecture.
-if [[ "$(dpkg --print-architecture)" == amd64 ]]; then
-  packages+=(wine32:i386)
+packages=("${run_packages[@]}")
+case $layer in
+  test) packages+=("${test_packages[@]}") ;;
+  all)
+    packages+=("${test_packages[@]}" "${all_packages[@]}")
+    # The 32-bit Windows build's tests need Wine's 32-bit half.
+    if [[ "$(dpkg --print-architecture)" == amd64 ]]; then
+      packages+=(wine32:i386)
+    fi
+    ;;
+esac
+
+if $list_only; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
 fi
 
 missing=()
@@ -43,12 +76,18 @@ else
   exit 1
 fi
 
-echo "install-deps: installing ${missing[*]}" >&2
+echo "install-deps ($layer): installing ${missing[*]}" >&2
 log=$(mktemp)
 if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo[@]}" dpkg --add-architecture i386
 fi
-if ! "${sudo[@]}" apt-get update >"$log" 2>&1; then
+# A mirror caught mid-sync fails an update now and then: try again.
+updated=false
+for attempt in 1 2 3; do
+  if "${sudo[@]}" apt-get update >"$log" 2>&1; then updated=true; break; fi
+  sleep $((attempt * 5))
+done
+if ! $updated; then
   cat "$log" >&2
   echo "install-deps: apt-get update failed" >&2
   exit 1
