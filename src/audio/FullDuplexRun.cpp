@@ -71,11 +71,11 @@ struct Duplex {
 
     bool Queue()
     {
-        WaveResult code = MMSYSERR_NOERROR;
+        WaveResult code = WaveNoError;
         auto captureLength = static_cast<std::uint32_t>(result.capture.size());
         if (input.AddBuffer(result.capture.data(), captureLength, 0, &code) != 1)
             return Fail(WaveDirection::Input, FullDuplexStep::Queue, code);
-        code = MMSYSERR_NOERROR;
+        code = WaveNoError;
         auto stimulusLength = static_cast<std::uint32_t>(stimulus.size());
         if (output.AddBuffer(stimulus.data(), stimulusLength, 0, 0, &code) != 1)
             return Fail(WaveDirection::Output, FullDuplexStep::Queue, code);
@@ -86,12 +86,12 @@ struct Duplex {
     // streams start as near together as two calls allow.
     bool Start()
     {
-        WaveResult code = MMSYSERR_NOERROR;
+        WaveResult code = WaveNoError;
         if (input.Start(&code) != 1)
             return Fail(WaveDirection::Input, FullDuplexStep::Start, code);
         result.inputStarted = true;
         result.inputStartTick = input.GetStartTime();
-        code = MMSYSERR_NOERROR;
+        code = WaveNoError;
         if (output.Restart(&code) != 1)
             return Fail(WaveDirection::Output, FullDuplexStep::Start, code);
         result.outputStarted = true;

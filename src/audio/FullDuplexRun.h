@@ -73,7 +73,7 @@ struct FullDuplexResult {
     // refused before reaching the wave API, e.g. no handle).
     WaveDirection failedDirection = WaveDirection::Input;
     FullDuplexStep failedStep = FullDuplexStep::None;
-    WaveResult code = MMSYSERR_NOERROR;
+    WaveResult code = WaveNoError;
 
     // What the input recorded (its header's recorded count, whole frames):
     // the full capture when completed, what came before Esc when cancelled,

@@ -38,7 +38,7 @@ void CWaveDevice::ProbeCapabilities()
     if (deviceIndex == -1)
         return;
     WaveDeviceCaps caps;
-    if (WaveApi().GetDeviceCaps(direction, static_cast<std::uint32_t>(deviceIndex), caps) != MMSYSERR_NOERROR) {
+    if (WaveApi().GetDeviceCaps(direction, static_cast<std::uint32_t>(deviceIndex), caps) != WaveNoError) {
         Services().ShowMessage("IDS_DEVICE_IO_FAIL", MessageIcon::None);
         return;
     }

@@ -14,35 +14,37 @@
 #include "platform/ScopedInstall.h"
 #include "platform/Services.h"
 
-// Result codes, cut to 16 bits as the device layer hands them out.
+// Result codes, cut to 16 bits as the device layer hands them out. The values
+// are the platform's multimedia result codes; the names are ours, so that
+// <mmsystem.h>'s macros of the same meaning never collide with them.
 using WaveResult = std::uint16_t;
 
-constexpr WaveResult MMSYSERR_NOERROR = 0;
-constexpr WaveResult MMSYSERR_ERROR = 1;
-constexpr WaveResult MMSYSERR_BADDEVICEID = 2;
-constexpr WaveResult MMSYSERR_NOTENABLED = 3;
-constexpr WaveResult MMSYSERR_ALLOCATED = 4;
-constexpr WaveResult MMSYSERR_INVALHANDLE = 5;
-constexpr WaveResult MMSYSERR_NODRIVER = 6;
-constexpr WaveResult MMSYSERR_NOMEM = 7;
-constexpr WaveResult MMSYSERR_NOTSUPPORTED = 8;
-constexpr WaveResult MMSYSERR_BADERRNUM = 9;
-constexpr WaveResult MMSYSERR_INVALFLAG = 10;
-constexpr WaveResult MMSYSERR_INVALPARAM = 11;
-constexpr WaveResult MMSYSERR_HANDLEBUSY = 12;
-constexpr WaveResult WAVERR_BADFORMAT = 32;
-constexpr WaveResult WAVERR_STILLPLAYING = 33;
-constexpr WaveResult WAVERR_UNPREPARED = 34;
+constexpr WaveResult WaveNoError = 0;
+constexpr WaveResult WaveErrUnspecified = 1;
+constexpr WaveResult WaveErrBadDeviceId = 2;
+constexpr WaveResult WaveErrNotEnabled = 3;
+constexpr WaveResult WaveErrAllocated = 4;
+constexpr WaveResult WaveErrInvalidHandle = 5;
+constexpr WaveResult WaveErrNoDriver = 6;
+constexpr WaveResult WaveErrNoMemory = 7;
+constexpr WaveResult WaveErrNotSupported = 8;
+constexpr WaveResult WaveErrBadErrorNumber = 9;
+constexpr WaveResult WaveErrInvalidFlag = 10;
+constexpr WaveResult WaveErrInvalidParam = 11;
+constexpr WaveResult WaveErrHandleBusy = 12;
+constexpr WaveResult WaveErrBadFormat = 32;
+constexpr WaveResult WaveErrStillPlaying = 33;
+constexpr WaveResult WaveErrUnprepared = 34;
 
 enum class WaveDirection : std::uint16_t { Output = 1, Input = 2 };
 
-// Header flags. Only WHDR_DONE is read by the device layer; a back end sets
+// Header flags. Only WaveHeaderDone is read by the device layer; a back end sets
 // it from its own thread once the whole buffer is recorded or played out.
-constexpr std::uint32_t WHDR_DONE = 0x01;
-constexpr std::uint32_t WHDR_PREPARED = 0x02;
-constexpr std::uint32_t WHDR_BEGINLOOP = 0x04;
-constexpr std::uint32_t WHDR_ENDLOOP = 0x08;
-constexpr std::uint32_t WHDR_INQUEUE = 0x10;
+constexpr std::uint32_t WaveHeaderDone = 0x01;
+constexpr std::uint32_t WaveHeaderPrepared = 0x02;
+constexpr std::uint32_t WaveHeaderBeginLoop = 0x04;
+constexpr std::uint32_t WaveHeaderEndLoop = 0x08;
+constexpr std::uint32_t WaveHeaderInQueue = 0x10;
 
 // Loop count that asks a looping output buffer to repeat until reset.
 constexpr std::uint32_t WaveLoopForever = 0x80000000u;
@@ -52,29 +54,29 @@ constexpr std::uint32_t WaveLoopForever = 0x80000000u;
 struct WaveHeader {
     std::uint8_t* data = nullptr;
     std::uint32_t bufferLength = 0;
-    // Written by the back end before it sets WHDR_DONE (release), so a
+    // Written by the back end before it sets WaveHeaderDone (release), so a
     // caller that saw the flag (acquire) reads the final count.
     std::atomic<std::uint32_t> bytesRecorded{0};
     std::uintptr_t user = 0;
-    std::atomic<std::uint32_t> flags{WHDR_DONE};
+    std::atomic<std::uint32_t> flags{WaveHeaderDone};
     std::uint32_t loops = 0;
     void* reserved = nullptr;
 };
 
 // Standard-format bits of a capability record: 11.025, 22.05 and 44.1 kHz,
 // each as mono 8-bit, stereo 8-bit, mono 16-bit, stereo 16-bit.
-constexpr std::uint32_t WAVE_FORMAT_1M08 = 0x001;
-constexpr std::uint32_t WAVE_FORMAT_1S08 = 0x002;
-constexpr std::uint32_t WAVE_FORMAT_1M16 = 0x004;
-constexpr std::uint32_t WAVE_FORMAT_1S16 = 0x008;
-constexpr std::uint32_t WAVE_FORMAT_2M08 = 0x010;
-constexpr std::uint32_t WAVE_FORMAT_2S08 = 0x020;
-constexpr std::uint32_t WAVE_FORMAT_2M16 = 0x040;
-constexpr std::uint32_t WAVE_FORMAT_2S16 = 0x080;
-constexpr std::uint32_t WAVE_FORMAT_4M08 = 0x100;
-constexpr std::uint32_t WAVE_FORMAT_4S08 = 0x200;
-constexpr std::uint32_t WAVE_FORMAT_4M16 = 0x400;
-constexpr std::uint32_t WAVE_FORMAT_4S16 = 0x800;
+constexpr std::uint32_t WaveFormat1M08 = 0x001;
+constexpr std::uint32_t WaveFormat1S08 = 0x002;
+constexpr std::uint32_t WaveFormat1M16 = 0x004;
+constexpr std::uint32_t WaveFormat1S16 = 0x008;
+constexpr std::uint32_t WaveFormat2M08 = 0x010;
+constexpr std::uint32_t WaveFormat2S08 = 0x020;
+constexpr std::uint32_t WaveFormat2M16 = 0x040;
+constexpr std::uint32_t WaveFormat2S16 = 0x080;
+constexpr std::uint32_t WaveFormat4M08 = 0x100;
+constexpr std::uint32_t WaveFormat4S08 = 0x200;
+constexpr std::uint32_t WaveFormat4M16 = 0x400;
+constexpr std::uint32_t WaveFormat4S16 = 0x800;
 constexpr std::uint32_t WaveStandardFormatsAll = 0xFFF;
 
 // The capability record of one device.
@@ -89,8 +91,8 @@ struct WaveDeviceCaps {
 };
 
 // Format descriptions, laid out byte for byte as the devices send them.
-constexpr std::uint16_t WAVE_FORMAT_PCM = 1;
-constexpr std::uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
+constexpr std::uint16_t WaveFormatTagPcm = 1;
+constexpr std::uint16_t WaveFormatTagExtensible = 0xFFFE;
 
 // The plain PCM description (16 bytes, no size member).
 struct PcmWaveFormat {
@@ -112,7 +114,7 @@ struct WaveGuid {
 };
 
 // {00000001-0000-0010-8000-00AA00389B71}
-constexpr WaveGuid KSDATAFORMAT_SUBTYPE_PCM = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+constexpr WaveGuid WaveSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
 // The extensible description (40 bytes): the PCM members, a size member of 22,
 // then valid bits, channel mask and sub-format.
@@ -133,13 +135,13 @@ static_assert(offsetof(ExtensibleWaveFormat, validBitsPerSample) == 18);
 static_assert(offsetof(ExtensibleWaveFormat, subFormat) == 24);
 
 constexpr std::uint16_t ExtensibleFormatExtraBytes = 22;
-constexpr std::uint32_t SPEAKER_FRONT_LEFT = 0x1;
-constexpr std::uint32_t SPEAKER_FRONT_RIGHT = 0x2;
+constexpr std::uint32_t WaveSpeakerFrontLeft = 0x1;
+constexpr std::uint32_t WaveSpeakerFrontRight = 0x2;
 
 // Open flags: no callback, or notifications to a window (which no back end
 // here sends: the devices are polled).
-constexpr std::uint32_t CALLBACK_NULL = 0;
-constexpr std::uint32_t CALLBACK_WINDOW = 0x10000;
+constexpr std::uint32_t WaveCallbackNull = 0;
+constexpr std::uint32_t WaveCallbackWindow = 0x10000;
 
 // The handle of an open device; 0 is none.
 using WaveHandle = std::uintptr_t;
@@ -165,10 +167,10 @@ struct WaveHostDetail {
 // which also move the header flags. A back end must still: refuse what its
 // device does not do (8), a device already open (4) and unknown handles
 // (5); say whether it already holds a header being queued; take a queued
-// buffer's address and length at queue time; set WHDR_DONE only once the
+// buffer's address and length at queue time; set WaveHeaderDone only once the
 // whole buffer is recorded or has been heard; hand every pending buffer back
 // on Reset; and let no exception out (NoThrow, backends/NoThrow.h: a failed
-// allocation is MMSYSERR_NOMEM). No operation of the interface shows a
+// allocation is WaveErrNoMemory). No operation of the interface shows a
 // message: the device layer (WaveDevice.h) decides what the user sees.
 class CWaveApi {
 public:
@@ -177,50 +179,50 @@ public:
     // Devices of the direction, at most 0xFFFF; 0 when there are none.
     virtual std::uint16_t GetDeviceCount(WaveDirection direction) = 0;
     // Fills `caps` (a product name of at most 31 bytes, cut at a character
-    // boundary). MMSYSERR_NOERROR; MMSYSERR_BADDEVICEID for a number beyond
-    // the count; MMSYSERR_NOMEM; or the back end's code for a failed query.
+    // boundary). WaveNoError; WaveErrBadDeviceId for a number beyond
+    // the count; WaveErrNoMemory; or the back end's code for a failed query.
     virtual WaveResult GetDeviceCaps(WaveDirection direction, std::uint32_t device, WaveDeviceCaps& caps) = 0;
 
     // `format` points at a PcmWaveFormat or an ExtensibleWaveFormat, told
     // apart by its format tag. Succeeds only in exactly that format:
-    // MMSYSERR_NOERROR with `handle` set; otherwise `handle` is 0 and the
-    // code is MMSYSERR_BADDEVICEID (no such device), MMSYSERR_INVALPARAM (no
-    // format), MMSYSERR_NOTSUPPORTED (a format outside the rules or one the
-    // device does not take), MMSYSERR_ALLOCATED (open already), MMSYSERR_NOMEM,
-    // MMSYSERR_NODRIVER (the device cannot be reached) or MMSYSERR_ERROR.
+    // WaveNoError with `handle` set; otherwise `handle` is 0 and the
+    // code is WaveErrBadDeviceId (no such device), WaveErrInvalidParam (no
+    // format), WaveErrNotSupported (a format outside the rules or one the
+    // device does not take), WaveErrAllocated (open already), WaveErrNoMemory,
+    // WaveErrNoDriver (the device cannot be reached) or WaveErrUnspecified.
     // An output plays what is queued at once unless paused.
     virtual WaveResult Open(WaveDirection direction, WaveHandle& handle, std::uint32_t device, const void* format,
                             WindowHandle callbackWindow, std::uintptr_t instance, std::uint32_t flags) = 0;
-    // MMSYSERR_NOERROR when released; WAVERR_STILLPLAYING while buffers
-    // are queued (Reset first); MMSYSERR_INVALHANDLE for an unknown handle,
+    // WaveNoError when released; WaveErrStillPlaying while buffers
+    // are queued (Reset first); WaveErrInvalidHandle for an unknown handle,
     // so a second Close changes nothing.
     virtual WaveResult Close(WaveHandle handle) = 0;
 
-    // Sets WHDR_PREPARED: MMSYSERR_NOERROR; MMSYSERR_INVALPARAM for a null
-    // or short header; MMSYSERR_INVALHANDLE; MMSYSERR_NOMEM.
+    // Sets WaveHeaderPrepared: WaveNoError; WaveErrInvalidParam for a null
+    // or short header; WaveErrInvalidHandle; WaveErrNoMemory.
     virtual WaveResult PrepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) = 0;
-    // Clears WHDR_PREPARED: as PrepareHeader, and WAVERR_STILLPLAYING while
+    // Clears WaveHeaderPrepared: as PrepareHeader, and WaveErrStillPlaying while
     // the header is queued.
     virtual WaveResult UnprepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) = 0;
 
-    // Queues a buffer: written for output, added for input; WHDR_DONE is
-    // cleared and WHDR_INQUEUE set. MMSYSERR_NOERROR; MMSYSERR_INVALPARAM for
-    // a null or short header or a null or empty buffer; WAVERR_UNPREPARED (34)
-    // without WHDR_PREPARED; WAVERR_STILLPLAYING (33) for a header queued
-    // already; MMSYSERR_INVALHANDLE; MMSYSERR_NOMEM.
+    // Queues a buffer: written for output, added for input; WaveHeaderDone is
+    // cleared and WaveHeaderInQueue set. WaveNoError; WaveErrInvalidParam for
+    // a null or short header or a null or empty buffer; WaveErrUnprepared (34)
+    // without WaveHeaderPrepared; WaveErrStillPlaying (33) for a header queued
+    // already; WaveErrInvalidHandle; WaveErrNoMemory.
     virtual WaveResult QueueBuffer(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) = 0;
 
     // Input: begin recording into the queued buffers. Output: hold playback,
-    // and let it go on. MMSYSERR_NOERROR (also when already in that state);
-    // MMSYSERR_INVALHANDLE for an unknown handle or the wrong direction; or
+    // and let it go on. WaveNoError (also when already in that state);
+    // WaveErrInvalidHandle for an unknown handle or the wrong direction; or
     // the back end's code for a device that refused.
     virtual WaveResult Start(WaveHandle handle) = 0;
     virtual WaveResult Pause(WaveHandle handle) = 0;
     virtual WaveResult Restart(WaveHandle handle) = 0;
     // Stops the stream and hands every pending buffer back marked done (an
     // input's front buffer keeps its recorded count); an input stops, an
-    // output keeps its paused or playing state. MMSYSERR_NOERROR, also for
-    // a device that was lost; MMSYSERR_INVALHANDLE.
+    // output keeps its paused or playing state. WaveNoError, also for
+    // a device that was lost; WaveErrInvalidHandle.
     virtual WaveResult Reset(WaveHandle handle) = 0;
 
     // Called on the caller's thread whenever it polls a buffer, so that a back

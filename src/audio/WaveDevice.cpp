@@ -12,7 +12,7 @@ const char* const OutOfMemory = "IDS_OUT_OF_MEMORY";
 constexpr std::uint32_t HeaderSize = sizeof(WaveHeader);
 
 // Both front channels are named even for mono, as the devices always have.
-constexpr std::uint32_t ExtensibleChannelMask = SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
+constexpr std::uint32_t ExtensibleChannelMask = WaveSpeakerFrontLeft | WaveSpeakerFrontRight;
 
 void ShowFailure(const char* key)
 {
@@ -24,7 +24,7 @@ void MakeIdle(WaveHeader& header)
     header.data = nullptr;
     header.bufferLength = 0;
     header.bytesRecorded.store(0, std::memory_order_relaxed);
-    header.flags.store(WHDR_DONE, std::memory_order_release);
+    header.flags.store(WaveHeaderDone, std::memory_order_release);
     header.loops = 0;
 }
 
@@ -104,7 +104,7 @@ void CWaveDevice::CheckDeviceCount()
 WaveResult CWaveDevice::Open(WindowHandle callbackWindow, std::uint16_t validBits)
 {
     PcmWaveFormat description{};
-    description.formatTag = WAVE_FORMAT_PCM;
+    description.formatTag = WaveFormatTagPcm;
     description.channels = format.channels;
     description.samplesPerSec = static_cast<std::uint32_t>(format.sampleRate);
     description.avgBytesPerSec =
@@ -119,7 +119,7 @@ WaveResult CWaveDevice::Open(WindowHandle callbackWindow, std::uint16_t validBit
 WaveResult CWaveDevice::OpenExtended(WindowHandle callbackWindow, std::uint16_t validBits)
 {
     ExtensibleWaveFormat description{};
-    description.formatTag = WAVE_FORMAT_EXTENSIBLE;
+    description.formatTag = WaveFormatTagExtensible;
     description.channels = format.channels;
     description.samplesPerSec = static_cast<std::uint32_t>(format.sampleRate);
     description.avgBytesPerSec =
@@ -129,7 +129,7 @@ WaveResult CWaveDevice::OpenExtended(WindowHandle callbackWindow, std::uint16_t 
     description.cbSize = ExtensibleFormatExtraBytes;
     description.validBitsPerSample = validBits;
     description.channelMask = ExtensibleChannelMask;
-    description.subFormat = KSDATAFORMAT_SUBTYPE_PCM;
+    description.subFormat = WaveSubtypePcm;
     return OpenWith(&description, callbackWindow);
 }
 
@@ -138,23 +138,23 @@ WaveResult CWaveDevice::OpenWith(const void* description, WindowHandle callbackW
     // Every early return says why nothing was opened: a caller that only
     // looks at the code must not take it for success.
     if (headerAllocFailed)
-        return MMSYSERR_NOMEM;
+        return WaveErrNoMemory;
     CheckDeviceCount();
     if (deviceIndex == -1)
-        return MMSYSERR_BADDEVICEID;
+        return WaveErrBadDeviceId;
     if (isOpen)
         Close();
     for (int& slotPrepared : prepared)
         slotPrepared = 0;
     if (formatRepaired)
-        return MMSYSERR_NOTSUPPORTED;
+        return WaveErrNotSupported;
 
-    std::uint32_t flags = callbackWindow != nullptr ? CALLBACK_WINDOW : CALLBACK_NULL;
+    std::uint32_t flags = callbackWindow != nullptr ? WaveCallbackWindow : WaveCallbackNull;
     CWaveApi& api = WaveApi();
     handle = 0;
     WaveResult result = api.Open(direction, handle, static_cast<std::uint32_t>(deviceIndex), description,
                                  callbackWindow, 0, flags);
-    isOpen = result == MMSYSERR_NOERROR;
+    isOpen = result == WaveNoError;
     // An output waits for Restart whatever it was given; the answer does not matter.
     if (direction == WaveDirection::Output)
         api.Pause(handle);
@@ -164,7 +164,7 @@ WaveResult CWaveDevice::OpenWith(const void* description, WindowHandle callbackW
 int CWaveDevice::QueueBuffer(std::uint8_t* data, std::uint32_t length, std::uint16_t slot, bool loop,
                              WaveResult* resultCode)
 {
-    WaveResult scratch = MMSYSERR_NOERROR;
+    WaveResult scratch = WaveNoError;
     if (resultCode == nullptr)
         resultCode = &scratch;
     bool input = direction == WaveDirection::Input;
@@ -192,14 +192,14 @@ int CWaveDevice::QueueBuffer(std::uint8_t* data, std::uint32_t length, std::uint
     else
         header.user = 0;
     // Overwriting the flags also drops the back end's prepared mark, which is
-    // why a reused slot meets WAVERR_UNPREPARED below and is prepared again.
-    header.flags.store(loop ? WHDR_BEGINLOOP | WHDR_ENDLOOP : 0, std::memory_order_relaxed);
+    // why a reused slot meets WaveErrUnprepared below and is prepared again.
+    header.flags.store(loop ? WaveHeaderBeginLoop | WaveHeaderEndLoop : 0, std::memory_order_relaxed);
     header.loops = loop ? WaveLoopForever : 0;
 
     CWaveApi& api = WaveApi();
     if (!prepared[slot]) {
         *resultCode = api.PrepareHeader(handle, &header, HeaderSize);
-        if (*resultCode != MMSYSERR_NOERROR) {
+        if (*resultCode != WaveNoError) {
             ShowFailure(DeviceIoFail);
             if (input)
                 Close();
@@ -209,12 +209,12 @@ int CWaveDevice::QueueBuffer(std::uint8_t* data, std::uint32_t length, std::uint
     }
 
     *resultCode = api.QueueBuffer(handle, &header, HeaderSize);
-    if (*resultCode == MMSYSERR_NOERROR)
+    if (*resultCode == WaveNoError)
         return 1;
-    if (*resultCode == WAVERR_UNPREPARED) {
+    if (*resultCode == WaveErrUnprepared) {
         api.PrepareHeader(handle, &header, HeaderSize);
         *resultCode = api.QueueBuffer(handle, &header, HeaderSize);
-        if (*resultCode == MMSYSERR_NOERROR)
+        if (*resultCode == WaveNoError)
             return 1;
         ShowFailure(DeviceIoFail);
         return 0;
@@ -232,7 +232,7 @@ int CWaveDevice::IsBufferDone(std::uint16_t slot)
         return 1;
     if (isOpen && handle != 0)
         WaveApi().Update(handle);
-    return (headers[slot]->flags.load(std::memory_order_acquire) & WHDR_DONE) != 0 ? 1 : 0;
+    return (headers[slot]->flags.load(std::memory_order_acquire) & WaveHeaderDone) != 0 ? 1 : 0;
 }
 
 void CWaveDevice::Close()
@@ -270,7 +270,7 @@ int CWaveOutDevice::Restart(WaveResult* resultCode)
     WaveResult result = WaveApi().Restart(handle);
     if (resultCode != nullptr)
         *resultCode = result;
-    if (result == MMSYSERR_NOERROR)
+    if (result == WaveNoError)
         return 1;
     ShowFailure(DeviceIoFail);
     Close();
@@ -291,7 +291,7 @@ int CWaveInDevice::Start(WaveResult* resultCode)
     WaveResult result = WaveApi().Start(handle);
     if (resultCode != nullptr)
         *resultCode = result;
-    if (result == MMSYSERR_NOERROR) {
+    if (result == WaveNoError) {
         startTime = Services().TickCount();
         started = 1;
         return 1;

@@ -41,15 +41,15 @@ public:
     // Closes an open device first; an output is paused after the open.
     // Returns the wave API's code unchanged (0 open; 8 a format the device
     // does not take; 4 busy; ...), without a message. Without opening:
-    // MMSYSERR_NOMEM when the headers are missing, MMSYSERR_BADDEVICEID when
+    // WaveErrNoMemory when the headers are missing, WaveErrBadDeviceId when
     // no device is usable ("IDS_NO_SOUND_CARD" shown when there is none),
-    // MMSYSERR_NOTSUPPORTED when SetFormat had to repair its arguments.
+    // WaveErrNotSupported when SetFormat had to repair its arguments.
     WaveResult Open(WindowHandle callbackWindow, std::uint16_t validBits);
     // Extended mode: the container bits, with `validBits` given separately;
     // results as Open.
     WaveResult OpenExtended(WindowHandle callbackWindow, std::uint16_t validBits);
 
-    // 1 when the slot's buffer is done (WHDR_DONE), when the slot is beyond 2
+    // 1 when the slot's buffer is done (WaveHeaderDone), when the slot is beyond 2
     // or has no header, and for every slot after Close; else 0. No message.
     int IsBufferDone(std::uint16_t slot);
     // Pauses an output, resets, unprepares the prepared slots, closes and

@@ -23,7 +23,7 @@ WaveResult ReadWaveFormat(const void* format, WaveFormatInfo& info)
 {
     info = WaveFormatInfo{};
     if (format == nullptr)
-        return MMSYSERR_INVALPARAM;
+        return WaveErrInvalidParam;
 
     PcmWaveFormat pcm;
     std::memcpy(&pcm, format, sizeof pcm);
@@ -31,35 +31,35 @@ WaveResult ReadWaveFormat(const void* format, WaveFormatInfo& info)
     info.sampleRate = pcm.samplesPerSec;
     info.blockAlign = pcm.blockAlign;
 
-    if (pcm.formatTag == WAVE_FORMAT_PCM) {
+    if (pcm.formatTag == WaveFormatTagPcm) {
         if (!IsContainerWidth(pcm.bitsPerSample) || !FillsBlock(pcm.bitsPerSample, pcm.blockAlign, pcm.channels))
-            return MMSYSERR_NOTSUPPORTED;
+            return WaveErrNotSupported;
         info.containerBytes = pcm.bitsPerSample / 8;
         info.validBits = pcm.bitsPerSample;
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     }
-    if (pcm.formatTag != WAVE_FORMAT_EXTENSIBLE)
-        return MMSYSERR_NOTSUPPORTED;
+    if (pcm.formatTag != WaveFormatTagExtensible)
+        return WaveErrNotSupported;
 
     // The size member decides how much may be read: check it before the rest.
     std::uint16_t cbSize = 0;
     std::memcpy(&cbSize, static_cast<const std::uint8_t*>(format) + offsetof(ExtensibleWaveFormat, cbSize),
                 sizeof cbSize);
     if (cbSize < ExtensibleFormatExtraBytes)
-        return MMSYSERR_NOTSUPPORTED;
+        return WaveErrNotSupported;
     ExtensibleWaveFormat extensible;
     std::memcpy(&extensible, format, sizeof extensible);
     info.extensible = true;
     if (!IsContainerWidth(extensible.bitsPerSample) ||
         !FillsBlock(extensible.bitsPerSample, extensible.blockAlign, extensible.channels))
-        return MMSYSERR_NOTSUPPORTED;
+        return WaveErrNotSupported;
     if (extensible.validBitsPerSample < 1 || extensible.validBitsPerSample > extensible.bitsPerSample)
-        return MMSYSERR_NOTSUPPORTED;
-    if (!(extensible.subFormat == KSDATAFORMAT_SUBTYPE_PCM))
-        return MMSYSERR_NOTSUPPORTED;
+        return WaveErrNotSupported;
+    if (!(extensible.subFormat == WaveSubtypePcm))
+        return WaveErrNotSupported;
     info.containerBytes = extensible.bitsPerSample / 8;
     info.validBits = extensible.validBitsPerSample;
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 std::vector<std::uint8_t> WaveFormatBytes(const void* format)
@@ -70,7 +70,7 @@ std::vector<std::uint8_t> WaveFormatBytes(const void* format)
     PcmWaveFormat pcm;
     std::memcpy(&pcm, format, sizeof pcm);
     std::size_t size = sizeof pcm;
-    if (pcm.formatTag == WAVE_FORMAT_EXTENSIBLE) {
+    if (pcm.formatTag == WaveFormatTagExtensible) {
         std::uint16_t cbSize = 0;
         std::memcpy(&cbSize, bytes + offsetof(ExtensibleWaveFormat, cbSize), sizeof cbSize);
         size = offsetof(ExtensibleWaveFormat, validBitsPerSample) +

@@ -17,8 +17,8 @@ struct WaveFormatInfo {
     std::uint16_t blockAlign = 0;
 };
 
-// Reads a PCM or extensible description. MMSYSERR_INVALPARAM for a null
-// pointer; MMSYSERR_NOTSUPPORTED for any description outside the rules:
+// Reads a PCM or extensible description. WaveErrInvalidParam for a null
+// pointer; WaveErrNotSupported for any description outside the rules:
 // PCM with 8, 16, 24 or 32 bits per sample equal to 8 x block align /
 // channels; extensible with such container bits, valid bits from 1 to the
 // container bits, a size member of at least 22 and the PCM sub-format.

@@ -9,31 +9,31 @@
 
 #include "audio/WaveApi.h"
 
-// Prepare: MMSYSERR_INVALPARAM for a null header or a header size below
-// sizeof(WaveHeader); else MMSYSERR_NOERROR. Preparing a prepared header is
+// Prepare: WaveErrInvalidParam for a null header or a header size below
+// sizeof(WaveHeader); else WaveNoError. Preparing a prepared header is
 // allowed and changes nothing.
 WaveResult CheckPrepareHeader(const WaveHeader* header, std::uint32_t headerSize);
 
-// Unprepare: MMSYSERR_INVALPARAM as for prepare; WAVERR_STILLPLAYING while
-// the header is queued (WHDR_INQUEUE); else MMSYSERR_NOERROR.
+// Unprepare: WaveErrInvalidParam as for prepare; WaveErrStillPlaying while
+// the header is queued (WaveHeaderInQueue); else WaveNoError.
 WaveResult CheckUnprepareHeader(const WaveHeader* header, std::uint32_t headerSize);
 
-// Queue, before anything else: MMSYSERR_INVALPARAM for a null header, a
+// Queue, before anything else: WaveErrInvalidParam for a null header, a
 // short header size, a null buffer or a buffer of 0 bytes; else
-// MMSYSERR_NOERROR.
+// WaveNoError.
 WaveResult CheckHeaderBuffer(const WaveHeader* header, std::uint32_t headerSize);
 
-// Queue, the state of the header: WAVERR_UNPREPARED without WHDR_PREPARED;
-// WAVERR_STILLPLAYING when it is queued already, by its WHDR_INQUEUE flag or
+// Queue, the state of the header: WaveErrUnprepared without WaveHeaderPrepared;
+// WaveErrStillPlaying when it is queued already, by its WaveHeaderInQueue flag or
 // by `inBackEndQueue` (the caller may have rewritten the flags of a header
 // in flight, so a back end also says whether it still holds it); else
-// MMSYSERR_NOERROR.
+// WaveNoError.
 WaveResult CheckQueueHeader(const WaveHeader* header, bool inBackEndQueue);
 
-// The flag moves. Prepared and unprepared touch only WHDR_PREPARED. Queued
-// clears WHDR_DONE, sets WHDR_INQUEUE and, for input, zeroes the recorded
-// count. Done stores the byte count, then clears WHDR_INQUEUE and sets
-// WHDR_DONE with release order, so a poller that sees the flag (acquire)
+// The flag moves. Prepared and unprepared touch only WaveHeaderPrepared. Queued
+// clears WaveHeaderDone, sets WaveHeaderInQueue and, for input, zeroes the recorded
+// count. Done stores the byte count, then clears WaveHeaderInQueue and sets
+// WaveHeaderDone with release order, so a poller that sees the flag (acquire)
 // reads the final count.
 void MarkHeaderPrepared(WaveHeader& header);
 void MarkHeaderUnprepared(WaveHeader& header);

@@ -13,9 +13,9 @@ struct RateBits {
 
 // The four formats of each rate, in the order the bits are laid out.
 constexpr RateBits rateBits[] = {
-    {"11025 Hz", {WAVE_FORMAT_1M08, WAVE_FORMAT_1S08, WAVE_FORMAT_1M16, WAVE_FORMAT_1S16}},
-    {"22050 Hz", {WAVE_FORMAT_2M08, WAVE_FORMAT_2S08, WAVE_FORMAT_2M16, WAVE_FORMAT_2S16}},
-    {"44100 Hz", {WAVE_FORMAT_4M08, WAVE_FORMAT_4S08, WAVE_FORMAT_4M16, WAVE_FORMAT_4S16}},
+    {"11025 Hz", {WaveFormat1M08, WaveFormat1S08, WaveFormat1M16, WaveFormat1S16}},
+    {"22050 Hz", {WaveFormat2M08, WaveFormat2S08, WaveFormat2M16, WaveFormat2S16}},
+    {"44100 Hz", {WaveFormat4M08, WaveFormat4S08, WaveFormat4M16, WaveFormat4S16}},
 };
 constexpr const char* formatNames[] = {"8-bit mono", "8-bit stereo", "16-bit mono", "16-bit stereo"};
 
@@ -27,7 +27,7 @@ void ListDirection(std::string& out, CWaveApi& api, WaveDirection direction)
     int position = 0;
     for (std::uint32_t device = 0; device < count; ++device) {
         WaveDeviceCaps caps;
-        if (api.GetDeviceCaps(direction, device, caps) != MMSYSERR_NOERROR)
+        if (api.GetDeviceCaps(direction, device, caps) != WaveNoError)
             continue;
         caps.productName[WaveProductNameLength - 1] = '\0';
         char line[160];

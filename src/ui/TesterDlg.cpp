@@ -17,7 +17,7 @@ void FillDeviceList(CComboBox& box, WaveDirection direction)
     std::uint16_t count = api.GetDeviceCount(direction);
     for (std::uint32_t device = 0; device < count; ++device) {
         WaveDeviceCaps caps;
-        if (api.GetDeviceCaps(direction, device, caps) != MMSYSERR_NOERROR)
+        if (api.GetDeviceCaps(direction, device, caps) != WaveNoError)
             continue;
         caps.productName[WaveProductNameLength - 1] = '\0';
         box.AddString(caps.productName);

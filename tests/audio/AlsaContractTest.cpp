@@ -25,9 +25,9 @@ public:
         ADD_FAILURE() << "paced not listed";
         return 0;
     }
-    PcmWaveFormat Format() { return {WAVE_FORMAT_PCM, 2, 16000, 64000, 4, 16}; }
+    PcmWaveFormat Format() { return {WaveFormatTagPcm, 2, 16000, 64000, 4, 16}; }
     // The paced device takes no 8-bit samples.
-    PcmWaveFormat RefusedFormat() { return {WAVE_FORMAT_PCM, 2, 16000, 32000, 2, 8}; }
+    PcmWaveFormat RefusedFormat() { return {WaveFormatTagPcm, 2, 16000, 32000, 2, 8}; }
 
 private:
     bool installed;

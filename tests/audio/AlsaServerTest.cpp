@@ -40,7 +40,7 @@ protected:
     {
         std::shared_ptr<CAlsaStream> stream;
         WaveHostDetail detail;
-        EXPECT_EQ(CAlsaStream::Open(name, direction, format, stream, detail), MMSYSERR_NOERROR) << detail.call;
+        EXPECT_EQ(CAlsaStream::Open(name, direction, format, stream, detail), WaveNoError) << detail.call;
         return stream;
     }
 
@@ -48,14 +48,14 @@ protected:
     {
         header.data = data.data();
         header.bufferLength = static_cast<std::uint32_t>(data.size());
-        header.flags = WHDR_PREPARED;
-        ASSERT_EQ(stream.Queue(&header), MMSYSERR_NOERROR);
+        header.flags = WaveHeaderPrepared;
+        ASSERT_EQ(stream.Queue(&header), WaveNoError);
     }
 
     static bool WaitDone(const WaveHeader& header, std::chrono::seconds limit)
     {
         Clock::time_point end = Clock::now() + limit;
-        while (!(header.flags.load() & WHDR_DONE)) {
+        while (!(header.flags.load() & WaveHeaderDone)) {
             if (Clock::now() > end)
                 return false;
             std::this_thread::sleep_for(milliseconds(5));
@@ -75,10 +75,10 @@ TEST_F(AlsaServerTest, PlaybackWhoseDelayNeverReachesZeroIsDone)
     WaveHeader header;
     Queue(*stream, header, data);
     Clock::time_point start = Clock::now();
-    ASSERT_EQ(stream->Restart(), MMSYSERR_NOERROR);
+    ASSERT_EQ(stream->Restart(), WaveNoError);
     ASSERT_TRUE(WaitDone(header, std::chrono::seconds(10)));
     EXPECT_GE(Clock::now() - start, milliseconds(240));
-    EXPECT_EQ(stream->Close(), MMSYSERR_NOERROR);
+    EXPECT_EQ(stream->Close(), WaveNoError);
 }
 
 // Unplugged 30 ms after it starts, or its server gone (an xrun that every
@@ -94,7 +94,7 @@ TEST_F(AlsaServerTest, LostDeviceIsSeenAtOnceAndNotPolledAgain)
         std::vector<std::uint8_t> data(16000 * 4, 0x33); // 1 s
         WaveHeader header;
         Queue(*stream, header, data);
-        ASSERT_EQ(direction == WaveDirection::Output ? stream->Restart() : stream->Start(), MMSYSERR_NOERROR);
+        ASSERT_EQ(direction == WaveDirection::Output ? stream->Restart() : stream->Start(), WaveNoError);
 
         Clock::time_point end = Clock::now() + std::chrono::seconds(5);
         while (!stream->Detail().lost && Clock::now() < end)
@@ -112,10 +112,10 @@ TEST_F(AlsaServerTest, LostDeviceIsSeenAtOnceAndNotPolledAgain)
         std::this_thread::sleep_for(milliseconds(500));
         // A worker spinning on the dead handle would take the whole half second.
         EXPECT_LT(ProcessCpuSeconds() - before, 0.2);
-        EXPECT_EQ(header.flags.load() & WHDR_DONE, 0u);
-        ASSERT_EQ(stream->Reset(), MMSYSERR_NOERROR);
-        EXPECT_NE(header.flags.load() & WHDR_DONE, 0u);
-        EXPECT_EQ(stream->Close(), MMSYSERR_NOERROR);
+        EXPECT_EQ(header.flags.load() & WaveHeaderDone, 0u);
+        ASSERT_EQ(stream->Reset(), WaveNoError);
+        EXPECT_NE(header.flags.load() & WaveHeaderDone, 0u);
+        EXPECT_EQ(stream->Close(), WaveNoError);
     }
 }
 
@@ -128,7 +128,7 @@ TEST_F(AlsaServerTest, OverrunIsCountedWithTheFramesLost)
     std::vector<std::uint8_t> data(16000 * 4, 0); // 1 s
     WaveHeader header;
     Queue(*stream, header, data);
-    ASSERT_EQ(stream->Start(), MMSYSERR_NOERROR);
+    ASSERT_EQ(stream->Start(), WaveNoError);
     ASSERT_TRUE(WaitDone(header, std::chrono::seconds(15)));
     EXPECT_EQ(header.bytesRecorded.load(), data.size());
     WaveHostDetail detail = stream->Detail();
@@ -137,7 +137,7 @@ TEST_F(AlsaServerTest, OverrunIsCountedWithTheFramesLost)
     // 800 ms are 12800 frames; the bounds leave room for a slow machine.
     EXPECT_GE(detail.framesLost, 6400u);
     EXPECT_LE(detail.framesLost, 32000u);
-    EXPECT_EQ(stream->Close(), MMSYSERR_NOERROR);
+    EXPECT_EQ(stream->Close(), WaveNoError);
 }
 
 TEST_F(AlsaServerTest, CaptureRingHoldsAtLeastAQuarterSecond)
@@ -146,9 +146,9 @@ TEST_F(AlsaServerTest, CaptureRingHoldsAtLeastAQuarterSecond)
         WaveFormatInfo wide{false, 2, rate, 4, 32, 8};
         std::shared_ptr<CAlsaStream> stream;
         WaveHostDetail detail;
-        ASSERT_EQ(CAlsaStream::Open("paced", WaveDirection::Input, wide, stream, detail), MMSYSERR_NOERROR) << rate;
+        ASSERT_EQ(CAlsaStream::Open("paced", WaveDirection::Input, wide, stream, detail), WaveNoError) << rate;
         EXPECT_GE(stream->BufferFrames(), rate / 4) << rate;
-        EXPECT_EQ(stream->Close(), MMSYSERR_NOERROR);
+        EXPECT_EQ(stream->Close(), WaveNoError);
     }
 }
 
@@ -164,9 +164,9 @@ TEST_F(AlsaServerTest, RefusedRateNamesTheCallAndItsText)
         ++paced;
     ASSERT_LT(paced, inputs.size());
 
-    PcmWaveFormat tooSlow{WAVE_FORMAT_PCM, 1, 4000, 8000, 2, 16};
+    PcmWaveFormat tooSlow{WaveFormatTagPcm, 1, 4000, 8000, 2, 16};
     WaveHandle handle = 0;
-    ASSERT_EQ(api.Open(WaveDirection::Input, handle, paced, &tooSlow, nullptr, 0, 0), MMSYSERR_NOTSUPPORTED);
+    ASSERT_EQ(api.Open(WaveDirection::Input, handle, paced, &tooSlow, nullptr, 0, 0), WaveErrNotSupported);
     WaveHostDetail detail = api.HostDetail(WaveDirection::Input, paced);
     EXPECT_EQ(detail.deviceName, "paced");
     EXPECT_EQ(detail.call, "snd_pcm_hw_params_set_rate");
@@ -175,10 +175,10 @@ TEST_F(AlsaServerTest, RefusedRateNamesTheCallAndItsText)
     EXPECT_FALSE(detail.lost);
     EXPECT_TRUE(api.HostDetail(WaveDirection::Output, paced).call.empty());
 
-    PcmWaveFormat fine{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16};
-    ASSERT_EQ(api.Open(WaveDirection::Input, handle, paced, &fine, nullptr, 0, 0), MMSYSERR_NOERROR);
+    PcmWaveFormat fine{WaveFormatTagPcm, 1, 8000, 16000, 2, 16};
+    ASSERT_EQ(api.Open(WaveDirection::Input, handle, paced, &fine, nullptr, 0, 0), WaveNoError);
     EXPECT_TRUE(api.HostDetail(WaveDirection::Input, paced).call.empty());
-    EXPECT_EQ(api.Close(handle), MMSYSERR_NOERROR);
+    EXPECT_EQ(api.Close(handle), WaveNoError);
     EXPECT_EQ(api.HostDetail(WaveDirection::Input, paced).deviceName, "paced");
 }
 

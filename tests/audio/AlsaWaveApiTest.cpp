@@ -117,7 +117,7 @@ TEST_F(AlsaWaveApiTest, CapabilitiesCarryTheFormatsTheDeviceTakes)
     // The paced device takes no 8-bit samples.
     ASSERT_EQ(api.GetDeviceCaps(WaveDirection::Output, Index(WaveDirection::Output, "paced"), caps), 0);
     EXPECT_EQ(caps.formats, 0xCCCu);
-    EXPECT_EQ(api.GetDeviceCaps(WaveDirection::Output, 9, caps), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(api.GetDeviceCaps(WaveDirection::Output, 9, caps), WaveErrBadDeviceId);
 
     CWaveOutDevice device(static_cast<std::int32_t>(Index(WaveDirection::Output, "paced")));
     EXPECT_STREQ(device.GetDeviceName(), "Paced test device, a name longe");
@@ -135,7 +135,7 @@ TEST_F(AlsaWaveApiTest, RecordingReturnsTheInputFileExactlyInEveryWidth)
 
             CWaveInDevice device(static_cast<std::int32_t>(Index(WaveDirection::Input, "testcap")));
             device.SetFormat(22050, channels, width);
-            ASSERT_EQ(device.Open(nullptr, static_cast<std::uint16_t>(8 * width)), MMSYSERR_NOERROR);
+            ASSERT_EQ(device.Open(nullptr, static_cast<std::uint16_t>(8 * width)), WaveNoError);
             std::vector<std::uint8_t> recorded(frames * width * channels, 0xEE);
             ASSERT_EQ(device.AddBuffer(recorded.data(), static_cast<std::uint32_t>(recorded.size()), 0), 1);
             ASSERT_EQ(device.Start(), 1);
@@ -157,7 +157,7 @@ TEST_F(AlsaWaveApiTest, PlaybackWritesTheBufferExactlyInEveryWidth)
             {
                 CWaveOutDevice device(static_cast<std::int32_t>(Index(WaveDirection::Output, "testplay")));
                 device.SetFormat(48000, channels, width);
-                ASSERT_EQ(device.OpenExtended(nullptr, static_cast<std::uint16_t>(8 * width)), MMSYSERR_NOERROR);
+                ASSERT_EQ(device.OpenExtended(nullptr, static_cast<std::uint16_t>(8 * width)), WaveNoError);
                 ASSERT_EQ(device.AddBuffer(tone.data(), static_cast<std::uint32_t>(tone.size()), 0, 0), 1);
                 ASSERT_EQ(device.Restart(), 1);
                 ASSERT_TRUE(WaitDone(device, 0));
@@ -173,18 +173,18 @@ TEST_F(AlsaWaveApiTest, FormatsTheDeviceDoesNotTakeAreRefusedWith8)
     std::int32_t paced = static_cast<std::int32_t>(Index(WaveDirection::Input, "paced"));
     CWaveInDevice device(paced);
     device.SetFormat(44100, 2, 1); // no 8-bit
-    EXPECT_EQ(device.Open(nullptr, 8), MMSYSERR_NOTSUPPORTED);
+    EXPECT_EQ(device.Open(nullptr, 8), WaveErrNotSupported);
     device.SetFormat(4000, 1, 2); // below its rates
-    EXPECT_EQ(device.Open(nullptr, 16), MMSYSERR_NOTSUPPORTED);
+    EXPECT_EQ(device.Open(nullptr, 16), WaveErrNotSupported);
     device.SetFormat(44100, 2, 3);
-    EXPECT_EQ(device.Open(nullptr, 20), MMSYSERR_NOTSUPPORTED); // 20 bits cannot fill 3 bytes
-    EXPECT_EQ(device.OpenExtended(nullptr, 20), MMSYSERR_NOERROR);
+    EXPECT_EQ(device.Open(nullptr, 20), WaveErrNotSupported); // 20 bits cannot fill 3 bytes
+    EXPECT_EQ(device.OpenExtended(nullptr, 20), WaveNoError);
     device.Close();
 
-    PcmWaveFormat threeChannels{WAVE_FORMAT_PCM, 3, 44100, 44100 * 6, 6, 16};
+    PcmWaveFormat threeChannels{WaveFormatTagPcm, 3, 44100, 44100 * 6, 6, 16};
     WaveHandle handle = 0;
     EXPECT_EQ(api.Open(WaveDirection::Input, handle, static_cast<std::uint32_t>(paced), &threeChannels, nullptr, 0, 0),
-              MMSYSERR_NOTSUPPORTED);
+              WaveErrNotSupported);
     EXPECT_EQ(handle, 0u);
     EXPECT_FALSE(device.IsOpen());
 }
@@ -193,7 +193,7 @@ TEST_F(AlsaWaveApiTest, PacedRecordingTakesRealTime)
 {
     CWaveInDevice device(static_cast<std::int32_t>(Index(WaveDirection::Input, "paced")));
     device.SetFormat(8000, 1, 2);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> recorded(4000 * 2); // half a second
     ASSERT_EQ(device.AddBuffer(recorded.data(), static_cast<std::uint32_t>(recorded.size()), 0), 1);
     Clock::time_point start = Clock::now();
@@ -213,7 +213,7 @@ TEST_F(AlsaWaveApiTest, SlotStillRecordingIsNotQueuedAgain)
 {
     CWaveInDevice device(static_cast<std::int32_t>(Index(WaveDirection::Input, "paced")));
     device.SetFormat(8000, 1, 2);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> first(2400 * 2); // 0.3 s
     ASSERT_EQ(device.AddBuffer(first.data(), static_cast<std::uint32_t>(first.size()), 0), 1);
     ASSERT_EQ(device.Start(), 1);
@@ -223,7 +223,7 @@ TEST_F(AlsaWaveApiTest, SlotStillRecordingIsNotQueuedAgain)
     std::vector<std::uint8_t> second(64, 0xEE);
     WaveResult code = 0;
     EXPECT_EQ(device.AddBuffer(second.data(), 4, 0, &code), 0);
-    EXPECT_EQ(code, WAVERR_STILLPLAYING);
+    EXPECT_EQ(code, WaveErrStillPlaying);
     EXPECT_TRUE(device.IsOpen());
     ASSERT_TRUE(WaitDone(device, 0));
     EXPECT_EQ(second, std::vector<std::uint8_t>(64, 0xEE));
@@ -235,7 +235,7 @@ TEST_F(AlsaWaveApiTest, PacedPlaybackTakesRealTimeAndRecoversFromUnderrun)
 {
     CWaveOutDevice device(static_cast<std::int32_t>(Index(WaveDirection::Output, "paced")));
     device.SetFormat(16000, 2, 2);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> tone = Pattern(16000 / 4 * 4, 7); // a quarter second
     ASSERT_EQ(device.AddBuffer(tone.data(), static_cast<std::uint32_t>(tone.size()), 0, 0), 1);
     // Paused after open: nothing plays until Restart.
@@ -252,7 +252,7 @@ TEST_F(AlsaWaveApiTest, PacedPlaybackTakesRealTimeAndRecoversFromUnderrun)
     std::uint32_t xruns = AlsaRecoveredXruns();
     WaveResult code = 99;
     ASSERT_EQ(device.AddBuffer(tone.data(), static_cast<std::uint32_t>(tone.size()), 1, 0, &code), 1);
-    EXPECT_EQ(code, MMSYSERR_NOERROR);
+    EXPECT_EQ(code, WaveNoError);
     start = Clock::now();
     ASSERT_TRUE(WaitDone(device, 1));
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(230));
@@ -266,7 +266,7 @@ TEST_F(AlsaWaveApiTest, BufferShorterThanAFrameDoesNotHurryTheOneBefore)
 {
     CWaveOutDevice device(static_cast<std::int32_t>(Index(WaveDirection::Output, "paced")));
     device.SetFormat(16000, 2, 2);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> tone = Pattern(16000 / 4 * 4, 5); // a quarter second
     std::uint8_t crumb[2] = {1, 2};
     ASSERT_EQ(device.AddBuffer(tone.data(), static_cast<std::uint32_t>(tone.size()), 0, 0), 1);
@@ -289,21 +289,21 @@ TEST_F(AlsaWaveApiTest, BuffersOfADeviceLostInTheMiddleAreNeverDone)
         WaveFormatInfo format{false, 2, 16000, 2, 16, 4};
         std::shared_ptr<CAlsaStream> stream;
         WaveHostDetail detail;
-        ASSERT_EQ(CAlsaStream::Open("unplugged", direction, format, stream, detail), MMSYSERR_NOERROR);
+        ASSERT_EQ(CAlsaStream::Open("unplugged", direction, format, stream, detail), WaveNoError);
         // 50 ms: shorter than the device's ring, so playback writes it all at once.
         std::vector<std::uint8_t> data = Pattern(800 * 4, 3);
         WaveHeader header;
         header.data = data.data();
         header.bufferLength = static_cast<std::uint32_t>(data.size());
-        header.flags = WHDR_PREPARED;
-        ASSERT_EQ(stream->Queue(&header), MMSYSERR_NOERROR);
-        ASSERT_EQ(direction == WaveDirection::Output ? stream->Restart() : stream->Start(), MMSYSERR_NOERROR);
+        header.flags = WaveHeaderPrepared;
+        ASSERT_EQ(stream->Queue(&header), WaveNoError);
+        ASSERT_EQ(direction == WaveDirection::Output ? stream->Restart() : stream->Start(), WaveNoError);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        EXPECT_EQ(header.flags.load() & WHDR_DONE, 0u);
-        ASSERT_EQ(stream->Reset(), MMSYSERR_NOERROR);
-        EXPECT_EQ(header.flags.load() & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
+        EXPECT_EQ(header.flags.load() & WaveHeaderDone, 0u);
+        ASSERT_EQ(stream->Reset(), WaveNoError);
+        EXPECT_EQ(header.flags.load() & (WaveHeaderDone | WaveHeaderInQueue), WaveHeaderDone);
         EXPECT_LT(header.bytesRecorded.load(), data.size());
-        EXPECT_EQ(stream->Close(), MMSYSERR_NOERROR);
+        EXPECT_EQ(stream->Close(), WaveNoError);
     }
 }
 
@@ -316,37 +316,37 @@ TEST_F(AlsaWaveApiTest, DeviceResumedAfterASuspendCompletesItsBuffers)
         WaveFormatInfo format{false, 2, 16000, 2, 16, 4};
         std::shared_ptr<CAlsaStream> stream;
         WaveHostDetail detail;
-        ASSERT_EQ(CAlsaStream::Open("suspending", direction, format, stream, detail), MMSYSERR_NOERROR);
+        ASSERT_EQ(CAlsaStream::Open("suspending", direction, format, stream, detail), WaveNoError);
         std::vector<std::uint8_t> data = Pattern(3200 * 4, 4); // 0.2 s
         WaveHeader header;
         header.data = data.data();
         header.bufferLength = static_cast<std::uint32_t>(data.size());
-        header.flags = WHDR_PREPARED;
-        ASSERT_EQ(stream->Queue(&header), MMSYSERR_NOERROR);
+        header.flags = WaveHeaderPrepared;
+        ASSERT_EQ(stream->Queue(&header), WaveNoError);
         Clock::time_point start = Clock::now();
-        ASSERT_EQ(direction == WaveDirection::Output ? stream->Restart() : stream->Start(), MMSYSERR_NOERROR);
+        ASSERT_EQ(direction == WaveDirection::Output ? stream->Restart() : stream->Start(), WaveNoError);
         Clock::time_point end = start + std::chrono::seconds(5);
-        while (!(header.flags.load() & WHDR_DONE) && Clock::now() < end)
+        while (!(header.flags.load() & WaveHeaderDone) && Clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        EXPECT_NE(header.flags.load() & WHDR_DONE, 0u);
+        EXPECT_NE(header.flags.load() & WaveHeaderDone, 0u);
         // Nothing written before the suspend was dropped: it all takes its time.
         EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(190));
         EXPECT_EQ(header.bytesRecorded.load(), data.size());
-        ASSERT_EQ(stream->Reset(), MMSYSERR_NOERROR);
-        EXPECT_EQ(stream->Close(), MMSYSERR_NOERROR);
+        ASSERT_EQ(stream->Reset(), WaveNoError);
+        EXPECT_EQ(stream->Close(), WaveNoError);
     }
 }
 
 TEST(AlsaErrorTest, ErrorsMapToTheCodesTheReportWords)
 {
-    EXPECT_EQ(AlsaErrorToResult(-ENOENT, false), MMSYSERR_BADDEVICEID);
-    EXPECT_EQ(AlsaErrorToResult(-EBUSY, false), MMSYSERR_ALLOCATED);
-    EXPECT_EQ(AlsaErrorToResult(-ENODEV, false), MMSYSERR_NODRIVER);
-    EXPECT_EQ(AlsaErrorToResult(-ENXIO, false), MMSYSERR_NODRIVER);
-    EXPECT_EQ(AlsaErrorToResult(-ENOMEM, true), MMSYSERR_NOMEM);
-    EXPECT_EQ(AlsaErrorToResult(-EINVAL, true), MMSYSERR_NOTSUPPORTED);
-    EXPECT_EQ(AlsaErrorToResult(-EINVAL, false), MMSYSERR_INVALPARAM);
-    EXPECT_EQ(AlsaErrorToResult(-EIO, false), MMSYSERR_ERROR);
+    EXPECT_EQ(AlsaErrorToResult(-ENOENT, false), WaveErrBadDeviceId);
+    EXPECT_EQ(AlsaErrorToResult(-EBUSY, false), WaveErrAllocated);
+    EXPECT_EQ(AlsaErrorToResult(-ENODEV, false), WaveErrNoDriver);
+    EXPECT_EQ(AlsaErrorToResult(-ENXIO, false), WaveErrNoDriver);
+    EXPECT_EQ(AlsaErrorToResult(-ENOMEM, true), WaveErrNoMemory);
+    EXPECT_EQ(AlsaErrorToResult(-EINVAL, true), WaveErrNotSupported);
+    EXPECT_EQ(AlsaErrorToResult(-EINVAL, false), WaveErrInvalidParam);
+    EXPECT_EQ(AlsaErrorToResult(-EIO, false), WaveErrUnspecified);
 }
 
 } // namespace

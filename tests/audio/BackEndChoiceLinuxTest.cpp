@@ -29,9 +29,9 @@ TEST(CompositeWaveApiTest, EnvironmentNarrowsTheBackEnds)
     std::unique_ptr<CWaveApi> onlyVirtual = CreateWaveApi(AudioBackEndChoice::Virtual);
     EXPECT_EQ(onlyVirtual->GetDeviceCount(WaveDirection::Input), 2);
     WaveDeviceCaps caps;
-    ASSERT_EQ(onlyVirtual->GetDeviceCaps(WaveDirection::Input, 0, caps), MMSYSERR_NOERROR);
+    ASSERT_EQ(onlyVirtual->GetDeviceCaps(WaveDirection::Input, 0, caps), WaveNoError);
     EXPECT_STREQ(caps.productName, VirtualInputName);
-    ASSERT_EQ(onlyVirtual->GetDeviceCaps(WaveDirection::Input, 1, caps), MMSYSERR_NOERROR);
+    ASSERT_EQ(onlyVirtual->GetDeviceCaps(WaveDirection::Input, 1, caps), WaveNoError);
     EXPECT_STREQ(caps.productName, VirtualLoopbackInputName);
 }
 

@@ -30,13 +30,13 @@ TEST(CompositeWaveApiTest, NumbersDevicesOfEachBackEndInTurn)
     EXPECT_EQ(composite.GetDeviceCount(WaveDirection::Input), 4);
     EXPECT_EQ(composite.GetDeviceCount(WaveDirection::Output), 2);
     WaveDeviceCaps caps;
-    ASSERT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 1, caps), MMSYSERR_NOERROR);
+    ASSERT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 1, caps), WaveNoError);
     EXPECT_STREQ(caps.productName, "A1");
-    ASSERT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 2, caps), MMSYSERR_NOERROR);
+    ASSERT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 2, caps), WaveNoError);
     EXPECT_STREQ(caps.productName, VirtualInputName);
-    ASSERT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 3, caps), MMSYSERR_NOERROR);
+    ASSERT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 3, caps), WaveNoError);
     EXPECT_STREQ(caps.productName, VirtualLoopbackInputName);
-    EXPECT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 4, caps), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(composite.GetDeviceCaps(WaveDirection::Input, 4, caps), WaveErrBadDeviceId);
     secondApi->Device(WaveDirection::Input, 0).hostDetail.call = "snd_pcm_open";
     EXPECT_EQ(composite.HostDetail(WaveDirection::Input, 2).call, "snd_pcm_open");
     EXPECT_TRUE(composite.HostDetail(WaveDirection::Input, 4).call.empty());
@@ -46,7 +46,7 @@ TEST(CompositeWaveApiTest, NumbersDevicesOfEachBackEndInTurn)
     CWaveOutDevice device(0);
     EXPECT_STREQ(device.GetDeviceName(), VirtualOutputName);
     device.SetFormat(8000, 1, 1);
-    ASSERT_EQ(device.Open(nullptr, 8), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 8), WaveNoError);
     std::vector<std::uint8_t> tone(80, 0x42);
     ASSERT_EQ(device.AddBuffer(tone.data(), 80, 0, 0), 1);
     ASSERT_EQ(device.Restart(), 1);

@@ -46,7 +46,7 @@ TEST(DeviceNameTest, CapabilityRecordsCarryTheCutName)
     api.SetDevices(WaveDirection::Output, {CVirtualWaveApi::MakeDevice("Ausgabegeraet fuer Pruefungen \xC3\xA4")});
     WaveDeviceCaps caps;
     caps.productName[31] = 'x';
-    ASSERT_EQ(api.GetDeviceCaps(WaveDirection::Output, 0, caps), MMSYSERR_NOERROR);
+    ASSERT_EQ(api.GetDeviceCaps(WaveDirection::Output, 0, caps), WaveNoError);
     EXPECT_STREQ(caps.productName, "Ausgabegeraet fuer Pruefungen ");
     EXPECT_EQ(caps.productName[31], '\0');
 }

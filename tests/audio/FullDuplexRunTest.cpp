@@ -176,26 +176,26 @@ struct FailureRow {
 };
 
 const FailureRow FailureRows[] = {
-    {"InputOpen", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Input, 0).open.next = {MMSYSERR_ALLOCATED}; },
-     WaveDirection::Input, FullDuplexStep::Open, MMSYSERR_ALLOCATED, false},
-    {"OutputOpen", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Output, 0).open.next = {MMSYSERR_NODRIVER}; },
-     WaveDirection::Output, FullDuplexStep::Open, MMSYSERR_NODRIVER, false},
-    {"InputPrepare", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Input, 0).prepare.next = {MMSYSERR_NOMEM}; },
-     WaveDirection::Input, FullDuplexStep::Queue, MMSYSERR_NOMEM, true, true},
-    {"InputQueue", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Input, 0).queue.next = {MMSYSERR_ERROR}; },
-     WaveDirection::Input, FullDuplexStep::Queue, MMSYSERR_ERROR, true},
-    {"OutputPrepare", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Output, 0).prepare.next = {MMSYSERR_NOMEM}; },
-     WaveDirection::Output, FullDuplexStep::Queue, MMSYSERR_NOMEM, true, true},
+    {"InputOpen", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Input, 0).open.next = {WaveErrAllocated}; },
+     WaveDirection::Input, FullDuplexStep::Open, WaveErrAllocated, false},
+    {"OutputOpen", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Output, 0).open.next = {WaveErrNoDriver}; },
+     WaveDirection::Output, FullDuplexStep::Open, WaveErrNoDriver, false},
+    {"InputPrepare", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Input, 0).prepare.next = {WaveErrNoMemory}; },
+     WaveDirection::Input, FullDuplexStep::Queue, WaveErrNoMemory, true, true},
+    {"InputQueue", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Input, 0).queue.next = {WaveErrUnspecified}; },
+     WaveDirection::Input, FullDuplexStep::Queue, WaveErrUnspecified, true},
+    {"OutputPrepare", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Output, 0).prepare.next = {WaveErrNoMemory}; },
+     WaveDirection::Output, FullDuplexStep::Queue, WaveErrNoMemory, true, true},
     {"OutputQueue",
-     [](CVirtualWaveApi& a) { a.Device(WaveDirection::Output, 0).queue.next = {MMSYSERR_INVALPARAM}; },
-     WaveDirection::Output, FullDuplexStep::Queue, MMSYSERR_INVALPARAM, true},
+     [](CVirtualWaveApi& a) { a.Device(WaveDirection::Output, 0).queue.next = {WaveErrInvalidParam}; },
+     WaveDirection::Output, FullDuplexStep::Queue, WaveErrInvalidParam, true},
     {"OutputQueueRetryFails",
-     [](CVirtualWaveApi& a) { a.Device(WaveDirection::Output, 0).queue.next = {WAVERR_UNPREPARED, MMSYSERR_ERROR}; },
-     WaveDirection::Output, FullDuplexStep::Queue, MMSYSERR_ERROR, true},
-    {"InputStart", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Input, 0).start.next = {MMSYSERR_ERROR}; },
-     WaveDirection::Input, FullDuplexStep::Start, MMSYSERR_ERROR, true},
-    {"OutputRestart", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Output, 0).start.next = {MMSYSERR_NODRIVER}; },
-     WaveDirection::Output, FullDuplexStep::Start, MMSYSERR_NODRIVER, true},
+     [](CVirtualWaveApi& a) { a.Device(WaveDirection::Output, 0).queue.next = {WaveErrUnprepared, WaveErrUnspecified}; },
+     WaveDirection::Output, FullDuplexStep::Queue, WaveErrUnspecified, true},
+    {"InputStart", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Input, 0).start.next = {WaveErrUnspecified}; },
+     WaveDirection::Input, FullDuplexStep::Start, WaveErrUnspecified, true},
+    {"OutputRestart", [](CVirtualWaveApi& a) { a.Device(WaveDirection::Output, 0).start.next = {WaveErrNoDriver}; },
+     WaveDirection::Output, FullDuplexStep::Start, WaveErrNoDriver, true},
 };
 
 TEST_F(FullDuplexRunTest, EveryFailedStepIsNamedAndLeavesBothClosedAndUnprepared)
@@ -249,7 +249,7 @@ TEST_F(FullDuplexRunTest, EveryFailedStepIsNamedAndLeavesBothClosedAndUnprepared
 
 TEST_F(FullDuplexRunTest, AnUnpreparedQueueRetriedOnceStillCompletes)
 {
-    Out().queue.next = {WAVERR_UNPREPARED};
+    Out().queue.next = {WaveErrUnprepared};
     EXPECT_EQ(Run(), 1);
     EXPECT_EQ(Out().played, stimulus);
 }
@@ -306,7 +306,7 @@ TEST_F(FullDuplexRunTest, BothDevicesOpenWithTheDescriptionOfTheApiMode)
         ASSERT_EQ(device->openedFormats[0].size(), sizeof(ExtensibleWaveFormat));
         ExtensibleWaveFormat sent;
         std::memcpy(&sent, device->openedFormats[0].data(), sizeof sent);
-        EXPECT_EQ(sent.formatTag, WAVE_FORMAT_EXTENSIBLE);
+        EXPECT_EQ(sent.formatTag, WaveFormatTagExtensible);
         EXPECT_EQ(sent.channels, 1);
         EXPECT_EQ(sent.samplesPerSec, Rate);
         EXPECT_EQ(sent.blockAlign, 3);
@@ -321,11 +321,11 @@ TEST_F(FullDuplexRunTest, BothDevicesOpenWithTheDescriptionOfTheApiMode)
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(result.failedDirection, WaveDirection::Input);
     EXPECT_EQ(result.failedStep, FullDuplexStep::Open);
-    EXPECT_EQ(result.code, MMSYSERR_NOTSUPPORTED);
+    EXPECT_EQ(result.code, WaveErrNotSupported);
     ASSERT_EQ(In().openedFormats.back().size(), sizeof(PcmWaveFormat));
     PcmWaveFormat plain;
     std::memcpy(&plain, In().openedFormats.back().data(), sizeof plain);
-    EXPECT_EQ(plain.formatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(plain.formatTag, WaveFormatTagPcm);
     EXPECT_EQ(plain.bitsPerSample, 20);
 }
 

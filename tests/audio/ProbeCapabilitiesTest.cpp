@@ -190,7 +190,7 @@ TEST_F(ProbeTest, IdentityIsCopiedAndA31CharacterNameKept)
 TEST_F(ProbeTest, FailedQueryKeepsTheDefaultsAndShowsAPlainMessage)
 {
     UseDevice(WaveDirection::Input, "DAL CardD");
-    wave.api.Device(WaveDirection::Input, 0).capsQuery.always = MMSYSERR_NODRIVER;
+    wave.api.Device(WaveDirection::Input, 0).capsQuery.always = WaveErrNoDriver;
     CWaveInDevice device(0);
     EXPECT_EQ(services.fake.messages,
               (std::vector<CFakeServices::Message>{{"IDS_DEVICE_IO_FAIL", MessageIcon::None}}));
@@ -203,7 +203,7 @@ TEST_F(ProbeTest, FailedQueryKeepsTheDefaultsAndShowsAPlainMessage)
     EXPECT_EQ(device.GetMinFormat().channels, 1);
     EXPECT_EQ(device.GetMinFormat().bytesPerSample, 1);
     // The device can still be opened.
-    EXPECT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    EXPECT_EQ(device.Open(nullptr, 16), WaveNoError);
 }
 
 } // namespace

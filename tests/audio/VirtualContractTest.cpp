@@ -12,9 +12,9 @@ public:
 
     CWaveApi& Api() { return wave.api; }
     std::uint32_t Device(WaveDirection) { return 0; }
-    PcmWaveFormat Format() { return {WAVE_FORMAT_PCM, 2, 16000, 64000, 4, 16}; }
+    PcmWaveFormat Format() { return {WaveFormatTagPcm, 2, 16000, 64000, 4, 16}; }
     // Below the virtual devices' 1000 Hz.
-    PcmWaveFormat RefusedFormat() { return {WAVE_FORMAT_PCM, 2, 999, 3996, 4, 16}; }
+    PcmWaveFormat RefusedFormat() { return {WaveFormatTagPcm, 2, 999, 3996, 4, 16}; }
     void Elapse(std::uint32_t milliseconds) { services.fake.Sleep(milliseconds); }
     std::uint64_t Now() { return services.fake.TickCount(); }
 

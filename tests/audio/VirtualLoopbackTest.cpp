@@ -31,9 +31,9 @@ struct Format {
 
 ExtensibleWaveFormat Describe(const Format& f)
 {
-    return {WAVE_FORMAT_EXTENSIBLE, f.channels, f.rate, f.rate * f.Block(), f.Block(),
+    return {WaveFormatTagExtensible, f.channels, f.rate, f.rate * f.Block(), f.Block(),
             static_cast<std::uint16_t>(8 * f.bytes), ExtensibleFormatExtraBytes, f.validBits, 0,
-            KSDATAFORMAT_SUBTYPE_PCM};
+            WaveSubtypePcm};
 }
 
 // Interleaved fractions of full scale to PCM: rounded to the valid bits,
@@ -118,10 +118,10 @@ protected:
     {
         ExtensibleWaveFormat outFormat = Describe(out), inFormat = Describe(in);
         WaveHandle output = 0, input = 0;
-        EXPECT_EQ(api.Open(WaveDirection::Input, input, LoopbackDevice, &inFormat, nullptr, 0, 0), MMSYSERR_NOERROR);
+        EXPECT_EQ(api.Open(WaveDirection::Input, input, LoopbackDevice, &inFormat, nullptr, 0, 0), WaveNoError);
         EXPECT_EQ(api.Open(WaveDirection::Output, output, LoopbackDevice, &outFormat, nullptr, 0, 0),
-                  MMSYSERR_NOERROR);
-        EXPECT_EQ(api.Pause(output), MMSYSERR_NOERROR);
+                  WaveNoError);
+        EXPECT_EQ(api.Pause(output), WaveNoError);
         std::vector<std::uint8_t> played = Encode(stimulus, out);
         std::vector<std::uint8_t> captured(captureFrames * in.Block());
         WaveHeader playHeader, captureHeader;
@@ -129,32 +129,32 @@ protected:
         playHeader.bufferLength = static_cast<std::uint32_t>(played.size());
         captureHeader.data = captured.data();
         captureHeader.bufferLength = static_cast<std::uint32_t>(captured.size());
-        EXPECT_EQ(api.PrepareHeader(input, &captureHeader, sizeof(WaveHeader)), MMSYSERR_NOERROR);
-        EXPECT_EQ(api.QueueBuffer(input, &captureHeader, sizeof(WaveHeader)), MMSYSERR_NOERROR);
-        EXPECT_EQ(api.PrepareHeader(output, &playHeader, sizeof(WaveHeader)), MMSYSERR_NOERROR);
-        EXPECT_EQ(api.QueueBuffer(output, &playHeader, sizeof(WaveHeader)), MMSYSERR_NOERROR);
+        EXPECT_EQ(api.PrepareHeader(input, &captureHeader, sizeof(WaveHeader)), WaveNoError);
+        EXPECT_EQ(api.QueueBuffer(input, &captureHeader, sizeof(WaveHeader)), WaveNoError);
+        EXPECT_EQ(api.PrepareHeader(output, &playHeader, sizeof(WaveHeader)), WaveNoError);
+        EXPECT_EQ(api.QueueBuffer(output, &playHeader, sizeof(WaveHeader)), WaveNoError);
         if (outputLaterMs < 0) {
-            EXPECT_EQ(api.Restart(output), MMSYSERR_NOERROR);
+            EXPECT_EQ(api.Restart(output), WaveNoError);
             services.fake.Sleep(static_cast<std::uint32_t>(-outputLaterMs));
         }
-        EXPECT_EQ(api.Start(input), MMSYSERR_NOERROR);
+        EXPECT_EQ(api.Start(input), WaveNoError);
         if (outputLaterMs > 0)
             services.fake.Sleep(static_cast<std::uint32_t>(outputLaterMs));
         if (outputLaterMs >= 0) {
-            EXPECT_EQ(api.Restart(output), MMSYSERR_NOERROR);
+            EXPECT_EQ(api.Restart(output), WaveNoError);
         }
-        for (int step = 0; step < 10000 && !(captureHeader.flags & WHDR_DONE); ++step) {
+        for (int step = 0; step < 10000 && !(captureHeader.flags & WaveHeaderDone); ++step) {
             services.fake.Sleep(100);
             api.Update(output);
             api.Update(input);
         }
-        EXPECT_TRUE(captureHeader.flags & WHDR_DONE);
-        EXPECT_TRUE(playHeader.flags & WHDR_DONE);
+        EXPECT_TRUE(captureHeader.flags & WaveHeaderDone);
+        EXPECT_TRUE(playHeader.flags & WaveHeaderDone);
         EXPECT_EQ(captureHeader.bytesRecorded, captured.size());
         for (auto [handle, header] : {std::pair{input, &captureHeader}, std::pair{output, &playHeader}}) {
             api.Reset(handle);
             api.UnprepareHeader(handle, header, sizeof(WaveHeader));
-            EXPECT_EQ(api.Close(handle), MMSYSERR_NOERROR);
+            EXPECT_EQ(api.Close(handle), WaveNoError);
         }
         EXPECT_EQ(api.Device(WaveDirection::Output, LoopbackDevice).played, played);
         return captured;
@@ -393,26 +393,26 @@ TEST_F(VirtualLoopbackTest, CableMemoryStaysBoundedOverALongRun)
     std::vector<std::uint8_t> bytes = Encode(tone, f);
     ExtensibleWaveFormat format = Describe(f);
     WaveHandle output = 0, input = 0;
-    ASSERT_EQ(api.Open(WaveDirection::Output, output, LoopbackDevice, &format, nullptr, 0, 0), MMSYSERR_NOERROR);
+    ASSERT_EQ(api.Open(WaveDirection::Output, output, LoopbackDevice, &format, nullptr, 0, 0), WaveNoError);
     WaveHeader play[2], capture[2];
     std::vector<std::uint8_t> captured[2] = {std::vector<std::uint8_t>(bytes.size()),
                                              std::vector<std::uint8_t>(bytes.size())};
     auto keepQueued = [&](WaveHandle handle, WaveHeader* headers, bool isInput) {
         for (int i = 0; i < 2; ++i) {
-            if (!(headers[i].flags & WHDR_DONE))
+            if (!(headers[i].flags & WaveHeaderDone))
                 continue;
             headers[i].data = isInput ? captured[i].data() : bytes.data();
             headers[i].bufferLength = static_cast<std::uint32_t>(bytes.size());
             api.PrepareHeader(handle, &headers[i], sizeof(WaveHeader));
-            ASSERT_EQ(api.QueueBuffer(handle, &headers[i], sizeof(WaveHeader)), MMSYSERR_NOERROR);
+            ASSERT_EQ(api.QueueBuffer(handle, &headers[i], sizeof(WaveHeader)), WaveNoError);
         }
     };
     std::size_t most = 0;
     for (int step = 0; step < 1200; ++step) { // two minutes in 100 ms polls
         if (step == 600) {
             ASSERT_EQ(api.Open(WaveDirection::Input, input, LoopbackDevice, &format, nullptr, 0, 0),
-                      MMSYSERR_NOERROR);
-            ASSERT_EQ(api.Start(input), MMSYSERR_NOERROR);
+                      WaveNoError);
+            ASSERT_EQ(api.Start(input), WaveNoError);
         }
         keepQueued(output, play, false);
         if (input != 0)
@@ -433,7 +433,7 @@ TEST_F(VirtualLoopbackTest, CableMemoryStaysBoundedOverALongRun)
     EXPECT_EQ(api.Device(WaveDirection::Output, LoopbackDevice).played, bytes);
     for (WaveHandle handle : {input, output}) {
         api.Reset(handle);
-        EXPECT_EQ(api.Close(handle), MMSYSERR_NOERROR);
+        EXPECT_EQ(api.Close(handle), WaveNoError);
     }
 }
 

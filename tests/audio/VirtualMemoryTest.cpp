@@ -68,7 +68,7 @@ TEST(VirtualMemoryTest, PlayedRecordStopsShortWhenMemoryRunsOut)
     std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[bytes]);
     CWaveOutDevice device(0);
     device.SetFormat(192000, 2, 4);
-    ASSERT_EQ(device.Open(nullptr, 32), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 32), WaveNoError);
     ASSERT_EQ(device.AddBuffer(data.get(), bytes, 0, 0), 1);
     ASSERT_EQ(device.Restart(), 1);
     {

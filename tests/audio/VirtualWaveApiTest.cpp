@@ -17,7 +17,7 @@ namespace {
 
 PcmWaveFormat Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t blockAlign, std::uint16_t bits)
 {
-    return {WAVE_FORMAT_PCM, channels, rate, rate * blockAlign, blockAlign, bits};
+    return {WaveFormatTagPcm, channels, rate, rate * blockAlign, blockAlign, bits};
 }
 
 class VirtualWaveApiTest : public ::testing::Test {
@@ -43,12 +43,12 @@ TEST_F(VirtualWaveApiTest, DefaultAndLoopbackDevicesAreListedWithTheirIdentity)
         SCOPED_TRACE(row.name);
         ASSERT_EQ(api.GetDeviceCount(row.direction), 2);
         WaveDeviceCaps caps;
-        ASSERT_EQ(api.GetDeviceCaps(row.direction, row.index, caps), MMSYSERR_NOERROR);
+        ASSERT_EQ(api.GetDeviceCaps(row.direction, row.index, caps), WaveNoError);
         EXPECT_STREQ(caps.productName, row.name);
         EXPECT_EQ(caps.productId, row.productId);
         EXPECT_EQ(caps.formats, WaveStandardFormatsAll);
         EXPECT_EQ(caps.manufacturerId, VirtualManufacturerId);
-        EXPECT_EQ(api.GetDeviceCaps(row.direction, 2, caps), MMSYSERR_BADDEVICEID);
+        EXPECT_EQ(api.GetDeviceCaps(row.direction, 2, caps), WaveErrBadDeviceId);
     }
 }
 
@@ -56,10 +56,10 @@ TEST_F(VirtualWaveApiTest, RatesAndChannelsOutsideTheDeviceAreRefused)
 {
     WaveHandle handle = 0;
     for (auto f : {Pcm(1, 999, 2, 16), Pcm(1, 384001, 2, 16), Pcm(3, 44100, 6, 16)})
-        EXPECT_EQ(api.Open(WaveDirection::Input, handle, 0, &f, nullptr, 0, 0), MMSYSERR_NOTSUPPORTED);
+        EXPECT_EQ(api.Open(WaveDirection::Input, handle, 0, &f, nullptr, 0, 0), WaveErrNotSupported);
     for (auto f : {Pcm(1, 1000, 2, 16), Pcm(2, 384000, 8, 32)}) {
-        ASSERT_EQ(api.Open(WaveDirection::Input, handle, 0, &f, nullptr, 0, 0), MMSYSERR_NOERROR);
-        EXPECT_EQ(api.Close(handle), MMSYSERR_NOERROR);
+        ASSERT_EQ(api.Open(WaveDirection::Input, handle, 0, &f, nullptr, 0, 0), WaveNoError);
+        EXPECT_EQ(api.Close(handle), WaveNoError);
     }
 }
 
@@ -69,7 +69,7 @@ TEST_F(VirtualWaveApiTest, TicksWrappingAroundDoNotStallTheStream)
     CScopedWaveApi scope(api);
     CWaveInDevice device(0);
     device.SetFormat(1000, 1, 1);
-    ASSERT_EQ(device.Open(nullptr, 8), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 8), WaveNoError);
     std::vector<std::uint8_t> data(1000);
     ASSERT_EQ(device.AddBuffer(data.data(), 1000, 0), 1);
     ASSERT_EQ(device.Start(), 1);
@@ -85,7 +85,7 @@ TEST(VirtualRealTimeTest, OneSecondRecordingTakesAtLeastOneSecond)
     CScopedVirtualWaveApi wave;
     CWaveInDevice device(0);
     device.SetFormat(8000, 1, 2);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> data(8000 * 2);
     ASSERT_EQ(device.AddBuffer(data.data(), static_cast<std::uint32_t>(data.size()), 0), 1);
     auto start = std::chrono::steady_clock::now();
@@ -104,7 +104,7 @@ TEST_F(VirtualWaveApiTest, PlayedRecordSaysWhenItStopsAtItsLimit)
     CScopedWaveApi scope(api);
     CWaveOutDevice device(0);
     device.SetFormat(8000, 1, 1);
-    ASSERT_EQ(device.Open(nullptr, 8), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 8), WaveNoError);
     std::vector<std::uint8_t> tone(80, 0x42);
     ASSERT_EQ(device.AddBuffer(tone.data(), 80, 0, 0), 1);
     ASSERT_EQ(device.Restart(), 1);

@@ -76,7 +76,7 @@ protected:
     {
         PcmWaveFormat format = backEnd.Format();
         WaveHandle handle = 0;
-        EXPECT_EQ(Api().Open(direction, handle, backEnd.Device(direction), &format, nullptr, 0, 0), MMSYSERR_NOERROR);
+        EXPECT_EQ(Api().Open(direction, handle, backEnd.Device(direction), &format, nullptr, 0, 0), WaveNoError);
         return handle;
     }
 
@@ -86,13 +86,13 @@ protected:
         header.data = data.data();
         header.bufferLength = static_cast<std::uint32_t>(data.size());
         header.flags = 0;
-        ASSERT_EQ(Api().PrepareHeader(handle, &header, sizeof header), MMSYSERR_NOERROR);
+        ASSERT_EQ(Api().PrepareHeader(handle, &header, sizeof header), WaveNoError);
     }
 
     bool IsDone(WaveHandle handle, const WaveHeader& header)
     {
         Api().Update(handle);
-        return (header.flags.load(std::memory_order_acquire) & WHDR_DONE) != 0;
+        return (header.flags.load(std::memory_order_acquire) & WaveHeaderDone) != 0;
     }
 
     // Milliseconds until `header` is done, polled in 5 ms steps; -1 after 10 s.
@@ -125,35 +125,35 @@ TYPED_TEST_P(WaveApiContract, ResetHandsEveryBufferBack)
     this->Prepare(handle, headers[0], first);
     this->Prepare(handle, headers[1], second);
     for (WaveHeader& header : headers)
-        ASSERT_EQ(this->Api().QueueBuffer(handle, &header, sizeof header), MMSYSERR_NOERROR);
-    ASSERT_EQ(this->Api().Start(handle), MMSYSERR_NOERROR);
+        ASSERT_EQ(this->Api().QueueBuffer(handle, &header, sizeof header), WaveNoError);
+    ASSERT_EQ(this->Api().Start(handle), WaveNoError);
     this->backEnd.Elapse(200);
     EXPECT_FALSE(this->IsDone(handle, headers[0]));
-    EXPECT_EQ(this->Api().Close(handle), WAVERR_STILLPLAYING);
-    EXPECT_EQ(this->Api().UnprepareHeader(handle, &headers[0], sizeof(WaveHeader)), WAVERR_STILLPLAYING);
+    EXPECT_EQ(this->Api().Close(handle), WaveErrStillPlaying);
+    EXPECT_EQ(this->Api().UnprepareHeader(handle, &headers[0], sizeof(WaveHeader)), WaveErrStillPlaying);
 
-    ASSERT_EQ(this->Api().Reset(handle), MMSYSERR_NOERROR);
+    ASSERT_EQ(this->Api().Reset(handle), WaveNoError);
     for (WaveHeader& header : headers) {
-        EXPECT_EQ(header.flags.load() & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
-        EXPECT_EQ(this->Api().UnprepareHeader(handle, &header, sizeof header), MMSYSERR_NOERROR);
+        EXPECT_EQ(header.flags.load() & (WaveHeaderDone | WaveHeaderInQueue), WaveHeaderDone);
+        EXPECT_EQ(this->Api().UnprepareHeader(handle, &header, sizeof header), WaveNoError);
     }
     // The front buffer keeps what was recorded into it, the other nothing.
     EXPECT_GT(headers[0].bytesRecorded.load(), 0u);
     EXPECT_LT(headers[0].bytesRecorded.load(), first.size());
     EXPECT_EQ(headers[1].bytesRecorded.load(), 0u);
-    EXPECT_EQ(this->Api().Close(handle), MMSYSERR_NOERROR);
+    EXPECT_EQ(this->Api().Close(handle), WaveNoError);
 }
 
 // Each row breaks one header rule; the code is the rule's.
 TYPED_TEST_P(WaveApiContract, HeaderRulesGiveTheirCodes)
 {
     WaveHandle handle = this->Open(WaveDirection::Output);
-    ASSERT_EQ(this->Api().Pause(handle), MMSYSERR_NOERROR);
+    ASSERT_EQ(this->Api().Pause(handle), WaveNoError);
     std::vector<std::uint8_t> data = this->Buffer(100);
 
     WaveHeader queued;
     this->Prepare(handle, queued, data);
-    ASSERT_EQ(this->Api().QueueBuffer(handle, &queued, sizeof queued), MMSYSERR_NOERROR);
+    ASSERT_EQ(this->Api().QueueBuffer(handle, &queued, sizeof queued), WaveNoError);
 
     WaveHeader unprepared, noData, empty, shortHeader;
     unprepared.data = noData.data = empty.data = shortHeader.data = data.data();
@@ -171,19 +171,19 @@ TYPED_TEST_P(WaveApiContract, HeaderRulesGiveTheirCodes)
         WaveResult code;
     };
     const Row rows[] = {
-        {"queued again", &queued, sizeof(WaveHeader), WAVERR_STILLPLAYING},
-        {"not prepared", &unprepared, sizeof(WaveHeader), WAVERR_UNPREPARED},
-        {"no buffer", &noData, sizeof(WaveHeader), MMSYSERR_INVALPARAM},
-        {"empty buffer", &empty, sizeof(WaveHeader), MMSYSERR_INVALPARAM},
-        {"short header", &shortHeader, 8, MMSYSERR_INVALPARAM},
-        {"no header", nullptr, sizeof(WaveHeader), MMSYSERR_INVALPARAM},
+        {"queued again", &queued, sizeof(WaveHeader), WaveErrStillPlaying},
+        {"not prepared", &unprepared, sizeof(WaveHeader), WaveErrUnprepared},
+        {"no buffer", &noData, sizeof(WaveHeader), WaveErrInvalidParam},
+        {"empty buffer", &empty, sizeof(WaveHeader), WaveErrInvalidParam},
+        {"short header", &shortHeader, 8, WaveErrInvalidParam},
+        {"no header", nullptr, sizeof(WaveHeader), WaveErrInvalidParam},
     };
     for (const Row& row : rows)
         EXPECT_EQ(this->Api().QueueBuffer(handle, row.header, row.headerSize), row.code) << row.rule;
-    EXPECT_EQ(this->Api().PrepareHeader(handle, nullptr, sizeof(WaveHeader)), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(this->Api().PrepareHeader(handle, nullptr, sizeof(WaveHeader)), WaveErrInvalidParam);
 
-    ASSERT_EQ(this->Api().Reset(handle), MMSYSERR_NOERROR);
-    EXPECT_EQ(this->Api().Close(handle), MMSYSERR_NOERROR);
+    ASSERT_EQ(this->Api().Reset(handle), WaveNoError);
+    EXPECT_EQ(this->Api().Close(handle), WaveNoError);
 }
 
 TYPED_TEST_P(WaveApiContract, ASecondOpenOfAnOpenDeviceIsBusy)
@@ -195,11 +195,11 @@ TYPED_TEST_P(WaveApiContract, ASecondOpenOfAnOpenDeviceIsBusy)
         PcmWaveFormat format = this->backEnd.Format();
         WaveHandle second = 0;
         std::uint32_t device = this->backEnd.Device(direction);
-        EXPECT_EQ(this->Api().Open(direction, second, device, &format, nullptr, 0, 0), MMSYSERR_ALLOCATED);
+        EXPECT_EQ(this->Api().Open(direction, second, device, &format, nullptr, 0, 0), WaveErrAllocated);
         EXPECT_EQ(second, 0u);
-        ASSERT_EQ(this->Api().Close(handle), MMSYSERR_NOERROR);
-        ASSERT_EQ(this->Api().Open(direction, second, device, &format, nullptr, 0, 0), MMSYSERR_NOERROR);
-        EXPECT_EQ(this->Api().Close(second), MMSYSERR_NOERROR);
+        ASSERT_EQ(this->Api().Close(handle), WaveNoError);
+        ASSERT_EQ(this->Api().Open(direction, second, device, &format, nullptr, 0, 0), WaveNoError);
+        EXPECT_EQ(this->Api().Close(second), WaveNoError);
     }
 }
 
@@ -209,12 +209,12 @@ TYPED_TEST_P(WaveApiContract, FormatsTheDeviceDoesNotTakeAreRefused)
         GTEST_SKIP() << reason;
     PcmWaveFormat refused = this->backEnd.RefusedFormat();
     // 20 bits cannot fill a 3-byte container in a plain description.
-    PcmWaveFormat twentyBits{WAVE_FORMAT_PCM, 2, 16000, 16000 * 6, 6, 20};
+    PcmWaveFormat twentyBits{WaveFormatTagPcm, 2, 16000, 16000 * 6, 6, 20};
     for (const PcmWaveFormat* format : {&refused, &twentyBits}) {
         WaveHandle handle = 0;
         EXPECT_EQ(this->Api().Open(WaveDirection::Output, handle, this->backEnd.Device(WaveDirection::Output), format,
                                    nullptr, 0, 0),
-                  MMSYSERR_NOTSUPPORTED)
+                  WaveErrNotSupported)
             << format->bitsPerSample << " bits at " << format->samplesPerSec;
         EXPECT_EQ(handle, 0u);
     }
@@ -229,7 +229,7 @@ TYPED_TEST_P(WaveApiContract, PlaybackIsDoneOnlyAfterItsLastFrame)
     WaveHeader header;
     this->Prepare(handle, header, data);
     std::uint64_t start = this->backEnd.Now();
-    ASSERT_EQ(this->Api().QueueBuffer(handle, &header, sizeof header), MMSYSERR_NOERROR);
+    ASSERT_EQ(this->Api().QueueBuffer(handle, &header, sizeof header), WaveNoError);
     this->backEnd.Elapse(150);
     // A loaded machine may have slept far longer than asked.
     if (this->backEnd.Now() - start < 250) {
@@ -237,18 +237,18 @@ TYPED_TEST_P(WaveApiContract, PlaybackIsDoneOnlyAfterItsLastFrame)
     }
     ASSERT_NE(this->MillisecondsUntilDone(handle, header), -1);
     EXPECT_GE(this->backEnd.Now() - start, 290u);
-    EXPECT_EQ(this->Api().Close(handle), MMSYSERR_NOERROR);
+    EXPECT_EQ(this->Api().Close(handle), WaveNoError);
 }
 
 TYPED_TEST_P(WaveApiContract, CloseIsIdempotent)
 {
     WaveHandle handle = this->Open(WaveDirection::Input);
-    ASSERT_EQ(this->Api().Close(handle), MMSYSERR_NOERROR);
-    EXPECT_EQ(this->Api().Close(handle), MMSYSERR_INVALHANDLE);
-    EXPECT_EQ(this->Api().Reset(handle), MMSYSERR_INVALHANDLE);
+    ASSERT_EQ(this->Api().Close(handle), WaveNoError);
+    EXPECT_EQ(this->Api().Close(handle), WaveErrInvalidHandle);
+    EXPECT_EQ(this->Api().Reset(handle), WaveErrInvalidHandle);
     WaveHeader header;
-    EXPECT_EQ(this->Api().PrepareHeader(handle, &header, sizeof header), MMSYSERR_INVALHANDLE);
-    EXPECT_EQ(this->Api().Close(0), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(this->Api().PrepareHeader(handle, &header, sizeof header), WaveErrInvalidHandle);
+    EXPECT_EQ(this->Api().Close(0), WaveErrInvalidHandle);
 }
 
 REGISTER_TYPED_TEST_SUITE_P(WaveApiContract, ResetHandsEveryBufferBack, HeaderRulesGiveTheirCodes,

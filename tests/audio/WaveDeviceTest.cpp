@@ -37,7 +37,7 @@ TEST_F(WaveDeviceTest, NoDeviceOfTheDirectionIsReportedAtOpenOnly)
     EXPECT_EQ(device.GetDeviceIndex(), -1);
     EXPECT_TRUE(fake.messages.empty());
 
-    EXPECT_EQ(device.Open(nullptr, 16), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(device.Open(nullptr, 16), WaveErrBadDeviceId);
     EXPECT_EQ(fake.messages, (std::vector<Message>{{"IDS_NO_SOUND_CARD", MessageIcon::Error}}));
     EXPECT_FALSE(device.IsOpen());
 
@@ -58,7 +58,7 @@ TEST_F(WaveDeviceTest, IndexBeyondTheCountFailsTheProbeAndIsClampedAtOpen)
     EXPECT_STREQ(device.GetDeviceName(), "");
     EXPECT_EQ(device.GetDeviceIndex(), 5);
 
-    EXPECT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    EXPECT_EQ(device.Open(nullptr, 16), WaveNoError);
     EXPECT_EQ(device.GetDeviceIndex(), 2);
     EXPECT_TRUE(Out(2).isOpen);
 }
@@ -66,7 +66,7 @@ TEST_F(WaveDeviceTest, IndexBeyondTheCountFailsTheProbeAndIsClampedAtOpen)
 TEST_F(WaveDeviceTest, IndexMinusOneWithDevicesOpensNothingSilently)
 {
     CWaveInDevice device(-1);
-    EXPECT_EQ(device.Open(nullptr, 16), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(device.Open(nullptr, 16), WaveErrBadDeviceId);
     EXPECT_TRUE(fake.messages.empty());
     EXPECT_TRUE(In().calls.empty());
 }
@@ -80,7 +80,7 @@ TEST_F(WaveDeviceTest, HeaderAllocationFailureMakesTheDeviceUnusable)
 
     EXPECT_TRUE(device.IsHeaderAllocFailed());
     EXPECT_EQ(fake.messages, (std::vector<Message>{{"IDS_OUT_OF_MEMORY", MessageIcon::Error}}));
-    EXPECT_EQ(device.Open(nullptr, 16), MMSYSERR_NOMEM);
+    EXPECT_EQ(device.Open(nullptr, 16), WaveErrNoMemory);
     EXPECT_FALSE(device.IsOpen());
     EXPECT_TRUE(In().calls.empty());
 }
@@ -92,7 +92,7 @@ TEST_F(WaveDeviceTest, NewHeadersAreIdleAndDone)
         const WaveHeader* header = device.GetHeader(slot);
         ASSERT_NE(header, nullptr);
         EXPECT_EQ(header->data, nullptr);
-        EXPECT_EQ(header->flags.load(), WHDR_DONE);
+        EXPECT_EQ(header->flags.load(), WaveHeaderDone);
         EXPECT_EQ(device.IsBufferDone(slot), 1);
     }
 }
@@ -104,7 +104,7 @@ TEST_F(WaveDeviceTest, StandardOpenSendsTheValidBitsAsBitsPerSample)
     CWaveInDevice device(0);
     device.SetFormat(48000, 2, 3);
     // 20 bits do not fill a 3-byte container: the description is refused.
-    EXPECT_EQ(device.Open(nullptr, 20), MMSYSERR_NOTSUPPORTED);
+    EXPECT_EQ(device.Open(nullptr, 20), WaveErrNotSupported);
     ASSERT_EQ(In().openedFormats.size(), 1u);
     const std::vector<std::uint8_t> expected = {
         0x01, 0x00,             // PCM
@@ -120,7 +120,7 @@ TEST_F(WaveDeviceTest, ExtendedOpenSendsContainerAndValidBitsApart)
 {
     CWaveInDevice device(0);
     device.SetFormat(48000, 1, 3);
-    EXPECT_EQ(device.OpenExtended(nullptr, 20), MMSYSERR_NOERROR);
+    EXPECT_EQ(device.OpenExtended(nullptr, 20), WaveNoError);
     ASSERT_EQ(In().openedFormats.size(), 1u);
     const std::vector<std::uint8_t> expected = {
         0xFE, 0xFF,             // extensible
@@ -142,21 +142,21 @@ TEST_F(WaveDeviceTest, RepairedFormatIsRefusedWithoutOpening)
     CWaveInDevice device(0);
     for (auto [rate, channels, width] : {std::tuple{0, 2, 2}, {44100, 3, 2}, {44100, 0, 2}, {44100, 2, 5}}) {
         device.SetFormat(rate, static_cast<std::uint16_t>(channels), static_cast<std::uint16_t>(width));
-        EXPECT_EQ(device.Open(nullptr, 16), MMSYSERR_NOTSUPPORTED);
-        EXPECT_EQ(device.OpenExtended(nullptr, 16), MMSYSERR_NOTSUPPORTED);
+        EXPECT_EQ(device.Open(nullptr, 16), WaveErrNotSupported);
+        EXPECT_EQ(device.OpenExtended(nullptr, 16), WaveErrNotSupported);
     }
     EXPECT_TRUE(In().calls.empty());
     device.SetFormat(44100, 2, 2);
-    EXPECT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    EXPECT_EQ(device.Open(nullptr, 16), WaveNoError);
 }
 
 // --- open ----------------------------------------------------------------
 
 TEST_F(WaveDeviceTest, OpenFailureReturnsTheCodeWithoutMessage)
 {
-    Out().open.always = MMSYSERR_ALLOCATED;
+    Out().open.always = WaveErrAllocated;
     CWaveOutDevice device(0);
-    EXPECT_EQ(device.Open(nullptr, 16), MMSYSERR_ALLOCATED);
+    EXPECT_EQ(device.Open(nullptr, 16), WaveErrAllocated);
     EXPECT_FALSE(device.IsOpen());
     EXPECT_TRUE(fake.messages.empty());
 }
@@ -165,13 +165,13 @@ TEST_F(WaveDeviceTest, OutputIsPausedAfterOpenAndSilentUntilRestart)
 {
     CWaveOutDevice device(0);
     device.SetFormat(8000, 1, 1);
-    ASSERT_EQ(device.Open(nullptr, 8), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 8), WaveNoError);
     EXPECT_EQ(Out().calls, (std::vector<std::string>{"Open", "Pause"}));
 
     std::vector<std::uint8_t> tone(800, 0x55);
     WaveResult code = 99;
     ASSERT_EQ(device.AddBuffer(tone.data(), 800, 0, 0, &code), 1);
-    EXPECT_EQ(code, MMSYSERR_NOERROR);
+    EXPECT_EQ(code, WaveNoError);
     fake.Sleep(1000);
     EXPECT_EQ(device.IsBufferDone(0), 0);
     EXPECT_TRUE(Out().played.empty());
@@ -187,8 +187,8 @@ TEST_F(WaveDeviceTest, OutputIsPausedAfterOpenAndSilentUntilRestart)
 TEST_F(WaveDeviceTest, OpenOnAnOpenDeviceClosesItFirst)
 {
     CWaveInDevice device(0);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
-    ASSERT_EQ(device.OpenExtended(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
+    ASSERT_EQ(device.OpenExtended(nullptr, 16), WaveNoError);
     EXPECT_EQ(In().calls, (std::vector<std::string>{"Open", "Reset", "Close", "Open"}));
 }
 
@@ -197,7 +197,7 @@ TEST_F(WaveDeviceTest, OpenOnAnOpenDeviceClosesItFirst)
 TEST_F(WaveDeviceTest, BadArgumentsToAddBufferAreRefusedQuietly)
 {
     CWaveInDevice device(0);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> data(64);
     WaveResult code = 77;
     EXPECT_EQ(device.AddBuffer(data.data(), 64, 3, &code), 0);
@@ -211,7 +211,7 @@ TEST_F(WaveDeviceTest, BadArgumentsToAddBufferAreRefusedQuietly)
 TEST_F(WaveDeviceTest, ReusedSlotIsPreparedAgainAfterUnprepared)
 {
     CWaveOutDevice device(0);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> first(40), second(80);
     WaveResult code = 99;
     ASSERT_EQ(device.AddBuffer(first.data(), 40, 0, 0, &code), 1);
@@ -220,7 +220,7 @@ TEST_F(WaveDeviceTest, ReusedSlotIsPreparedAgainAfterUnprepared)
     ASSERT_EQ(device.IsBufferDone(0), 1);
 
     ASSERT_EQ(device.AddBuffer(second.data(), 80, 0, 0, &code), 1);
-    EXPECT_EQ(code, MMSYSERR_NOERROR);
+    EXPECT_EQ(code, WaveNoError);
     EXPECT_EQ(Out().calls, (std::vector<std::string>{"Open", "Pause", "Prepare 40", "Queue 40", "Restart",
                                                      "Queue 80", "Prepare 80", "Queue 80"}));
     EXPECT_TRUE(fake.messages.empty());
@@ -233,7 +233,7 @@ TEST_F(WaveDeviceTest, SlotStillInFlightIsNotQueuedAgain)
 {
     CWaveInDevice device(0);
     device.SetFormat(8000, 1, 1);
-    ASSERT_EQ(device.Open(nullptr, 8), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 8), WaveNoError);
     std::vector<std::uint8_t> first(8000);
     ASSERT_EQ(device.AddBuffer(first.data(), 8000, 0), 1);
     ASSERT_EQ(device.Start(), 1);
@@ -243,7 +243,7 @@ TEST_F(WaveDeviceTest, SlotStillInFlightIsNotQueuedAgain)
     std::vector<std::uint8_t> second(100, 0xEE);
     WaveResult code = 0;
     EXPECT_EQ(device.AddBuffer(second.data(), 10, 0, &code), 0);
-    EXPECT_EQ(code, WAVERR_STILLPLAYING);
+    EXPECT_EQ(code, WaveErrStillPlaying);
     EXPECT_EQ(fake.messages, std::vector<Message>{IoFail});
     EXPECT_TRUE(device.IsOpen());
 
@@ -257,66 +257,66 @@ TEST_F(WaveDeviceTest, SlotStillInFlightIsNotQueuedAgain)
 
 TEST_F(WaveDeviceTest, FailedRetryAfterUnpreparedLeavesTheDeviceOpen)
 {
-    In().queue.next = {WAVERR_UNPREPARED, MMSYSERR_NOMEM};
+    In().queue.next = {WaveErrUnprepared, WaveErrNoMemory};
     CWaveInDevice device(0);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> data(40);
     WaveResult code = 0;
     EXPECT_EQ(device.AddBuffer(data.data(), 40, 0, &code), 0);
-    EXPECT_EQ(code, MMSYSERR_NOMEM);
+    EXPECT_EQ(code, WaveErrNoMemory);
     EXPECT_EQ(fake.messages, std::vector<Message>{IoFail});
     EXPECT_TRUE(device.IsOpen());
 }
 
 TEST_F(WaveDeviceTest, UnpreparedOnceIsRetriedAndSucceeds)
 {
-    Out().queue.next = {WAVERR_UNPREPARED};
+    Out().queue.next = {WaveErrUnprepared};
     CWaveOutDevice device(0);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> data(40);
     WaveResult code = 99;
     EXPECT_EQ(device.AddBuffer(data.data(), 40, 0, 0, &code), 1);
-    EXPECT_EQ(code, MMSYSERR_NOERROR);
+    EXPECT_EQ(code, WaveNoError);
     EXPECT_TRUE(fake.messages.empty());
 }
 
 TEST_F(WaveDeviceTest, PrepareFailureClosesAnInputButNotAnOutput)
 {
-    In().prepare.always = MMSYSERR_NOMEM;
-    Out().prepare.always = MMSYSERR_NOMEM;
+    In().prepare.always = WaveErrNoMemory;
+    Out().prepare.always = WaveErrNoMemory;
     std::vector<std::uint8_t> data(40);
 
     CWaveInDevice input(0);
-    ASSERT_EQ(input.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(input.Open(nullptr, 16), WaveNoError);
     WaveResult code = 0;
     EXPECT_EQ(input.AddBuffer(data.data(), 40, 0, &code), 0);
-    EXPECT_EQ(code, MMSYSERR_NOMEM);
+    EXPECT_EQ(code, WaveErrNoMemory);
     EXPECT_FALSE(input.IsOpen());
     EXPECT_FALSE(In().isOpen);
 
     CWaveOutDevice output(0);
-    ASSERT_EQ(output.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(output.Open(nullptr, 16), WaveNoError);
     EXPECT_EQ(output.AddBuffer(data.data(), 40, 0, 0, &code), 0);
-    EXPECT_EQ(code, MMSYSERR_NOMEM);
+    EXPECT_EQ(code, WaveErrNoMemory);
     EXPECT_TRUE(output.IsOpen());
     EXPECT_EQ(fake.messages, (std::vector<Message>{IoFail, IoFail}));
 }
 
 TEST_F(WaveDeviceTest, QueueFailureOtherThanUnpreparedClosesAnInputOnly)
 {
-    In().queue.always = MMSYSERR_INVALPARAM;
-    Out().queue.always = MMSYSERR_INVALPARAM;
+    In().queue.always = WaveErrInvalidParam;
+    Out().queue.always = WaveErrInvalidParam;
     std::vector<std::uint8_t> data(40);
     WaveResult code = 0;
 
     CWaveInDevice input(0);
-    ASSERT_EQ(input.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(input.Open(nullptr, 16), WaveNoError);
     EXPECT_EQ(input.AddBuffer(data.data(), 40, 0, &code), 0);
-    EXPECT_EQ(code, MMSYSERR_INVALPARAM);
+    EXPECT_EQ(code, WaveErrInvalidParam);
     EXPECT_FALSE(input.IsOpen());
 
     CWaveOutDevice output(0);
-    ASSERT_EQ(output.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(output.Open(nullptr, 16), WaveNoError);
     EXPECT_EQ(output.AddBuffer(data.data(), 40, 0, 0, &code), 0);
     EXPECT_TRUE(output.IsOpen());
     EXPECT_EQ(fake.messages, (std::vector<Message>{IoFail, IoFail}));
@@ -325,12 +325,12 @@ TEST_F(WaveDeviceTest, QueueFailureOtherThanUnpreparedClosesAnInputOnly)
 TEST_F(WaveDeviceTest, LoopingOutputHeaderAsksToRepeat)
 {
     CWaveOutDevice device(0);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> data(40);
     ASSERT_EQ(device.AddBuffer(data.data(), 40, 1, 1), 1);
     const WaveHeader* header = device.GetHeader(1);
     EXPECT_EQ(header->loops, WaveLoopForever);
-    EXPECT_EQ(header->flags.load() & (WHDR_BEGINLOOP | WHDR_ENDLOOP), WHDR_BEGINLOOP | WHDR_ENDLOOP);
+    EXPECT_EQ(header->flags.load() & (WaveHeaderBeginLoop | WaveHeaderEndLoop), WaveHeaderBeginLoop | WaveHeaderEndLoop);
     ASSERT_EQ(device.Restart(), 1);
     fake.Sleep(5000);
     EXPECT_EQ(device.IsBufferDone(1), 0);
@@ -345,7 +345,7 @@ TEST_F(WaveDeviceTest, DalCardQueuesSilenceAheadOfEachFirstBuffer)
     ASSERT_TRUE(device.IsPreRollRequired());
     ASSERT_NE(device.GetPreRollBuffer(), nullptr);
     device.SetFormat(8000, 1, 2);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
 
     std::vector<std::uint8_t> data(16000, 0xEE);
     ASSERT_EQ(device.AddBuffer(data.data(), 16000, 0), 1);
@@ -364,7 +364,7 @@ TEST_F(WaveDeviceTest, DalCardQueuesSilenceAheadOfEachFirstBuffer)
 
     // Queued again after a close and a new open; not a second time.
     device.Close();
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     In().calls.clear();
     ASSERT_EQ(device.AddBuffer(data.data(), 16000, 0), 1);
     ASSERT_EQ(device.AddBuffer(data.data(), 16000, 1), 1);
@@ -380,7 +380,7 @@ TEST_F(WaveDeviceTest, DalCardThatIsNotOpenUsesUpThePreRoll)
     EXPECT_EQ(device.AddBuffer(data.data(), 40, 0, 0), 0);
     EXPECT_EQ(fake.messages, (std::vector<Message>{IoFail, IoFail}));
 
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     Out().calls.clear();
     ASSERT_EQ(device.AddBuffer(data.data(), 40, 0, 0), 1);
     EXPECT_EQ(Out().calls, (std::vector<std::string>{"Prepare 40", "Queue 40"}));
@@ -395,7 +395,7 @@ TEST_F(WaveDeviceTest, PreRollThatCannotBeAllocatedIsSkipped)
     CZeroBlock::SetLimit(limit);
     EXPECT_TRUE(fake.messages.empty());
     EXPECT_EQ(device.GetPreRollBuffer(), nullptr);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> data(40);
     ASSERT_EQ(device.AddBuffer(data.data(), 40, 0, 0), 1);
     EXPECT_EQ(device.GetHeader(2)->bufferLength, 0u);
@@ -408,13 +408,13 @@ TEST_F(WaveDeviceTest, RecordingCompletesOnTheVirtualClock)
 {
     CWaveInDevice device(0);
     device.SetFormat(44100, 2, 2);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> data(4 * 44100 * 4, 0xEE);
     ASSERT_EQ(device.AddBuffer(data.data(), static_cast<std::uint32_t>(data.size()), 0), 1);
     std::uint32_t before = fake.now;
     WaveResult code = 99;
     ASSERT_EQ(device.Start(&code), 1);
-    EXPECT_EQ(code, MMSYSERR_NOERROR);
+    EXPECT_EQ(code, WaveNoError);
     EXPECT_EQ(device.GetStartTime(), before);
     int polls = 0;
     while (!device.IsBufferDone(0)) {
@@ -435,7 +435,7 @@ TEST_F(WaveDeviceTest, RecordingCompletesOnTheVirtualClock)
 TEST_F(WaveDeviceTest, StartTwiceDoesNotReachTheBackEnd)
 {
     CWaveInDevice device(0);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     ASSERT_EQ(device.Start(), 1);
     WaveResult code = 77;
     EXPECT_EQ(device.Start(&code), 0);
@@ -445,12 +445,12 @@ TEST_F(WaveDeviceTest, StartTwiceDoesNotReachTheBackEnd)
 
 TEST_F(WaveDeviceTest, StartFailureClosesAndStaysStarted)
 {
-    In().start.always = MMSYSERR_NODRIVER;
+    In().start.always = WaveErrNoDriver;
     CWaveInDevice device(0);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     WaveResult code = 0;
     EXPECT_EQ(device.Start(&code), 0);
-    EXPECT_EQ(code, MMSYSERR_NODRIVER);
+    EXPECT_EQ(code, WaveErrNoDriver);
     EXPECT_EQ(fake.messages, std::vector<Message>{IoFail});
     EXPECT_FALSE(device.IsOpen());
     EXPECT_TRUE(device.IsStarted());
@@ -458,12 +458,12 @@ TEST_F(WaveDeviceTest, StartFailureClosesAndStaysStarted)
 
 TEST_F(WaveDeviceTest, RestartFailureCloses)
 {
-    Out().start.always = MMSYSERR_ERROR;
+    Out().start.always = WaveErrUnspecified;
     CWaveOutDevice device(0);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     WaveResult code = 0;
     EXPECT_EQ(device.Restart(&code), 0);
-    EXPECT_EQ(code, MMSYSERR_ERROR);
+    EXPECT_EQ(code, WaveErrUnspecified);
     EXPECT_EQ(fake.messages, std::vector<Message>{IoFail});
     EXPECT_FALSE(device.IsOpen());
     EXPECT_EQ(device.Restart(&code), 0);
@@ -483,7 +483,7 @@ TEST_F(WaveDeviceTest, BufferThatNeverCompletesStaysNotDone)
 {
     In().buffersNeverComplete = true;
     CWaveInDevice device(0);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> data(400);
     ASSERT_EQ(device.AddBuffer(data.data(), 400, 0), 1);
     ASSERT_EQ(device.Start(), 1);
@@ -496,7 +496,7 @@ TEST_F(WaveDeviceTest, BufferThatNeverCompletesStaysNotDone)
 TEST_F(WaveDeviceTest, CloseResetsUnpreparesAndClosesOnce)
 {
     CWaveOutDevice device(0);
-    ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+    ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
     std::vector<std::uint8_t> data(40);
     ASSERT_EQ(device.AddBuffer(data.data(), 40, 1, 0), 1);
     Out().calls.clear();
@@ -515,7 +515,7 @@ TEST_F(WaveDeviceTest, DestructionClosesAnOpenDevice)
 {
     {
         CWaveInDevice device(0);
-        ASSERT_EQ(device.Open(nullptr, 16), MMSYSERR_NOERROR);
+        ASSERT_EQ(device.Open(nullptr, 16), WaveNoError);
         ASSERT_EQ(device.Start(), 1);
     }
     EXPECT_FALSE(In().isOpen);

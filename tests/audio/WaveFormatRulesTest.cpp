@@ -11,13 +11,13 @@ namespace {
 
 PcmWaveFormat Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t blockAlign, std::uint16_t bits)
 {
-    return {WAVE_FORMAT_PCM, channels, rate, rate * blockAlign, blockAlign, bits};
+    return {WaveFormatTagPcm, channels, rate, rate * blockAlign, blockAlign, bits};
 }
 
 ExtensibleWaveFormat Extensible(std::uint16_t channels, std::uint16_t container, std::uint16_t valid)
 {
     ExtensibleWaveFormat f{};
-    f.formatTag = WAVE_FORMAT_EXTENSIBLE;
+    f.formatTag = WaveFormatTagExtensible;
     f.channels = channels;
     f.samplesPerSec = 48000;
     f.blockAlign = static_cast<std::uint16_t>(channels * container / 8);
@@ -26,7 +26,7 @@ ExtensibleWaveFormat Extensible(std::uint16_t channels, std::uint16_t container,
     f.cbSize = ExtensibleFormatExtraBytes;
     f.validBitsPerSample = valid;
     f.channelMask = 3;
-    f.subFormat = KSDATAFORMAT_SUBTYPE_PCM;
+    f.subFormat = WaveSubtypePcm;
     return f;
 }
 
@@ -35,7 +35,7 @@ TEST(WaveFormatRulesTest, PcmNeedsAContainerWidthThatFillsTheBlock)
     WaveFormatInfo info;
     for (std::uint16_t bits : {8, 16, 24, 32}) {
         PcmWaveFormat f = Pcm(2, 44100, static_cast<std::uint16_t>(bits / 4), bits);
-        EXPECT_EQ(ReadWaveFormat(&f, info), MMSYSERR_NOERROR) << bits;
+        EXPECT_EQ(ReadWaveFormat(&f, info), WaveNoError) << bits;
         EXPECT_EQ(info.containerBytes, bits / 8);
         EXPECT_EQ(info.validBits, bits);
     }
@@ -45,15 +45,15 @@ TEST(WaveFormatRulesTest, PcmNeedsAContainerWidthThatFillsTheBlock)
     PcmWaveFormat otherTag = Pcm(1, 44100, 2, 16);
     otherTag.formatTag = 3;
     for (const PcmWaveFormat* f : {&twenty, &mismatch, &noChannels, &otherTag})
-        EXPECT_EQ(ReadWaveFormat(f, info), MMSYSERR_NOTSUPPORTED);
-    EXPECT_EQ(ReadWaveFormat(nullptr, info), MMSYSERR_INVALPARAM);
+        EXPECT_EQ(ReadWaveFormat(f, info), WaveErrNotSupported);
+    EXPECT_EQ(ReadWaveFormat(nullptr, info), WaveErrInvalidParam);
 }
 
 TEST(WaveFormatRulesTest, ExtensibleCarriesValidBitsWithinTheContainer)
 {
     WaveFormatInfo info;
     ExtensibleWaveFormat ok = Extensible(1, 24, 20);
-    ASSERT_EQ(ReadWaveFormat(&ok, info), MMSYSERR_NOERROR);
+    ASSERT_EQ(ReadWaveFormat(&ok, info), WaveNoError);
     EXPECT_TRUE(info.extensible);
     EXPECT_EQ(info.containerBytes, 3);
     EXPECT_EQ(info.validBits, 20);
@@ -67,7 +67,7 @@ TEST(WaveFormatRulesTest, ExtensibleCarriesValidBitsWithinTheContainer)
     ExtensibleWaveFormat shortSize = Extensible(2, 16, 16);
     shortSize.cbSize = 0;
     for (const ExtensibleWaveFormat* f : {&noValid, &tooMany, &oddContainer, &floatData, &shortSize})
-        EXPECT_EQ(ReadWaveFormat(f, info), MMSYSERR_NOTSUPPORTED);
+        EXPECT_EQ(ReadWaveFormat(f, info), WaveErrNotSupported);
 }
 
 } // namespace

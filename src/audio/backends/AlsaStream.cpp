@@ -62,33 +62,33 @@ WaveResult CAlsaStream::Queue(WaveHeader* header)
 {
     std::lock_guard lock(mutex);
     if (stopped)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     bool held = std::any_of(queue.begin(), queue.end(), [header](const Queued& entry) { return entry.header == header; });
     if (WaveResult refusal = CheckQueueHeader(header, held))
         return refusal;
-    bool looping = direction == WaveDirection::Output && (header->flags.load() & WHDR_BEGINLOOP);
+    bool looping = direction == WaveDirection::Output && (header->flags.load() & WaveHeaderBeginLoop);
     return NoThrow([&] {
         queue.push_back({header, header->data, header->bufferLength,
                          looping ? std::max<std::uint32_t>(header->loops, 1) : 1});
         MarkHeaderQueued(*header, direction);
         wake.notify_all();
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     });
 }
 
 WaveResult CAlsaStream::Start()
 {
-    return direction == WaveDirection::Input ? Post(Command::Start) : MMSYSERR_INVALHANDLE;
+    return direction == WaveDirection::Input ? Post(Command::Start) : WaveErrInvalidHandle;
 }
 
 WaveResult CAlsaStream::Pause()
 {
-    return direction == WaveDirection::Output ? Post(Command::Pause) : MMSYSERR_INVALHANDLE;
+    return direction == WaveDirection::Output ? Post(Command::Pause) : WaveErrInvalidHandle;
 }
 
 WaveResult CAlsaStream::Restart()
 {
-    return direction == WaveDirection::Output ? Post(Command::Restart) : MMSYSERR_INVALHANDLE;
+    return direction == WaveDirection::Output ? Post(Command::Restart) : WaveErrInvalidHandle;
 }
 
 WaveResult CAlsaStream::Reset()
@@ -101,22 +101,22 @@ WaveResult CAlsaStream::Close()
     {
         std::lock_guard lock(mutex);
         if (stopped)
-            return MMSYSERR_INVALHANDLE;
+            return WaveErrInvalidHandle;
         if (!queue.empty())
-            return WAVERR_STILLPLAYING;
+            return WaveErrStillPlaying;
     }
     Post(Command::Stop);
     worker.join();
     snd_pcm_close(pcm);
     pcm = nullptr;
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 WaveResult CAlsaStream::Post(Command next)
 {
     std::unique_lock lock(mutex);
     if (stopped)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     done.wait(lock, [this] { return command == Command::None; });
     command = next;
     wake.notify_all();
@@ -139,7 +139,7 @@ WaveResult CAlsaStream::Execute(Command what)
             running = true;
             SetClock(framesRead);
         }
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     case Command::Pause:
         // Devices that cannot pause simply stop being fed: what is in their
         // ring still plays, then they underrun until restarted.
@@ -149,7 +149,7 @@ WaveResult CAlsaStream::Execute(Command what)
         }
         running = false;
         clockSet = false;
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     case Command::Restart:
         if (state == SND_PCM_STATE_PAUSED && (error = snd_pcm_pause(pcm, 0)) < 0) {
             NoteFailure("snd_pcm_pause", error);
@@ -157,7 +157,7 @@ WaveResult CAlsaStream::Execute(Command what)
         }
         running = true;
         lastDelay = -1;
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     case Command::Reset:
         snd_pcm_drop(pcm);
         snd_pcm_prepare(pcm);
@@ -165,15 +165,15 @@ WaveResult CAlsaStream::Execute(Command what)
         clockSet = false;
         if (direction == WaveDirection::Input)
             running = false;
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     case Command::Stop:
         snd_pcm_drop(pcm);
         stopped = true;
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     case Command::None:
         break;
     }
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 void CAlsaStream::Run()

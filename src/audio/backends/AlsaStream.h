@@ -35,7 +35,7 @@ constexpr unsigned AlsaInputPeriods = 25;
 class CAlsaStream {
 public:
     // Opens `pcmName` in exactly `format`. On success returns
-    // MMSYSERR_NOERROR and `stream` holds the running worker; on failure the
+    // WaveNoError and `stream` holds the running worker; on failure the
     // code of AlsaErrorToResult (8 for a format the device does not take,
     // 7 when memory or the worker thread cannot be had) and `detail` names
     // the alsa-lib call that failed with its errno and snd_strerror text.
@@ -51,19 +51,19 @@ public:
     snd_pcm_uframes_t BufferFrames() const { return bufferFrames; }
 
     // Checks the header against what the stream holds (WaveHeaderRules) and
-    // queues it: MMSYSERR_NOERROR, WAVERR_UNPREPARED, WAVERR_STILLPLAYING,
-    // MMSYSERR_NOMEM, or MMSYSERR_INVALHANDLE once closed.
+    // queues it: WaveNoError, WaveErrUnprepared, WaveErrStillPlaying,
+    // WaveErrNoMemory, or WaveErrInvalidHandle once closed.
     WaveResult Queue(WaveHeader* header);
-    // MMSYSERR_NOERROR, the code of the alsa-lib call that failed, or
-    // MMSYSERR_INVALHANDLE for the wrong direction or once closed.
+    // WaveNoError, the code of the alsa-lib call that failed, or
+    // WaveErrInvalidHandle for the wrong direction or once closed.
     WaveResult Start();
     WaveResult Pause();
     WaveResult Restart();
     // Stops the stream and marks every queued buffer done; an input keeps
     // the bytes recorded into the front buffer. A lost device may be reset.
     WaveResult Reset();
-    // Stops the worker and releases the device; WAVERR_STILLPLAYING while
-    // buffers are queued, MMSYSERR_INVALHANDLE the second time.
+    // Stops the worker and releases the device; WaveErrStillPlaying while
+    // buffers are queued, WaveErrInvalidHandle the second time.
     WaveResult Close();
 
     // A copy of the detail as it stands (the worker updates it). May throw
@@ -114,7 +114,7 @@ private:
     std::condition_variable wake;
     std::condition_variable done;
     Command command = Command::None;
-    WaveResult commandResult = MMSYSERR_NOERROR;
+    WaveResult commandResult = WaveNoError;
     bool stopped = false;
     bool running = false;
     // Gone for good: no buffer will complete any more.

@@ -136,7 +136,7 @@ WaveResult CAlsaStream::Open(const std::string& pcmName, WaveDirection direction
     try {
         detail.deviceName = pcmName;
     } catch (const std::bad_alloc&) {
-        return MMSYSERR_NOMEM;
+        return WaveErrNoMemory;
     }
     snd_pcm_stream_t kind = direction == WaveDirection::Input ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
     snd_pcm_t* pcm = nullptr;
@@ -166,7 +166,7 @@ WaveResult CAlsaStream::Open(const std::string& pcmName, WaveDirection direction
         chain.Ok("pthread_create", -ENOMEM);
         Describe(detail, chain);
         snd_pcm_close(pcm);
-        return MMSYSERR_NOMEM;
+        return WaveErrNoMemory;
     }
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }

@@ -162,15 +162,15 @@ void QuietAlsaError(const char*, int, const char*, int, const char*, ...) {}
 WaveResult AlsaErrorToResult(int error, bool formatStep)
 {
     switch (-error) {
-    case 0: return MMSYSERR_NOERROR;
-    case ENOENT: return MMSYSERR_BADDEVICEID;
+    case 0: return WaveNoError;
+    case ENOENT: return WaveErrBadDeviceId;
     case EBUSY:
-    case EAGAIN: return MMSYSERR_ALLOCATED;
+    case EAGAIN: return WaveErrAllocated;
     case ENODEV:
-    case ENXIO: return MMSYSERR_NODRIVER;
-    case ENOMEM: return MMSYSERR_NOMEM;
-    case EINVAL: return formatStep ? MMSYSERR_NOTSUPPORTED : MMSYSERR_INVALPARAM;
-    default: return MMSYSERR_ERROR;
+    case ENXIO: return WaveErrNoDriver;
+    case ENOMEM: return WaveErrNoMemory;
+    case EINVAL: return formatStep ? WaveErrNotSupported : WaveErrInvalidParam;
+    default: return WaveErrUnspecified;
     }
 }
 
@@ -224,13 +224,13 @@ WaveResult CAlsaWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32_t de
     return NoThrow([&] {
         std::vector<AlsaDeviceEntry> list = Devices(direction);
         if (device >= list.size())
-            return MMSYSERR_BADDEVICEID;
+            return WaveErrBadDeviceId;
         caps = WaveDeviceCaps{};
         SetProductName(caps, list[device].productName);
         caps.driverVersion = SND_LIB_VERSION;
         caps.formats = TestStandardFormats(list[device].pcmName, direction);
         caps.channels = 2;
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     });
 }
 
@@ -246,7 +246,7 @@ WaveResult CAlsaWaveApi::OpenStream(WaveDirection direction, WaveHandle& handle,
 {
     std::vector<AlsaDeviceEntry> list = Devices(direction);
     if (device >= list.size())
-        return MMSYSERR_BADDEVICEID;
+        return WaveErrBadDeviceId;
     WaveFormatInfo info;
     if (WaveResult refusal = ReadWaveFormat(format, info))
         return refusal;
@@ -256,14 +256,14 @@ WaveResult CAlsaWaveApi::OpenStream(WaveDirection direction, WaveHandle& handle,
     std::lock_guard lock(mutex);
     DeviceKey key{direction, device};
     details[key] = std::move(detail);
-    if (result != MMSYSERR_NOERROR)
+    if (result != WaveNoError)
         return result;
     // Room for the handle first: a stream that cannot be listed is closed
     // again by its destructor.
     auto& opened = streams[nextHandle];
     opened = Opened{std::move(stream), key};
     handle = nextHandle++;
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 std::shared_ptr<CAlsaStream> CAlsaWaveApi::Find(WaveHandle handle)
@@ -277,16 +277,16 @@ WaveResult CAlsaWaveApi::Close(WaveHandle handle)
 {
     std::shared_ptr<CAlsaStream> stream = Find(handle);
     if (stream == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     WaveResult result = stream->Close();
-    if (result == MMSYSERR_NOERROR) {
+    if (result == WaveNoError) {
         std::lock_guard lock(mutex);
         auto found = streams.find(handle);
         if (found != streams.end()) {
             // The detail outlives the handle, with the stream's last xruns.
             NoThrow([&] {
                 details[found->second.device] = stream->Detail();
-                return MMSYSERR_NOERROR;
+                return WaveNoError;
             });
             streams.erase(found);
         }
@@ -318,28 +318,28 @@ WaveHostDetail CAlsaWaveApi::HostDetail(WaveDirection direction, std::uint32_t d
 WaveResult CAlsaWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
 {
     if (Find(handle) == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     if (WaveResult refusal = CheckPrepareHeader(header, headerSize))
         return refusal;
     MarkHeaderPrepared(*header);
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 WaveResult CAlsaWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
 {
     if (Find(handle) == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     if (WaveResult refusal = CheckUnprepareHeader(header, headerSize))
         return refusal;
     MarkHeaderUnprepared(*header);
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 WaveResult CAlsaWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
 {
     std::shared_ptr<CAlsaStream> stream = Find(handle);
     if (stream == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     if (WaveResult refusal = CheckHeaderBuffer(header, headerSize))
         return refusal;
     // The stream checks the header's state under its own lock, against
@@ -350,23 +350,23 @@ WaveResult CAlsaWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, std:
 WaveResult CAlsaWaveApi::Start(WaveHandle handle)
 {
     std::shared_ptr<CAlsaStream> stream = Find(handle);
-    return stream != nullptr ? stream->Start() : MMSYSERR_INVALHANDLE;
+    return stream != nullptr ? stream->Start() : WaveErrInvalidHandle;
 }
 
 WaveResult CAlsaWaveApi::Pause(WaveHandle handle)
 {
     std::shared_ptr<CAlsaStream> stream = Find(handle);
-    return stream != nullptr ? stream->Pause() : MMSYSERR_INVALHANDLE;
+    return stream != nullptr ? stream->Pause() : WaveErrInvalidHandle;
 }
 
 WaveResult CAlsaWaveApi::Restart(WaveHandle handle)
 {
     std::shared_ptr<CAlsaStream> stream = Find(handle);
-    return stream != nullptr ? stream->Restart() : MMSYSERR_INVALHANDLE;
+    return stream != nullptr ? stream->Restart() : WaveErrInvalidHandle;
 }
 
 WaveResult CAlsaWaveApi::Reset(WaveHandle handle)
 {
     std::shared_ptr<CAlsaStream> stream = Find(handle);
-    return stream != nullptr ? stream->Reset() : MMSYSERR_INVALHANDLE;
+    return stream != nullptr ? stream->Reset() : WaveErrInvalidHandle;
 }

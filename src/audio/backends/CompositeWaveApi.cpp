@@ -30,7 +30,7 @@ WaveResult CCompositeWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32
 {
     CWaveApi* backEnd = Locate(direction, device);
     if (backEnd == nullptr)
-        return MMSYSERR_BADDEVICEID;
+        return WaveErrBadDeviceId;
     return backEnd->GetDeviceCaps(direction, device, caps);
 }
 
@@ -47,15 +47,15 @@ WaveResult CCompositeWaveApi::Open(WaveDirection direction, WaveHandle& handle, 
     handle = 0;
     CWaveApi* backEnd = Locate(direction, device);
     if (backEnd == nullptr)
-        return MMSYSERR_BADDEVICEID;
+        return WaveErrBadDeviceId;
     WaveHandle inner = 0;
     WaveResult result = backEnd->Open(direction, inner, device, format, callbackWindow, instance, flags);
-    if (result != MMSYSERR_NOERROR)
+    if (result != WaveNoError)
         return result;
     std::lock_guard lock(mutex);
     handle = nextHandle++;
     routes[handle] = Route{backEnd, inner};
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 bool CCompositeWaveApi::Find(WaveHandle handle, Route& route)
@@ -72,9 +72,9 @@ WaveResult CCompositeWaveApi::Close(WaveHandle handle)
 {
     Route route{};
     if (!Find(handle, route))
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     WaveResult result = route.backEnd->Close(route.inner);
-    if (result == MMSYSERR_NOERROR) {
+    if (result == WaveNoError) {
         std::lock_guard lock(mutex);
         routes.erase(handle);
     }
@@ -85,45 +85,45 @@ WaveResult CCompositeWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* heade
 {
     Route route{};
     return Find(handle, route) ? route.backEnd->PrepareHeader(route.inner, header, headerSize)
-                               : MMSYSERR_INVALHANDLE;
+                               : WaveErrInvalidHandle;
 }
 
 WaveResult CCompositeWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
 {
     Route route{};
     return Find(handle, route) ? route.backEnd->UnprepareHeader(route.inner, header, headerSize)
-                               : MMSYSERR_INVALHANDLE;
+                               : WaveErrInvalidHandle;
 }
 
 WaveResult CCompositeWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
 {
     Route route{};
     return Find(handle, route) ? route.backEnd->QueueBuffer(route.inner, header, headerSize)
-                               : MMSYSERR_INVALHANDLE;
+                               : WaveErrInvalidHandle;
 }
 
 WaveResult CCompositeWaveApi::Start(WaveHandle handle)
 {
     Route route{};
-    return Find(handle, route) ? route.backEnd->Start(route.inner) : MMSYSERR_INVALHANDLE;
+    return Find(handle, route) ? route.backEnd->Start(route.inner) : WaveErrInvalidHandle;
 }
 
 WaveResult CCompositeWaveApi::Pause(WaveHandle handle)
 {
     Route route{};
-    return Find(handle, route) ? route.backEnd->Pause(route.inner) : MMSYSERR_INVALHANDLE;
+    return Find(handle, route) ? route.backEnd->Pause(route.inner) : WaveErrInvalidHandle;
 }
 
 WaveResult CCompositeWaveApi::Restart(WaveHandle handle)
 {
     Route route{};
-    return Find(handle, route) ? route.backEnd->Restart(route.inner) : MMSYSERR_INVALHANDLE;
+    return Find(handle, route) ? route.backEnd->Restart(route.inner) : WaveErrInvalidHandle;
 }
 
 WaveResult CCompositeWaveApi::Reset(WaveHandle handle)
 {
     Route route{};
-    return Find(handle, route) ? route.backEnd->Reset(route.inner) : MMSYSERR_INVALHANDLE;
+    return Find(handle, route) ? route.backEnd->Reset(route.inner) : WaveErrInvalidHandle;
 }
 
 void CCompositeWaveApi::Update(WaveHandle handle)

@@ -17,10 +17,10 @@ WaveResult NoThrow(Body&& body) noexcept
     try {
         return std::forward<Body>(body)();
     } catch (const std::bad_alloc&) {
-        return MMSYSERR_NOMEM;
+        return WaveErrNoMemory;
     } catch (const std::system_error& error) {
-        return error.code() == std::errc::not_enough_memory ? MMSYSERR_NOMEM : MMSYSERR_ERROR;
+        return error.code() == std::errc::not_enough_memory ? WaveErrNoMemory : WaveErrUnspecified;
     } catch (...) {
-        return MMSYSERR_ERROR;
+        return WaveErrUnspecified;
     }
 }

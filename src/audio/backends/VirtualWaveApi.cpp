@@ -76,7 +76,7 @@ std::uint16_t CVirtualWaveApi::GetDeviceCount(WaveDirection direction)
 WaveResult CVirtualWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32_t index, WaveDeviceCaps& caps)
 {
     if (index >= GetDeviceCount(direction))
-        return MMSYSERR_BADDEVICEID;
+        return WaveErrBadDeviceId;
     VirtualDevice& device = Device(direction, index);
     if (WaveResult failure = device.capsQuery.Take())
         return failure;
@@ -87,7 +87,7 @@ WaveResult CVirtualWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32_t
     SetProductName(caps, device.name);
     caps.formats = device.formats;
     caps.channels = device.maxChannels;
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 WaveHostDetail CVirtualWaveApi::HostDetail(WaveDirection direction, std::uint32_t index)
@@ -106,7 +106,7 @@ WaveResult CVirtualWaveApi::Open(WaveDirection direction, WaveHandle& handle, st
 {
     handle = 0;
     if (index >= GetDeviceCount(direction))
-        return MMSYSERR_BADDEVICEID;
+        return WaveErrBadDeviceId;
     return NoThrow([&] {
         VirtualDevice& device = Device(direction, index);
         device.calls.push_back("Open");
@@ -118,9 +118,9 @@ WaveResult CVirtualWaveApi::Open(WaveDirection direction, WaveHandle& handle, st
             return refusal;
         if (info.channels < device.minChannels || info.channels > device.maxChannels ||
             info.sampleRate < device.minRate || info.sampleRate > device.maxRate)
-            return MMSYSERR_NOTSUPPORTED;
+            return WaveErrNotSupported;
         if (device.isOpen)
-            return MMSYSERR_ALLOCATED;
+            return WaveErrAllocated;
 
         // The allocations come before any state changes, so a failed one
         // leaves the device as it was.
@@ -136,7 +136,7 @@ WaveResult CVirtualWaveApi::Open(WaveDirection direction, WaveHandle& handle, st
         // An output plays as soon as it is written to, unless paused.
         if (direction == WaveDirection::Output)
             Run(stream);
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     });
 }
 
@@ -169,13 +169,13 @@ WaveResult CVirtualWaveApi::Close(WaveHandle handle)
 {
     Stream* stream = Find(handle);
     if (stream == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     return NoThrow([&] {
         VirtualDevice& device = DeviceOf(*stream);
         Log(*stream, "Close");
         Advance(*stream);
         if (!stream->queue.empty())
-            return WAVERR_STILLPLAYING;
+            return WaveErrStillPlaying;
         device.isOpen = false;
         streams.erase(handle);
         // What the output played last stays in the cable until it is heard.
@@ -183,7 +183,7 @@ WaveResult CVirtualWaveApi::Close(WaveHandle handle)
             loopFeeder = 0;
         if (handle == loopListener)
             loopListener = 0;
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     });
 }
 
@@ -191,7 +191,7 @@ WaveResult CVirtualWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header,
 {
     Stream* stream = Find(handle);
     if (stream == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     return NoThrow([&] {
         Log(*stream, "Prepare", header);
         if (WaveResult refusal = CheckPrepareHeader(header, headerSize))
@@ -199,7 +199,7 @@ WaveResult CVirtualWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header,
         if (WaveResult failure = DeviceOf(*stream).prepare.Take())
             return failure;
         MarkHeaderPrepared(*header);
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     });
 }
 
@@ -207,13 +207,13 @@ WaveResult CVirtualWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* heade
 {
     Stream* stream = Find(handle);
     if (stream == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     return NoThrow([&] {
         Log(*stream, "Unprepare", header);
         if (WaveResult refusal = CheckUnprepareHeader(header, headerSize))
             return refusal;
         MarkHeaderUnprepared(*header);
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     });
 }
 
@@ -221,7 +221,7 @@ WaveResult CVirtualWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, s
 {
     Stream* stream = Find(handle);
     if (stream == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     return NoThrow([&] {
         Log(*stream, "Queue", header);
         if (WaveResult refusal = CheckHeaderBuffer(header, headerSize))
@@ -235,7 +235,7 @@ WaveResult CVirtualWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, s
         // Bring the stream up to now first, so the new buffer only gets what
         // happens from here on.
         Advance(*stream);
-        bool looping = (header->flags.load() & WHDR_BEGINLOOP) && stream->direction == WaveDirection::Output;
+        bool looping = (header->flags.load() & WaveHeaderBeginLoop) && stream->direction == WaveDirection::Output;
         bool first = stream->queue.empty();
         stream->queue.push_back({header, header->data, header->bufferLength, looping, header->loops});
         if (first) {
@@ -243,7 +243,7 @@ WaveResult CVirtualWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, s
             stream->loopsLeft = header->loops;
         }
         MarkHeaderQueued(*header, stream->direction);
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     });
 }
 
@@ -251,14 +251,14 @@ WaveResult CVirtualWaveApi::Start(WaveHandle handle)
 {
     Stream* stream = Find(handle);
     if (stream == nullptr || stream->direction != WaveDirection::Input)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     return NoThrow([&] {
         Log(*stream, "Start");
         if (WaveResult failure = DeviceOf(*stream).start.Take())
             return failure;
         if (!stream->running)
             Run(*stream);
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     });
 }
 
@@ -266,13 +266,13 @@ WaveResult CVirtualWaveApi::Pause(WaveHandle handle)
 {
     Stream* stream = Find(handle);
     if (stream == nullptr || stream->direction != WaveDirection::Output)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     return NoThrow([&] {
         Log(*stream, "Pause");
         if (WaveResult failure = DeviceOf(*stream).pause.Take())
             return failure;
         Halt(*stream);
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     });
 }
 
@@ -280,14 +280,14 @@ WaveResult CVirtualWaveApi::Restart(WaveHandle handle)
 {
     Stream* stream = Find(handle);
     if (stream == nullptr || stream->direction != WaveDirection::Output)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     return NoThrow([&] {
         Log(*stream, "Restart");
         if (WaveResult failure = DeviceOf(*stream).start.Take())
             return failure;
         if (!stream->running)
             Run(*stream);
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     });
 }
 
@@ -295,12 +295,12 @@ WaveResult CVirtualWaveApi::Reset(WaveHandle handle)
 {
     Stream* stream = Find(handle);
     if (stream == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     // The log entry is the only allocation; a reset must hand the buffers
     // back even when it cannot be had.
     NoThrow([&] {
         Log(*stream, "Reset");
-        return MMSYSERR_NOERROR;
+        return WaveNoError;
     });
     Advance(*stream);
     // An input stops; an output keeps its paused or playing state.
@@ -314,7 +314,7 @@ WaveResult CVirtualWaveApi::Reset(WaveHandle handle)
     }
     stream->queue.clear();
     stream->filled = 0;
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 void CVirtualWaveApi::Update(WaveHandle handle)

@@ -34,7 +34,7 @@ constexpr std::uint32_t VirtualDriverVersion = 0x0100;
 // call, then `always` for every later call (0: the call works normally).
 struct VirtualFailure {
     std::deque<WaveResult> next;
-    WaveResult always = MMSYSERR_NOERROR;
+    WaveResult always = WaveNoError;
 
     WaveResult Take();
 };
@@ -47,7 +47,7 @@ struct VirtualDevice {
     std::uint32_t driverVersion = VirtualDriverVersion;
     std::uint32_t formats = WaveStandardFormatsAll;
 
-    // What the device does; anything else is refused with MMSYSERR_NOTSUPPORTED.
+    // What the device does; anything else is refused with WaveErrNotSupported.
     std::uint16_t minChannels = 1;
     std::uint16_t maxChannels = 2;
     std::uint32_t minRate = 1000;

@@ -3,8 +3,8 @@
 
 #include "audio/WaveHeaderRules.h"
 
-// After our own header: the platform's headers define the same names
-// (MMSYSERR_*, WHDR_*, WAVE_FORMAT_*) as macros with the same values.
+// Our constants have names of their own (WaveNoError, WaveHeaderDone...),
+// with the platform's values, so the platform's headers may come in any order.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -63,7 +63,7 @@ std::string ErrorText(WaveDirection direction, MMRESULT result)
     char text[MAXERRORLENGTH] = {};
     MMRESULT got = direction == WaveDirection::Output ? waveOutGetErrorTextA(result, text, sizeof text)
                                                       : waveInGetErrorTextA(result, text, sizeof text);
-    return got == MMSYSERR_NOERROR ? std::string(text) : std::string();
+    return got == WaveNoError ? std::string(text) : std::string();
 }
 
 } // namespace
@@ -125,7 +125,7 @@ WaveResult CWinMmWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32_t d
     if (direction == WaveDirection::Output) {
         WAVEOUTCAPSA record{};
         result = waveOutGetDevCapsA(device, &record, sizeof record);
-        if (result == MMSYSERR_NOERROR) {
+        if (result == WaveNoError) {
             caps.manufacturerId = record.wMid;
             caps.productId = record.wPid;
             caps.driverVersion = record.vDriverVersion;
@@ -136,7 +136,7 @@ WaveResult CWinMmWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32_t d
     } else {
         WAVEINCAPSA record{};
         result = waveInGetDevCapsA(device, &record, sizeof record);
-        if (result == MMSYSERR_NOERROR) {
+        if (result == WaveNoError) {
             caps.manufacturerId = record.wMid;
             caps.productId = record.wPid;
             caps.driverVersion = record.vDriverVersion;
@@ -156,21 +156,21 @@ WaveResult CWinMmWaveApi::Open(WaveDirection direction, WaveHandle& handle, std:
 {
     handle = 0;
     if (format == nullptr)
-        return MMSYSERR_INVALPARAM;
+        return WaveErrInvalidParam;
     std::uint16_t tag;
     std::memcpy(&tag, format, sizeof tag);
     // The plain description has no size member; the platform reads one, so
     // give it the same 16 bytes followed by a size of 0.
     WAVEFORMATEX pcm{};
     const WAVEFORMATEX* description;
-    if (tag == WAVE_FORMAT_PCM) {
+    if (tag == WaveFormatTagPcm) {
         std::memcpy(&pcm, format, sizeof(PcmWaveFormat));
         pcm.cbSize = 0;
         description = &pcm;
-    } else if (tag == WAVE_FORMAT_EXTENSIBLE) {
+    } else if (tag == WaveFormatTagExtensible) {
         description = static_cast<const WAVEFORMATEX*>(format);
     } else {
-        return MMSYSERR_INVALPARAM;
+        return WaveErrInvalidParam;
     }
     auto stream = std::make_unique<Stream>();
     stream->direction = direction;
@@ -186,15 +186,15 @@ WaveResult CWinMmWaveApi::Open(WaveDirection direction, WaveHandle& handle, std:
     WaveHostDetail& detail = details[{direction, device}];
     detail = WaveHostDetail{};
     WaveDeviceCaps caps;
-    if (GetDeviceCaps(direction, device, caps) == MMSYSERR_NOERROR)
+    if (GetDeviceCaps(direction, device, caps) == WaveNoError)
         detail.deviceName = caps.productName;
-    if (result != MMSYSERR_NOERROR) {
+    if (result != WaveNoError) {
         Fail(direction, device, direction == WaveDirection::Output ? "waveOutOpen" : "waveInOpen", result);
         return Cut(result);
     }
     handle = nextHandle++;
     streams[handle] = std::move(stream);
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 WaveResult CWinMmWaveApi::Close(WaveHandle handle)
@@ -202,9 +202,9 @@ WaveResult CWinMmWaveApi::Close(WaveHandle handle)
     std::lock_guard lock(mutex);
     Stream* stream = Find(handle);
     if (stream == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     MMRESULT result = IsOutput(*stream) ? waveOutClose(stream->out) : waveInClose(stream->in);
-    if (result != MMSYSERR_NOERROR) {
+    if (result != WaveNoError) {
         Fail(*stream, IsOutput(*stream) ? "waveOutClose" : "waveInClose", result);
         MirrorAll(*stream);
         return Cut(result);
@@ -212,7 +212,7 @@ WaveResult CWinMmWaveApi::Close(WaveHandle handle)
     // Closed: the platform holds none of the WAVEHDRs any more.
     MirrorAll(*stream);
     streams.erase(handle);
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 WaveResult CWinMmWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
@@ -220,7 +220,7 @@ WaveResult CWinMmWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header, s
     std::lock_guard lock(mutex);
     Stream* stream = Find(handle);
     if (stream == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     if (WaveResult refusal = CheckPrepareHeader(header, headerSize))
         return refusal;
     auto& slot = stream->headers[header];
@@ -228,25 +228,25 @@ WaveResult CWinMmWaveApi::PrepareHeader(WaveHandle handle, WaveHeader* header, s
     if (fresh)
         slot = std::make_unique<Prepared>();
     Prepared& prepared = *slot;
-    if (fresh || !(prepared.platform.dwFlags & WHDR_PREPARED)) {
+    if (fresh || !(prepared.platform.dwFlags & WaveHeaderPrepared)) {
         prepared.header = header;
         prepared.platform = WAVEHDR{};
         prepared.platform.lpData = reinterpret_cast<LPSTR>(header->data);
         prepared.platform.dwBufferLength = header->bufferLength;
         prepared.platform.dwUser = header->user;
-        prepared.platform.dwFlags = header->flags.load() & (WHDR_BEGINLOOP | WHDR_ENDLOOP);
+        prepared.platform.dwFlags = header->flags.load() & (WaveHeaderBeginLoop | WaveHeaderEndLoop);
         prepared.platform.dwLoops = header->loops;
     }
     MMRESULT result = IsOutput(*stream) ? waveOutPrepareHeader(stream->out, &prepared.platform, sizeof(WAVEHDR))
                                         : waveInPrepareHeader(stream->in, &prepared.platform, sizeof(WAVEHDR));
-    if (result != MMSYSERR_NOERROR) {
+    if (result != WaveNoError) {
         Fail(*stream, IsOutput(*stream) ? "waveOutPrepareHeader" : "waveInPrepareHeader", result);
         if (fresh)
             stream->headers.erase(header);
         return Cut(result);
     }
     Mirror(prepared);
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 WaveResult CWinMmWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
@@ -254,14 +254,14 @@ WaveResult CWinMmWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* header,
     std::lock_guard lock(mutex);
     Stream* stream = Find(handle);
     if (stream == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     if (WaveResult refusal = CheckPrepareHeader(header, headerSize))
         return refusal;
     auto found = stream->headers.find(header);
     if (found == stream->headers.end()) {
         // Never prepared here: nothing for the platform to give back.
-        header->flags.fetch_and(~WHDR_PREPARED);
-        return MMSYSERR_NOERROR;
+        header->flags.fetch_and(~WaveHeaderPrepared);
+        return WaveNoError;
     }
     // The caller may have rewritten the flags; the platform's are the truth.
     Mirror(*found->second);
@@ -271,12 +271,12 @@ WaveResult CWinMmWaveApi::UnprepareHeader(WaveHandle handle, WaveHeader* header,
     MMRESULT result = IsOutput(*stream) ? waveOutUnprepareHeader(stream->out, platform, sizeof(WAVEHDR))
                                         : waveInUnprepareHeader(stream->in, platform, sizeof(WAVEHDR));
     Mirror(*found->second);
-    if (result != MMSYSERR_NOERROR) {
+    if (result != WaveNoError) {
         Fail(*stream, IsOutput(*stream) ? "waveOutUnprepareHeader" : "waveInUnprepareHeader", result);
         return Cut(result);
     }
     stream->headers.erase(found);
-    return MMSYSERR_NOERROR;
+    return WaveNoError;
 }
 
 WaveResult CWinMmWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize)
@@ -284,20 +284,20 @@ WaveResult CWinMmWaveApi::QueueBuffer(WaveHandle handle, WaveHeader* header, std
     std::lock_guard lock(mutex);
     Stream* stream = Find(handle);
     if (stream == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     if (WaveResult refusal = CheckHeaderBuffer(header, headerSize))
         return refusal;
     auto found = stream->headers.find(header);
-    if (found == stream->headers.end() || !(found->second->platform.dwFlags & WHDR_PREPARED))
-        return WAVERR_UNPREPARED;
+    if (found == stream->headers.end() || !(found->second->platform.dwFlags & WaveHeaderPrepared))
+        return WaveErrUnprepared;
     Mirror(*found->second);
-    bool inPlatformQueue = (found->second->platform.dwFlags & WHDR_INQUEUE) != 0;
+    bool inPlatformQueue = (found->second->platform.dwFlags & WaveHeaderInQueue) != 0;
     if (WaveResult refusal = CheckQueueHeader(header, inPlatformQueue))
         return refusal;
     WAVEHDR* platform = &found->second->platform;
     MMRESULT result = IsOutput(*stream) ? waveOutWrite(stream->out, platform, sizeof(WAVEHDR))
                                         : waveInAddBuffer(stream->in, platform, sizeof(WAVEHDR));
-    if (result != MMSYSERR_NOERROR)
+    if (result != WaveNoError)
         Fail(*stream, IsOutput(*stream) ? "waveOutWrite" : "waveInAddBuffer", result);
     Mirror(*found->second);
     return Cut(result);
@@ -309,9 +309,9 @@ WaveResult CWinMmWaveApi::Control(WaveHandle handle, WaveDirection direction, co
     std::lock_guard lock(mutex);
     Stream* stream = Find(handle);
     if (stream == nullptr || stream->direction != direction)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     MMRESULT result = control(*stream);
-    if (result != MMSYSERR_NOERROR)
+    if (result != WaveNoError)
         Fail(*stream, call, result);
     return Cut(result);
 }
@@ -339,9 +339,9 @@ WaveResult CWinMmWaveApi::Reset(WaveHandle handle)
     std::lock_guard lock(mutex);
     Stream* stream = Find(handle);
     if (stream == nullptr)
-        return MMSYSERR_INVALHANDLE;
+        return WaveErrInvalidHandle;
     MMRESULT result = IsOutput(*stream) ? waveOutReset(stream->out) : waveInReset(stream->in);
-    if (result != MMSYSERR_NOERROR)
+    if (result != WaveNoError)
         Fail(*stream, IsOutput(*stream) ? "waveOutReset" : "waveInReset", result);
     MirrorAll(*stream);
     return Cut(result);

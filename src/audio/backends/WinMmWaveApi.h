@@ -8,22 +8,22 @@
 // unchanged, with these exceptions decided here before the platform is
 // called:
 // - a handle this object did not open (or already closed) gives
-//   MMSYSERR_INVALHANDLE (5);
+//   WaveErrInvalidHandle (5);
 // - a null header, a header size below sizeof(WaveHeader), or a format that
-//   is neither WAVE_FORMAT_PCM nor WAVE_FORMAT_EXTENSIBLE gives
-//   MMSYSERR_INVALPARAM (11);
+//   is neither WaveFormatTagPcm nor WaveFormatTagExtensible gives
+//   WaveErrInvalidParam (11);
 // - queueing a header that was not prepared on that handle gives
-//   WAVERR_UNPREPARED (34), as the platform would.
+//   WaveErrUnprepared (34), as the platform would.
 //
 // Each prepared WaveHeader gets a platform WAVEHDR of its own, owned here,
 // which the platform writes while the buffer is queued. The WaveHeader's
 // flags and bytesRecorded mirror it after every call on that handle and on
-// Update, so WHDR_DONE seen by the device layer is the platform's own bit;
+// Update, so WaveHeaderDone seen by the device layer is the platform's own bit;
 // bytesRecorded is stored before the flags (release).
 //
 // Devices open with WAVE_FORMAT_DIRECT, so a driver is not given a format
 // converted by the platform's mapper; the open fails with the platform's
-// code (WAVERR_BADFORMAT, 32) instead.
+// code (WaveErrBadFormat, 32) instead.
 //
 // Destroying the object resets and closes every device still open, so the
 // platform never writes into a freed WAVEHDR.
@@ -50,7 +50,7 @@ public:
     // dwFormats and channels as the platform gives them.
     WaveResult GetDeviceCaps(WaveDirection direction, std::uint32_t device, WaveDeviceCaps& caps) override;
     // waveOutOpen/waveInOpen; `callbackWindow` is an HWND when flags hold
-    // CALLBACK_WINDOW. An output is paused by the device layer, not here.
+    // WaveCallbackWindow. An output is paused by the device layer, not here.
     WaveResult Open(WaveDirection direction, WaveHandle& handle, std::uint32_t device, const void* format,
                     WindowHandle callbackWindow, std::uintptr_t instance, std::uint32_t flags) override;
     // waveOutClose/waveInClose; the handle stays open when the platform refuses.
@@ -60,9 +60,9 @@ public:
     WaveResult UnprepareHeader(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) override;
     // waveOutWrite/waveInAddBuffer.
     WaveResult QueueBuffer(WaveHandle handle, WaveHeader* header, std::uint32_t headerSize) override;
-    // waveInStart; MMSYSERR_INVALHANDLE on an output.
+    // waveInStart; WaveErrInvalidHandle on an output.
     WaveResult Start(WaveHandle handle) override;
-    // waveOutPause/waveOutRestart; MMSYSERR_INVALHANDLE on an input.
+    // waveOutPause/waveOutRestart; WaveErrInvalidHandle on an input.
     WaveResult Pause(WaveHandle handle) override;
     WaveResult Restart(WaveHandle handle) override;
     // waveOutReset/waveInReset: every queued buffer comes back done.
@@ -80,7 +80,7 @@ private:
     void Fail(WaveDirection direction, std::uint32_t device, const char* call, unsigned result);
     void Fail(const Stream& stream, const char* call, unsigned result);
     // Runs one stream control of the platform (`call` names it) on an open
-    // stream of the direction: MMSYSERR_INVALHANDLE for any other handle,
+    // stream of the direction: WaveErrInvalidHandle for any other handle,
     // else the platform's code, recorded as the device's last failure.
     WaveResult Control(WaveHandle handle, WaveDirection direction, const char* call, unsigned (*control)(Stream&));
 

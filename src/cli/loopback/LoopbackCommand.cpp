@@ -32,7 +32,7 @@ ListedDevices ListDevices(CWaveApi& api, WaveDirection direction)
     const std::uint16_t count = api.GetDeviceCount(direction);
     for (std::uint32_t id = 0; id < count; ++id) {
         WaveDeviceCaps caps;
-        if (api.GetDeviceCaps(direction, id, caps) != MMSYSERR_NOERROR)
+        if (api.GetDeviceCaps(direction, id, caps) != WaveNoError)
             continue;
         caps.productName[WaveProductNameLength - 1] = '\0';
         list.names.emplace_back(caps.productName);

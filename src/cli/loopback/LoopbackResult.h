@@ -37,7 +37,7 @@ struct CLoopbackRun {
     // DeviceFailed only.
     WaveDirection failedDirection = WaveDirection::Input;
     std::string failedStep;       // "open", "queue", "start"
-    WaveResult code = MMSYSERR_NOERROR;
+    WaveResult code = WaveNoError;
     std::optional<WaveHostDetail> inputHost;
     std::optional<WaveHostDetail> outputHost;
     bool playbackUnfinished = false; // the capture filled before the output said it was done

@@ -33,9 +33,9 @@ public:
 
     CWaveApi& Api() { return api; }
     std::uint32_t Device(WaveDirection) { return 0; }
-    PcmWaveFormat Format() { return {WAVE_FORMAT_PCM, 2, 16000, 64000, 4, 16}; }
+    PcmWaveFormat Format() { return {WaveFormatTagPcm, 2, 16000, 64000, 4, 16}; }
     // No driver takes 8-bit samples at a rate this low.
-    PcmWaveFormat RefusedFormat() { return {WAVE_FORMAT_PCM, 2, 100, 200, 2, 8}; }
+    PcmWaveFormat RefusedFormat() { return {WaveFormatTagPcm, 2, 100, 200, 2, 8}; }
 
 private:
     CWinMmWaveApi api;
