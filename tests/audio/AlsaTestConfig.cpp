@@ -32,12 +32,39 @@ std::string Loop(const char* name, const char* cable, long delay, const char* de
     return text + "}\n";
 }
 
+std::string Hint(bool listed, const char* description)
+{
+    return listed ? std::string("  hint { show on description \"") + description + "\" }\n" : std::string();
+}
+
+// The format matrix's devices (the truths are in AlsaTestConfig.h).
+std::string FormatDevices(bool listed)
+{
+    std::string narrowRates, loopRates;
+    for (unsigned rate : NarrowRates)
+        narrowRates += " " + std::to_string(rate);
+    for (unsigned rate : NarrowLoopRates)
+        loopRates += " " + std::to_string(rate);
+    return "pcm.narrow {\n  type tallowtest\n  rates [" + narrowRates +
+           " ]\n  formats [ \"S16_LE\" \"S24_3LE\" ]\n  channels [ 2 ]\n" + Hint(listed, "Narrow test device") +
+           "}\n"
+           "pcm.narrowloop {\n  type tallowtest\n  loopback \"narrowcable\"\n  loopdelay 480\n  rates [" +
+           loopRates + " ]\n  formats [ \"S16_LE\" \"S32_LE\" ]\n" + Hint(listed, "Narrow loopback device") +
+           "}\n"
+           "pcm.server {\n  type tallowtest\n  loopback \"servercable\"\n  loopdelay 480\n  serverrate " +
+           std::to_string(ServerRate) + "\n  serverbits " + std::to_string(ServerBits) + "\n" +
+           Hint(listed, "Server test device") +
+           "}\n"
+           "pcm.dither {\n  type tallowtest\n  loopback \"dithercable\"\n  loopdelay 480\n  dither 1\n" +
+           Hint(listed, "Dithering server device") + "}\n";
+}
+
 } // namespace
 
 fs::path InFile() { return directory / "in.raw"; }
 fs::path OutFile() { return directory / "out.raw"; }
 
-const fs::path& Install()
+const fs::path& Install(bool listFormatDevices)
 {
     if (!directory.empty())
         return directory;
@@ -75,7 +102,7 @@ const fs::path& Install()
         << Plugin("sticky", "  stickydelay 150\n") << Plugin("stalling", "  stall 100\n  stallms 800\n")
         << Plugin("servergone", "  gone 30\n") << Loop("loop", "cable", LoopDelayFrames, "Loopback test device")
         << Loop("loopother", "cable", LoopDelayFrames + 1, nullptr) << Loop("loopfar", "far", 1L << 21, nullptr)
-        << "pcm.loopnocable {\n  type tallowtest\n  loopdelay 10\n}\n";
+        << "pcm.loopnocable {\n  type tallowtest\n  loopdelay 10\n}\n" << FormatDevices(listFormatDevices);
     out.close();
     // The capture device opens only when its input file exists; tests
     // write its content before they record.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "audio/WaveDevice.h"
@@ -60,6 +61,38 @@ TEST_F(VirtualWaveApiTest, RatesAndChannelsOutsideTheDeviceAreRefused)
     for (auto f : {Pcm(1, 1000, 2, 16), Pcm(2, 384000, 8, 32)}) {
         ASSERT_EQ(api.Open(WaveDirection::Input, handle, 0, &f, nullptr, 0, 0), WaveNoError);
         EXPECT_EQ(api.Close(handle), WaveNoError);
+    }
+}
+
+// A capability set opens exactly what it lists, in either description.
+TEST_F(VirtualWaveApiTest, CapabilitySetOpensOnlyWhatItLists)
+{
+    VirtualDevice& device = api.Device(WaveDirection::Output, 0);
+    device.rates = {44100, 96000};
+    device.channelCounts = {2};
+    device.containerBytes = {2, 4};
+    device.significantBits = 24;
+    for (std::uint32_t rate : {8000u, 44100u, 48000u, 96000u}) {
+        for (std::uint16_t channels : {1, 2}) {
+            for (std::uint16_t bytes : {1, 2, 3, 4}) {
+                for (std::uint16_t valid : {std::uint16_t(8 * bytes), std::uint16_t(bytes == 4 ? 24 : 8 * bytes)}) {
+                    SCOPED_TRACE(std::to_string(rate) + "/" + std::to_string(channels) + "/" + std::to_string(bytes) +
+                                 "/" + std::to_string(valid));
+                    auto block = static_cast<std::uint16_t>(channels * bytes);
+                    ExtensibleWaveFormat f{WaveFormatTagExtensible, channels, rate, rate * block, block,
+                                           static_cast<std::uint16_t>(8 * bytes), ExtensibleFormatExtraBytes, valid,
+                                           3, WaveSubtypePcm};
+                    bool listed = (rate == 44100 || rate == 96000) && channels == 2 && (bytes == 2 || bytes == 4) &&
+                                  valid <= 24;
+                    WaveHandle handle = 0;
+                    ASSERT_EQ(api.Open(WaveDirection::Output, handle, 0, &f, nullptr, 0, 0),
+                              listed ? WaveNoError : WaveErrNotSupported);
+                    if (listed) {
+                        EXPECT_EQ(api.Close(handle), WaveNoError);
+                    }
+                }
+            }
+        }
     }
 }
 

@@ -131,8 +131,9 @@ void CVirtualLoop::Play(std::uint64_t loopFrame, const std::uint8_t* data, std::
 std::uint64_t CVirtualLoop::Reach() const
 {
     // A later input starts no earlier than now, so it needs no more than the
-    // latency back, and one frame more for the tilt's memory.
-    return std::uint64_t{std::max(playLatency, chain.latencyFrames)} + 1;
+    // latency back, and a frame more each for the tilt's and the resampler's
+    // memory.
+    return std::uint64_t{std::max(playLatency, chain.latencyFrames)} + 2;
 }
 
 void CVirtualLoop::Trim(bool listening, std::uint64_t listenerNext)
@@ -167,9 +168,19 @@ double CVirtualLoop::Source(std::int64_t frame, std::uint16_t channel) const
     return std::ldexp(LoadSample(sample, played.containerBytes), 1 - 8 * played.containerBytes);
 }
 
+double CVirtualLoop::Resampled(std::int64_t frame, std::uint16_t channel) const
+{
+    const std::uint32_t rate = recorded.sampleRate;
+    double x = Source(frame, channel);
+    if (chain.serverRate == 0 || rate == 0 || chain.serverRate == rate || frame < 0)
+        return x;
+    std::uint64_t phase = static_cast<std::uint64_t>(frame) * chain.serverRate % rate;
+    return phase == 0 ? x : x - (x - Source(frame - 1, channel)) * static_cast<double>(phase) / rate;
+}
+
 double CVirtualLoop::Shaped(std::int64_t frame, std::uint16_t channel) const
 {
-    double x = Source(frame, channel);
+    double x = Resampled(frame, channel);
     if (harmonic == 0)
         return x;
     return x + harmonic * (4 * x * x * x / HarmonicReferenceSquared - 3 * x);
@@ -209,6 +220,8 @@ void CVirtualLoop::Record(std::uint8_t* out, std::uint64_t loopFrame, std::uint6
     const bool connected = played.blockAlign != 0 && played.sampleRate == recorded.sampleRate;
     const std::uint16_t sources = connected ? played.channels : 0;
     const std::uint16_t width = recorded.containerBytes;
+    const std::uint16_t valid = chain.serverBits != 0 && chain.serverBits < recorded.validBits ? chain.serverBits
+                                                                                              : recorded.validBits;
     for (std::uint32_t i = 0; i < frames; ++i) {
         auto s = static_cast<std::int64_t>(loopFrame + i) - static_cast<std::int64_t>(chain.latencyFrames);
         for (std::uint16_t c = 0; c < sources; ++c)
@@ -225,7 +238,7 @@ void CVirtualLoop::Record(std::uint8_t* out, std::uint64_t loopFrame, std::uint6
             double v = sources == 0 ? 0.0 : frameValues[std::min<std::uint16_t>(c, sources - 1)];
             if (noise > 0)
                 v += noise * Noise();
-            StoreSample(out, dropped ? 0.0 : v, width, recorded.validBits);
+            StoreSample(out, dropped ? 0.0 : v, width, valid);
         }
     }
 }

@@ -9,6 +9,10 @@
 //      the input records, both counted on the loop's clock (below); a frame
 //      the output did not play (before it started, while paused or idle,
 //      after it ended) is silence;
+//   1a. a sound server's resampling (serverRate set and not the stream's
+//      rate R): frame s becomes (1 - a) x[s] + a x[s - 1] with
+//      a = frac(s serverRate / R), the round trip of a linear interpolator at
+//      the server's phase (frames whole on the server's clock pass unchanged);
 //   2. third harmonic, memoryless: h(x) = x + k (4 x^3 / R^2 - 3 x), with
 //      k = 10^(harmonicDb / 20) and R = 10^(VirtualHarmonicReferenceDbfs / 20).
 //      That is R T3(x / R) scaled by k: a sine of peak R comes back with its
@@ -34,7 +38,8 @@
 //   9. dropouts: the input's frames frame .. frame + frames - 1, counted on
 //      its stream clock from its open (with a buffer queued before the start,
 //      the frame's index in the capture), become digital silence;
-//  10. encode in the input's container and valid bits: round(v 2^(valid-1))
+//  10. encode in the input's container and valid bits (fewer when the
+//      server's precision serverBits is lower): round(v 2^(valid-1))
 //      half away from zero, clamped to the valid range, shifted up into the
 //      container, 8-bit stored around 128.
 // Channel steps 5 and 6 need two channels; a mono chain skips them. Output and
@@ -88,13 +93,18 @@ struct VirtualLoopbackChain {
     bool swapChannels = false;
     double crosstalkDb = -std::numeric_limits<double>::infinity(); // leakage between channels; -inf none
     std::uint32_t seed = 1;
+    // A sound server in the cable: its rate (0: none, nothing resampled) and
+    // its precision in bits (0: none, the input's valid bits kept).
+    std::uint32_t serverRate = 0;
+    std::uint16_t serverBits = 0;
 };
 
 // Reads a chain from comma-separated settings (the syntax of
 // TALLOWMERE_VIRTUAL_LOOPBACK): latency=FRAMES (0 to the maximum),
 // gain=DB (-120 to 40), noise=DBFS, harmonic=DB and crosstalk=DB (-200 to 0,
 // or -inf/off), tilt=DB (-12 to 12), seed=N (32-bit), dropout=FRAME+FRAMES
-// (1 to the maximum latency of frames; may repeat, up to 64), and swap.
+// (1 to the maximum latency of frames; may repeat, up to 64), swap, and a
+// server's server=RATE (1000 to 384000) and bits=N (1 to 32).
 // Settings not named keep the plain chain's values; null or empty text is the
 // plain chain. Returns true and sets `chain`; false with `error` naming the
 // bad setting, `chain` untouched.
@@ -131,6 +141,7 @@ public:
 private:
     std::uint64_t Reach() const;
     double Source(std::int64_t frame, std::uint16_t channel) const;
+    double Resampled(std::int64_t frame, std::uint16_t channel) const;
     double Shaped(std::int64_t frame, std::uint16_t channel) const;
     double Noise();
     bool InDropout(std::uint64_t captureFrame) const;

@@ -76,6 +76,10 @@ bool ReadSetting(std::string_view name, std::string_view value, bool hasValue, V
         return ReadWhole(value, chain.seed);
     if (name == "dropout")
         return ReadDropout(value, chain);
+    if (name == "server")
+        return ReadWhole(value, chain.serverRate) && chain.serverRate >= 1000 && chain.serverRate <= 384000;
+    if (name == "bits")
+        return ReadWhole(value, chain.serverBits) && chain.serverBits >= 1 && chain.serverBits <= 32;
     return false;
 }
 

@@ -19,6 +19,25 @@ WaveResult VirtualFailure::Take()
     return code;
 }
 
+namespace {
+
+template <typename List, typename Value>
+bool Listed(const List& list, Value value)
+{
+    return list.empty() || std::find(list.begin(), list.end(), value) != list.end();
+}
+
+// The device's range and its capability set.
+bool Takes(const VirtualDevice& device, const WaveFormatInfo& info)
+{
+    return info.channels >= device.minChannels && info.channels <= device.maxChannels &&
+           info.sampleRate >= device.minRate && info.sampleRate <= device.maxRate &&
+           Listed(device.rates, info.sampleRate) && Listed(device.channelCounts, info.channels) &&
+           Listed(device.containerBytes, info.containerBytes) && info.validBits <= device.significantBits;
+}
+
+} // namespace
+
 CVirtualWaveApi::CVirtualWaveApi()
     : inputs{DefaultInput(), LoopbackInput()}, outputs{DefaultOutput(), LoopbackOutput()}
 {
@@ -116,8 +135,7 @@ WaveResult CVirtualWaveApi::Open(WaveDirection direction, WaveHandle& handle, st
         WaveFormatInfo info;
         if (WaveResult refusal = ReadWaveFormat(format, info))
             return refusal;
-        if (info.channels < device.minChannels || info.channels > device.maxChannels ||
-            info.sampleRate < device.minRate || info.sampleRate > device.maxRate)
+        if (!Takes(device, info))
             return WaveErrNotSupported;
         if (device.isOpen)
             return WaveErrAllocated;

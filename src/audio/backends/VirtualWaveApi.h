@@ -52,6 +52,13 @@ struct VirtualDevice {
     std::uint16_t maxChannels = 2;
     std::uint32_t minRate = 1000;
     std::uint32_t maxRate = 384000;
+    // A capability set, as a driver states it: a list that is not empty
+    // holds all that opens of its kind (rates, channel counts, container
+    // bytes), and valid bits above significantBits are refused as well.
+    std::vector<std::uint32_t> rates;
+    std::vector<std::uint16_t> channelCounts;
+    std::vector<std::uint16_t> containerBytes;
+    std::uint16_t significantBits = 32;
 
     // Injected failures.
     VirtualFailure capsQuery;

@@ -14,7 +14,18 @@
  * every mend, as a sound-server plugin does once its server has gone.
  * With `loopback "name"` (and `loopdelay N`, frames) the device is one end of
  * a cable inside the process: what its playback plays, its capture records
- * N frames later (alsa/loop_ring.h), in any of the formats above or U8. */
+ * N frames later (alsa/loop_ring.h), in any of the formats above or U8.
+ *
+ * A capability set narrows what opens, as a card's driver states it:
+ * `rates [ 44100 48000 ]`, `formats [ "S16_LE" "S24_3LE" ]` and
+ * `channels [ 2 ]`; anything else is refused with -EINVAL by the set_* calls
+ * or by hw_params (a rate between two listed ones passes the interval that
+ * the parameter space shows, as on hardware, and hw_params refuses it).
+ * A converting cable behaves as a sound server: with `serverrate N`,
+ * `serverbits B` or `dither D` (alsa/server_path.h) every format opens
+ * (U8 to S32_LE, 1 or 2 channels, 8000 to 384000 Hz, unless a capability
+ * set narrows it) and what the playback end plays is resampled through the
+ * server's rate, dithered and cut to B bits on its way to the capture end. */
 #include <alsa/asoundlib.h>
 #include <alsa/pcm_external.h>
 
@@ -30,6 +41,19 @@
 #include <unistd.h>
 
 #include "loop_ring.h"
+#include "server_path.h"
+
+#define TT_MAX_LIST 16
+
+/* A capability set: empty lists leave the device's own range. */
+struct tt_caps {
+    unsigned rates[TT_MAX_LIST];
+    unsigned rate_count;
+    unsigned formats[TT_MAX_LIST];
+    unsigned format_count;
+    unsigned channels[TT_MAX_LIST];
+    unsigned channel_count;
+};
 
 struct tallowtest {
     snd_pcm_ioplug_t io;
@@ -51,6 +75,8 @@ struct tallowtest {
     int gone;
     struct loop_ring *ring; /* NULL unless a loopback end */
     int configured;         /* set up on the ring */
+    struct tt_caps caps;
+    struct server_path path; /* the converting cable's steps, at the playback end */
 };
 
 static snd_pcm_uframes_t elapsed_frames(struct tallowtest *t)
@@ -71,6 +97,7 @@ static int tt_start(snd_pcm_ioplug_t *io)
     if (t->ring != NULL && io->stream == SND_PCM_STREAM_PLAYBACK) {
         struct loop_clock clock = {t->started, t->base};
         loop_ring_play_start(t->ring, &clock);
+        server_path_restart(&t->path);
     }
     struct itimerspec tick = {{0, 0}, {0, 0}};
     long period_ns = (long)((int64_t)io->period_size * 1000000000 / io->rate);
@@ -193,8 +220,14 @@ static snd_pcm_sframes_t tt_transfer(snd_pcm_ioplug_t *io, const snd_pcm_channel
     unsigned char *frames = (unsigned char *)areas[0].addr + (areas[0].first + areas[0].step * offset) / 8;
     if (t->ring != NULL) {
         struct loop_clock clock = {t->started, t->base};
-        if (io->stream == SND_PCM_STREAM_PLAYBACK)
-            loop_ring_write(t->ring, io->appl_ptr, frames, size);
+        if (io->stream == SND_PCM_STREAM_PLAYBACK) {
+            const unsigned char *heard = frames;
+            if (server_path_active(&t->path))
+                heard = server_path_convert(&t->path, io->format, io->channels, io->rate, io->appl_ptr, frames, size);
+            if (heard == NULL)
+                return -ENOMEM;
+            loop_ring_write(t->ring, io->appl_ptr, heard, size);
+        }
         else
             loop_ring_read(t->ring, &clock, io->appl_ptr, frames, size);
     } else if (io->stream == SND_PCM_STREAM_CAPTURE) {
@@ -222,10 +255,24 @@ static int tt_poll_revents(snd_pcm_ioplug_t *io, struct pollfd *pfd, unsigned in
 }
 
 /* Both ends of a cable take one format: the second is refused another. */
+static int listed(const unsigned *list, unsigned count, unsigned value)
+{
+    for (unsigned i = 0; i < count; ++i) {
+        if (list[i] == value)
+            return 1;
+    }
+    return count == 0;
+}
+
 static int tt_hw_params(snd_pcm_ioplug_t *io, snd_pcm_hw_params_t *params)
 {
     struct tallowtest *t = io->private_data;
     (void)params;
+    /* alsa-lib narrows a listed rate or channel count only to the interval
+     * the list spans; a value between two listed ones is refused here. */
+    if (!listed(t->caps.rates, t->caps.rate_count, io->rate) ||
+        !listed(t->caps.channels, t->caps.channel_count, io->channels))
+        return -EINVAL;
     if (t->ring == NULL)
         return 0;
     if (t->configured)
@@ -255,6 +302,7 @@ static int tt_close(snd_pcm_ioplug_t *io)
     close(io->poll_fd);
     if (t->lock_fd >= 0)
         close(t->lock_fd);
+    server_path_free(&t->path);
     free(t);
     return 0;
 }
@@ -284,7 +332,41 @@ struct tt_options {
     long stall_ms;
     long stall_length_ms;
     long gone_ms;
+    long server_rate;
+    long server_bits;
+    long dither;
+    struct tt_caps caps;
 };
+
+/* A capability list: integers, or format names for `formats`. 0, or -EINVAL
+ * for an entry of the wrong type, an unknown format or too many entries. */
+static int tt_parse_list(snd_config_t *n, int formats, unsigned *values, unsigned *count)
+{
+    snd_config_iterator_t i, next;
+    if (snd_config_get_type(n) != SND_CONFIG_TYPE_COMPOUND)
+        return -EINVAL;
+    *count = 0;
+    snd_config_for_each(i, next, n) {
+        snd_config_t *entry = snd_config_iterator_entry(i);
+        long number;
+        const char *text;
+        if (*count == TT_MAX_LIST)
+            return -EINVAL;
+        if (formats) {
+            if (snd_config_get_string(entry, &text) < 0)
+                return -EINVAL;
+            snd_pcm_format_t format = snd_pcm_format_value(text);
+            if (format == SND_PCM_FORMAT_UNKNOWN)
+                return -EINVAL;
+            values[(*count)++] = (unsigned)format;
+        } else {
+            if (snd_config_get_integer(entry, &number) < 0 || number <= 0)
+                return -EINVAL;
+            values[(*count)++] = (unsigned)number;
+        }
+    }
+    return *count == 0 ? -EINVAL : 0;
+}
 
 /* 0, or -EINVAL for an unknown option, a value of the wrong type, or a
  * delay for a device that is no loopback end. */
@@ -296,7 +378,8 @@ static int tt_parse(snd_config_t *conf, struct tt_options *o)
     } integers[] = {
         {"unplug", &o->unplug_ms},   {"suspend", &o->suspend_ms},       {"stickydelay", &o->sticky_delay},
         {"stall", &o->stall_ms},     {"stallms", &o->stall_length_ms}, {"gone", &o->gone_ms},
-        {"loopdelay", &o->loop_delay},
+        {"loopdelay", &o->loop_delay}, {"serverrate", &o->server_rate}, {"serverbits", &o->server_bits},
+        {"dither", &o->dither},
     };
     snd_config_iterator_t i, next;
     memset(o, 0, sizeof *o);
@@ -314,12 +397,26 @@ static int tt_parse(snd_config_t *conf, struct tt_options *o)
                 return -EINVAL;
             continue;
         }
+        if (strcmp(id, "rates") == 0 || strcmp(id, "formats") == 0 || strcmp(id, "channels") == 0) {
+            struct tt_caps *c = &o->caps;
+            int err = strcmp(id, "rates") == 0     ? tt_parse_list(n, 0, c->rates, &c->rate_count)
+                      : strcmp(id, "formats") == 0 ? tt_parse_list(n, 1, c->formats, &c->format_count)
+                                                   : tt_parse_list(n, 0, c->channels, &c->channel_count);
+            if (err < 0)
+                return err;
+            continue;
+        }
         size_t k = 0;
         while (k < sizeof integers / sizeof integers[0] && strcmp(id, integers[k].id) != 0)
             ++k;
         if (k == sizeof integers / sizeof integers[0] || snd_config_get_integer(n, integers[k].value) < 0)
             return -EINVAL;
     }
+    if (o->server_bits < 0 || o->server_bits > 32 || o->server_rate < 0 || o->dither < 0 || o->dither > 1 << 20)
+        return -EINVAL;
+    /* The conversion happens on the cable. */
+    if ((o->server_rate != 0 || o->server_bits != 0 || o->dither != 0) && o->loopback == NULL)
+        return -EINVAL;
     return o->loop_delay >= 0 && o->loopback == NULL ? -EINVAL : 0;
 }
 
@@ -338,6 +435,11 @@ static struct tallowtest *tt_new(const struct tt_options *o, int *err)
     t->stall_ms = o->stall_ms;
     t->stall_length_ms = o->stall_length_ms;
     t->gone_ms = o->gone_ms;
+    t->caps = o->caps;
+    t->path.rate = (unsigned)o->server_rate;
+    t->path.bits = (int)o->server_bits;
+    t->path.dither = o->dither;
+    server_path_restart(&t->path);
     if (o->lock_path != NULL) {
         t->lock_fd = open(o->lock_path, O_CREAT | O_RDWR | O_CLOEXEC, 0600);
         if (t->lock_fd < 0 || flock(t->lock_fd, LOCK_EX | LOCK_NB) < 0) {
@@ -350,6 +452,42 @@ static struct tallowtest *tt_new(const struct tt_options *o, int *err)
     }
     *err = 0;
     return t;
+}
+
+/* The parameter space: the capability set where one is given, else the
+ * device's own (a converting cable opens everything a server would). */
+static int tt_constrain(struct tallowtest *t)
+{
+    static const unsigned int accesses[] = {SND_PCM_ACCESS_RW_INTERLEAVED};
+    static const unsigned int formats[] = {SND_PCM_FORMAT_S16_LE, SND_PCM_FORMAT_S24_3LE, SND_PCM_FORMAT_S32_LE,
+                                           SND_PCM_FORMAT_U8};
+    const struct tt_caps *c = &t->caps;
+    snd_pcm_ioplug_t *io = &t->io;
+    int err;
+    if ((err = snd_pcm_ioplug_set_param_list(io, SND_PCM_IOPLUG_HW_ACCESS, 1, accesses)) < 0)
+        return err;
+    if (c->format_count > 0)
+        err = snd_pcm_ioplug_set_param_list(io, SND_PCM_IOPLUG_HW_FORMAT, c->format_count, c->formats);
+    else
+        err = snd_pcm_ioplug_set_param_list(io, SND_PCM_IOPLUG_HW_FORMAT, t->ring != NULL ? 4 : 3, formats);
+    if (err < 0)
+        return err;
+    if (c->channel_count > 0)
+        err = snd_pcm_ioplug_set_param_list(io, SND_PCM_IOPLUG_HW_CHANNELS, c->channel_count, c->channels);
+    else
+        err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_CHANNELS, 1, 2);
+    if (err < 0)
+        return err;
+    if (c->rate_count > 0)
+        err = snd_pcm_ioplug_set_param_list(io, SND_PCM_IOPLUG_HW_RATE, c->rate_count, c->rates);
+    else
+        err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_RATE, 8000,
+                                              server_path_active(&t->path) ? 384000 : 192000);
+    if (err < 0 ||
+        (err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_PERIODS, 2, 64)) < 0 ||
+        (err = snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_PERIOD_BYTES, 64, 1 << 20)) < 0)
+        return err;
+    return snd_pcm_ioplug_set_param_minmax(io, SND_PCM_IOPLUG_HW_BUFFER_BYTES, 128, LOOP_RING_MAX_BUFFER_BYTES);
 }
 
 SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
@@ -377,24 +515,10 @@ SND_PCM_PLUGIN_DEFINE_FUNC(tallowtest)
     }
 
     /* From here on a failure is undone by the close callback. */
-    static const unsigned int accesses[] = {SND_PCM_ACCESS_RW_INTERLEAVED};
-    static const unsigned int formats[] = {SND_PCM_FORMAT_S16_LE, SND_PCM_FORMAT_S24_3LE, SND_PCM_FORMAT_S32_LE,
-                                           SND_PCM_FORMAT_U8};
-    if (options.loopback != NULL &&
-        (err = loop_ring_attach(options.loopback, options.loop_delay < 0 ? 0 : options.loop_delay, stream,
-                                &t->ring)) < 0) {
-        snd_pcm_ioplug_delete(&t->io);
-        return err;
-    }
-    if ((err = snd_pcm_ioplug_set_param_list(&t->io, SND_PCM_IOPLUG_HW_ACCESS, 1, accesses)) < 0 ||
-        (err = snd_pcm_ioplug_set_param_list(&t->io, SND_PCM_IOPLUG_HW_FORMAT, t->ring != NULL ? 4 : 3,
-                                             formats)) < 0 ||
-        (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_CHANNELS, 1, 2)) < 0 ||
-        (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_RATE, 8000, 192000)) < 0 ||
-        (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_PERIODS, 2, 64)) < 0 ||
-        (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_PERIOD_BYTES, 64, 1 << 20)) < 0 ||
-        (err = snd_pcm_ioplug_set_param_minmax(&t->io, SND_PCM_IOPLUG_HW_BUFFER_BYTES, 128,
-                                               LOOP_RING_MAX_BUFFER_BYTES)) < 0) {
+    if ((options.loopback != NULL &&
+         (err = loop_ring_attach(options.loopback, options.loop_delay < 0 ? 0 : options.loop_delay, stream,
+                                 &t->ring)) < 0) ||
+        (err = tt_constrain(t)) < 0) {
         snd_pcm_ioplug_delete(&t->io);
         return err;
     }
