@@ -9,6 +9,7 @@ const char* ChannelRelationName(ChannelRelation relation)
     case ChannelRelation::OneSilent: return "one silent";
     case ChannelRelation::BothSilent: return "both silent";
     case ChannelRelation::Independent: return "independent";
+    case ChannelRelation::NotCompared: return "not compared";
     }
     return "independent";
 }

@@ -28,6 +28,7 @@ enum class ChannelRelation {
     OneSilent,   // exactly one channel is digital silence
     BothSilent,  // both are digital silence, at different values
     Independent, // anything else
+    NotCompared, // more than two channels that are not all identical
 };
 
 enum class DropoutKind {

@@ -47,6 +47,8 @@ ChannelRelation Relate(const std::vector<ChannelAnalysis>& channels, bool identi
         return ChannelRelation::Mono;
     if (identical)
         return ChannelRelation::Identical;
+    if (channels.size() > 2)
+        return ChannelRelation::NotCompared;
     if (channels[0].silent && channels[1].silent)
         return ChannelRelation::BothSilent;
     if (channels[0].silent || channels[1].silent)
@@ -87,6 +89,8 @@ struct CSignalAnalyzer::State {
 
     template <int Bytes>
     void Frames(const std::uint8_t* p, std::size_t frames);
+    template <int Bytes>
+    void ManyChannelFrames(const std::uint8_t* p, std::size_t frames);
     void Frames(const std::uint8_t* p, std::size_t frames);
     void Deliver();
 
@@ -136,8 +140,39 @@ void CSignalAnalyzer::State::Frames(const std::uint8_t* p, std::size_t count)
     }
 }
 
+// Files may hold any number of channels: each goes to its own column.
+template <int Bytes>
+void CSignalAnalyzer::State::ManyChannelFrames(const std::uint8_t* p, std::size_t count)
+{
+    const std::size_t channels = format.channels;
+    while (count > 0) {
+        std::size_t n = std::min(count, Block - gathered);
+        for (std::size_t c = 0; c < channels; ++c) {
+            std::int32_t* column = columns.data() + c * Block + gathered;
+            for (std::size_t i = 0; i < n; ++i)
+                column[i] = Decode<Bytes>(p + (i * channels + c) * Bytes);
+            if (identical && c > 0)
+                identical = std::equal(column, column + n, columns.data() + gathered);
+        }
+        gathered += n;
+        if (gathered == Block)
+            Deliver();
+        p += n * frameBytes;
+        count -= n;
+    }
+}
+
 void CSignalAnalyzer::State::Frames(const std::uint8_t* p, std::size_t count)
 {
+    if (format.channels > 2) {
+        switch (format.bytesPerSample) {
+        case 1: ManyChannelFrames<1>(p, count); break;
+        case 2: ManyChannelFrames<2>(p, count); break;
+        case 3: ManyChannelFrames<3>(p, count); break;
+        default: ManyChannelFrames<4>(p, count); break;
+        }
+        return;
+    }
     switch (format.bytesPerSample) {
     case 1: Frames<1>(p, count); break;
     case 2: Frames<2>(p, count); break;
