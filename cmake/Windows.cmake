@@ -25,7 +25,7 @@ set(TALLOWMERE_PLATFORM_FILE_SUFFIX Win32)
 # The modules built for Windows, in dependency order, and their tests that
 # run under Wine: the shared tests (their Linux-only files left out by each
 # folder's CMakeLists.txt) and the Win32 implementations' own.
-set(TALLOWMERE_PLATFORM_MODULES platform core wavefile audio sequence ui ui/win32 cli)
+set(TALLOWMERE_PLATFORM_MODULES platform core wavefile audio sequence measure ui ui/win32 cli)
 set(TALLOWMERE_PLATFORM_TEST_MODULES platform core wavefile wavefile/win32 audio audio/winmm sequence ui ui/win32)
 
 # -O2, not -O3: at -O3 GCC 12 reports false -Wrestrict/-Warray-bounds

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/analysis/WaveFileAnalysis.h"
+#include "measure/WaveFileAnalysis.h"
 #include "platform/Services.h"
 
 namespace {

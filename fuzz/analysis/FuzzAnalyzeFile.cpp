@@ -8,7 +8,7 @@
 
 #include "../wavefile/FuzzFile.h"
 #include "analysis/SignalAnalyzer.h"
-#include "cli/analysis/WaveFileAnalysis.h"
+#include "measure/WaveFileAnalysis.h"
 #include "core/ZeroBlock.h"
 
 namespace {

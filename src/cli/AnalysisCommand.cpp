@@ -1,16 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/AnalysisCommand.h"
 
-#include <cmath>
-
-#include "analysis/AnalysisText.h"
-#include "analysis/SignalAnalyzer.h"
 #include "cli/AnalysisFlags.h"
 #include "cli/FlagValue.h"
-#include "cli/JsonWriter.h"
 #include "cli/NumberText.h"
-#include "cli/analysis/WaveFileAnalysis.h"
-#include "cli/plot/AnalysisPlot.h"
+#include "measure/AnalysisSources.h"
+#include "measure/JsonWriter.h"
 #include "ui/TesterDlg.h"
 
 int ParseAnalysisFlag(const std::string& flag, const std::optional<std::string>& inlineValue,
@@ -98,80 +93,29 @@ std::string AnalysisUsageText()
 )";
 }
 
-namespace {
-
-void Conclude(CAnalysisOutcome& outcome, const CAnalysisOptions& options)
-{
-    outcome.checksSet = options.expect.Any();
-    outcome.failedChecks = CheckAnalysis(outcome.analysis, options.expect);
-    if (options.plotPath && outcome.analysis.ok) {
-        if (WritePlotThroughModule(outcome.analysis, outcome.title, *options.plotPath, outcome.plotError))
-            outcome.plotPath = options.plotPath;
-    } else if (options.plotPath) {
-        outcome.plotError = "nothing to draw: " + outcome.analysis.error;
-    }
-}
-
-} // namespace
-
 std::shared_ptr<CAnalysisOutcome> AnalyseTestRun(const CTesterDlg& tester, bool tonePlayed,
                                                  const CAnalysisOptions& options)
 {
     if (!tester.HasRecordBuffer())
         return nullptr;
-    auto outcome = std::make_shared<CAnalysisOutcome>();
-    const TestParameters& p = tester.Parameters();
-    outcome->subject = tonePlayed ? "tone" : "recording";
-    outcome->title = tonePlayed ? "the 1 kHz tone played" : "the recording";
-    if (!tonePlayed && !tester.RecordComplete()) {
-        outcome->analysis.error = "the recording did not complete, so there is no recording to analyse";
-    } else if (p.channels < 1 || p.channels > 2 || p.bytesPerSample < 1 || p.bytesPerSample > 4) {
-        // The format object would repair these, and so misread the buffer.
-        outcome->analysis.error = "a format of " + std::to_string(p.channels) + " channels of " +
-                                  std::to_string(p.bytesPerSample) + " bytes is not one the analysis reads";
-    } else {
-        CSampleFormat format(p.sampleRate, static_cast<std::uint16_t>(p.channels),
-                             static_cast<std::uint16_t>(p.bytesPerSample));
-        // The tone uses the whole container, whatever the valid bits asked.
-        int valid = tonePlayed ? format.bitsPerSample : p.validBits;
-        std::size_t bytes = std::min<std::size_t>(tester.RecordBufferSize(),
-                                                  static_cast<std::size_t>(std::max<std::int64_t>(p.bufferBytes, 0)));
-        CSignalAnalyzer analyzer(format, valid, bytes / (static_cast<std::size_t>(p.channels) * p.bytesPerSample));
-        analyzer.Feed(tester.RecordBufferData(), bytes);
-        outcome->memoryBytes = analyzer.MemoryBytes();
-        outcome->analysis = analyzer.Finish();
-    }
-    Conclude(*outcome, options);
-    return outcome;
-}
-
-std::string AnalysisSection(const CAnalysisOutcome& o, const std::string& lineEnd)
-{
-    std::string text = AnalysisText(o.analysis, o.title, o.checksSet, o.failedChecks, lineEnd);
-    if (o.plotPath)
-        text += "Plot: " + *o.plotPath + lineEnd;
-    if (!o.plotError.empty())
-        text += "Plot not written: " + o.plotError + lineEnd;
-    return text;
+    TestRunBuffer run;
+    run.parameters = tester.Parameters();
+    run.data = tester.RecordBufferData();
+    run.size = tester.RecordBufferSize();
+    run.recordComplete = tester.RecordComplete();
+    run.tonePlayed = tonePlayed;
+    return std::make_shared<CAnalysisOutcome>(AnalyseTestBuffer(run, options.Request()));
 }
 
 int RunAnalyzeFile(const CAnalysisOptions& options, std::optional<int> requestedValidBits, bool json, bool crlf,
                    std::FILE* out, std::FILE* err)
 {
-    WaveFileAnalysis file = AnalyseWaveFile(*options.file, requestedValidBits.value_or(0));
-    CAnalysisOutcome outcome;
-    outcome.subject = "file";
-    outcome.title = *options.file;
-    outcome.analysis = file.analysis;
-    outcome.memoryBytes = file.analysisBytes;
+    const CAnalysisOutcome outcome = AnalyseFile(*options.file, requestedValidBits.value_or(0), options.Request());
     int status = 1;
-    if (file.ok) {
-        Conclude(outcome, options);
+    if (!outcome.unreadable) {
         status = outcome.Failed() ? ExitSignalCheckFailed : 0;
     } else {
-        outcome.analysis.ok = false;
-        outcome.analysis.error = file.error;
-        std::fprintf(err, "tallowmere: %s\n", file.error.c_str());
+        std::fprintf(err, "tallowmere: %s\n", outcome.analysis.error.c_str());
         if (!json)
             return status;
     }

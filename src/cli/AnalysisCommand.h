@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's signal analysis: the flags (--analyze, --analyze-file,
-// the thresholds, --plot), the "Analysis" section printed after the report,
-// its part of the --json document, and --analyze-file run on its own.
-// Builds without FFTW compile AnalysisCommandNone.cpp instead of
-// AnalysisCommand.cpp and AnalysisJson.cpp: it keeps the flags' names only
-// to refuse them.
+// the thresholds, --plot), the analysis of the test's buffer, and
+// --analyze-file run on its own. The measuring, the section and the JSON
+// are the measurement library's. Builds without FFTW compile
+// AnalysisCommandNone.cpp instead of AnalysisCommand.cpp: it keeps the
+// flags' names only to refuse them.
 #pragma once
 
 #include <cstddef>
@@ -15,9 +15,8 @@
 #include <vector>
 
 #include "analysis/AnalysisChecks.h"
-#include "analysis/SignalAnalysis.h"
+#include "measure/AnalysisOutcome.h"
 
-class CJsonWriter;
 class CTesterDlg;
 
 // "The signal check failed": the test ran, but a threshold was not met.
@@ -31,6 +30,7 @@ struct CAnalysisOptions {
 
     // Any analysis asked for; thresholds and --plot imply --analyze.
     bool Wanted() const { return analyze || file || plotPath || expect.Any(); }
+    AnalysisRequest Request() const { return {expect, plotPath}; }
 };
 
 // Takes the analysis flag `flag` (with its value inline or next in
@@ -43,30 +43,10 @@ int ParseAnalysisFlag(const std::string& flag, const std::optional<std::string>&
 // The --help lines for the flags, or the note that this build has none.
 std::string AnalysisUsageText();
 
-// One analysis with its verdict, as printed and written to JSON.
-struct CAnalysisOutcome {
-    std::string subject;      // "recording", "tone" or "file"
-    std::string title;        // for the text: "the recording", the file's name, ...
-    SignalAnalysis analysis;
-    bool checksSet = false;
-    std::vector<std::string> failedChecks;
-    std::optional<std::string> plotPath; // written
-    std::string plotError;               // why the plot could not be written
-    std::size_t memoryBytes = 0;
-
-    bool Failed() const { return !failedChecks.empty() || !plotError.empty(); }
-};
-
 // The analysis of what the test left in its buffer: the recording, or the
 // tone when one was played instead. Null when the dialog holds no buffer.
 std::shared_ptr<CAnalysisOutcome> AnalyseTestRun(const CTesterDlg& tester, bool tonePlayed,
                                                  const CAnalysisOptions& options);
-
-// The "Analysis" section, each line ended by `lineEnd`.
-std::string AnalysisSection(const CAnalysisOutcome& outcome, const std::string& lineEnd);
-
-// The "analysis" member of the --json document.
-void WriteAnalysisJson(CJsonWriter& json, const CAnalysisOutcome& outcome);
 
 // tallowmere-cli --analyze-file: the section (or JSON) on `out`, failures on
 // `err`. 0 when the file was analysed and every check passed, 3 when a

@@ -25,13 +25,6 @@ std::shared_ptr<CAnalysisOutcome> AnalyseTestRun(const CTesterDlg&, bool, const 
     return nullptr;
 }
 
-std::string AnalysisSection(const CAnalysisOutcome&, const std::string&)
-{
-    return {};
-}
-
-void WriteAnalysisJson(CJsonWriter&, const CAnalysisOutcome&) {}
-
 int RunAnalyzeFile(const CAnalysisOptions&, std::optional<int>, bool, bool, std::FILE*, std::FILE* err)
 {
     std::fprintf(err, "tallowmere: the signal analysis is not in this build\n");

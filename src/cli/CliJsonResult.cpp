@@ -2,7 +2,8 @@
 #include "cli/CliJsonResult.h"
 
 #include "cli/AnalysisCommand.h"
-#include "cli/JsonWriter.h"
+#include "measure/HostJson.h"
+#include "measure/JsonWriter.h"
 
 #ifndef TALLOWMERE_VERSION
 #define TALLOWMERE_VERSION "unknown"
@@ -113,22 +114,4 @@ std::string OutcomeJson(const CCliOutcome& o, int exitStatus)
     json.Member("exitStatus", exitStatus);
     json.EndObject();
     return json.Text();
-}
-
-void WriteHostJson(CJsonWriter& json, const std::optional<WaveHostDetail>& host)
-{
-    json.Key("host");
-    if (!host) {
-        json.Null();
-        return;
-    }
-    json.BeginObject();
-    json.Member("device", host->deviceName);
-    json.Member("call", host->call);
-    json.Member("error", host->error);
-    json.Member("text", host->text);
-    json.Member("lost", host->lost);
-    json.Member("xruns", static_cast<long long>(host->xruns));
-    json.Member("framesLost", static_cast<long long>(host->framesLost));
-    json.EndObject();
 }

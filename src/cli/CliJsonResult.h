@@ -8,11 +8,7 @@
 
 #include "cli/CliOutcome.h"
 
-class CJsonWriter;
-
 // The whole document, ended by a line feed. "savedTo" is the path only
 // when the file was written, else null; "saveError" says why not, else null.
 std::string OutcomeJson(const CCliOutcome& outcome, int exitStatus);
 
-// The "host" member: what the back end knows of a device, or null.
-void WriteHostJson(CJsonWriter& json, const std::optional<WaveHostDetail>& host);

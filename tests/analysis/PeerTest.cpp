@@ -14,7 +14,7 @@
 #include <string>
 
 #include "TestSignals.h"
-#include "cli/analysis/WaveFileAnalysis.h"
+#include "measure/WaveFileAnalysis.h"
 
 namespace {
 

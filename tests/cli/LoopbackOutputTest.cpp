@@ -8,9 +8,10 @@
 
 #include "../analysis/loopback/LoopChain.h"
 #include "ProcessRunner.h"
-#include "cli/loopback/LoopbackChecks.h"
-#include "cli/loopback/LoopbackJson.h"
-#include "cli/loopback/LoopbackText.h"
+#include "cli/loopback/LoopbackCommand.h"
+#include "measure/loopback/LoopbackChecks.h"
+#include "measure/loopback/LoopbackJson.h"
+#include "measure/loopback/LoopbackText.h"
 
 namespace {
 

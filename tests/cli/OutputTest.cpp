@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "cli/JsonWriter.h"
+#include "measure/JsonWriter.h"
 #include "cli/Keyboard.h"
 #include "cli/StatusLine.h"
 

@@ -6,15 +6,17 @@
 
 #include "audio/FullDuplexRun.h"
 #include "audio/backends/CompositeWaveApi.h"
+#include "cli/AnalysisCommand.h"
 #include "cli/CliDiagnostics.h"
+#include "cli/CliOutcome.h"
 #include "cli/DeviceList.h"
 #include "cli/Keyboard.h"
 #include "cli/StatusLine.h"
 #include "cli/TerminalServices.h"
-#include "cli/loopback/LoopbackChecks.h"
-#include "cli/loopback/LoopbackJson.h"
-#include "cli/loopback/LoopbackText.h"
-#include "cli/plot/LoopbackPlot.h"
+#include "measure/PlotModule.h"
+#include "measure/loopback/LoopbackChecks.h"
+#include "measure/loopback/LoopbackJson.h"
+#include "measure/loopback/LoopbackText.h"
 #include "sequence/Report.h"
 
 namespace {
@@ -207,4 +209,19 @@ int RunLoopback(const CCliOptions& options, const CCliStreams& streams, CInterru
     std::fwrite(text.data(), 1, text.size(), streams.out);
     std::fflush(streams.out);
     return status;
+}
+
+int LoopbackExitStatus(const CLoopbackRun& run)
+{
+    switch (run.outcome) {
+    case LoopbackOutcome::Measured:
+        return run.failedChecks.empty() && run.plotError.empty() ? ExitCompleted : ExitSignalCheckFailed;
+    case LoopbackOutcome::Cancelled:
+    case LoopbackOutcome::TimedOut:
+        return ExitCancelled;
+    case LoopbackOutcome::NotMeasured:
+    case LoopbackOutcome::DeviceFailed:
+        break;
+    }
+    return ExitDeviceFailed;
 }

@@ -9,7 +9,7 @@
 
 #include "cli/CliProgram.h"
 #include "cli/CommandLine.h"
-#include "cli/loopback/LoopbackResult.h"
+#include "measure/loopback/LoopbackResult.h"
 
 // Recorded past the end of the sequence, for the chain's latency; a
 // --max-latency adds its own value to this.
@@ -22,3 +22,8 @@ inline constexpr double LoopbackCaptureMarginSeconds = 1.0;
 // 2 a device the lists do not have; 130 cancelled by Esc, Ctrl-C or the
 // time-out.
 int RunLoopback(const CCliOptions& options, const CCliStreams& streams, CInterrupts& interrupts);
+
+// 0 measured and every check passed; 3 measured but a check failed or the
+// plot could not be written; 1 not measured or a device failed; 130
+// cancelled or timed out.
+int LoopbackExitStatus(const CLoopbackRun& run);

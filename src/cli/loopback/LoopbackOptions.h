@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/loopback/Stimulus.h"
+#include "measure/loopback/LoopbackRequest.h"
 
 struct CCliOptions;
 
@@ -28,29 +29,6 @@ inline bool IsLoopbackFlag(const std::string& flag, bool& isSwitch)
     return false;
 }
 
-// The measures --measure names; latency is always measured (the marker
-// places every other part), so it is listed only for completeness.
-struct CLoopbackMeasureChoice {
-    bool response = true;
-    bool thd = true;
-    bool noise = true;
-    bool crosstalk = true;
-    bool crosstalkNamed = false; // asked by name, not through "all"
-};
-
-struct CLoopbackLimits {
-    std::optional<double> maxLatencyMs{};         // --max-latency MS
-    std::optional<double> maxResponseDeviationDb{}; // --max-response-deviation DB: |dB re 1 kHz| over the band
-    std::optional<double> minDynamicRangeDb{};    // --min-dynamic-range DB
-    std::optional<double> maxNoiseFloorDbfs{};    // --max-noise-floor DBFS
-    std::optional<double> maxCrosstalkDb{};       // --max-crosstalk DB, every pair
-
-    bool Any() const
-    {
-        return maxLatencyMs || maxResponseDeviationDb || minDynamicRangeDb || maxNoiseFloorDbfs || maxCrosstalkDb;
-    }
-};
-
 struct CLoopbackOptions {
     bool wanted = false;             // --loopback
     std::string firstFlag;           // the first loopback flag given, for the error without --loopback
@@ -65,17 +43,6 @@ struct CLoopbackOptions {
 int ParseLoopbackFlag(const std::string& flag, const std::optional<std::string>& inlineValue,
                       const std::vector<std::string>& arguments, std::size_t& i, CLoopbackOptions& options,
                       std::string& error);
-
-// The format of a loopback run, from the test's format flags with the
-// test's defaults (1 channel, 44100 Hz, 16 bits, the valid bits the
-// container's, standard API mode).
-struct CLoopbackFormat {
-    int channels = 1;
-    int sampleRate = 44100;
-    int bits = 16;
-    int validBits = 16;
-    bool extended = false;
-};
 
 // False, with `error` naming the flag, for a channel count other than 1
 // or 2, a width other than 8/16/24/32, valid bits outside 1..width, or a

@@ -11,8 +11,6 @@
 #include "analysis/SignalAnalysis.h"
 #include "analysis/loopback/FrequencyResponse.h"
 
-struct CLoopbackRun;
-
 // What the drawing needs; plain data, so the module needs no code of the
 // measures. An empty response or a tone that is not ok draws a note.
 struct LoopbackPlotInput {
@@ -33,5 +31,3 @@ extern "C" int TallowmereWriteLoopbackPlot(const LoopbackPlotInput* input, const
 using WriteLoopbackPlotEntry = int (*)(const LoopbackPlotInput*, const char*, char*, std::size_t) noexcept;
 inline constexpr const char* WriteLoopbackPlotSymbol = "TallowmereWriteLoopbackPlot";
 
-// In the program: the run's response and tone through the module.
-bool WriteLoopbackPlotThroughModule(const CLoopbackRun& run, const std::string& path, std::string& error);

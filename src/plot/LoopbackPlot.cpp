@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/plot/LoopbackPlot.h"
+#include "plot/LoopbackPlot.h"
 
 #include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
 
-#include "cli/plot/PlotPieces.h"
+#include "plot/PlotPieces.h"
 
 namespace {
 

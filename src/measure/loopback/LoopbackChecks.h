@@ -8,7 +8,7 @@
 
 #include "analysis/AnalysisChecks.h"
 #include "analysis/loopback/LoopbackMeasure.h"
-#include "cli/loopback/LoopbackOptions.h"
+#include "measure/loopback/LoopbackRequest.h"
 
 // Empty when every check passes (or none is set). A figure the checks need
 // that does not exist fails them (no tone found, a dynamic range lost in

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "cli/loopback/LoopbackResult.h"
+#include "measure/loopback/LoopbackResult.h"
 
 // Each line ended by `lineEnd`.
 std::string LoopbackTable(const CLoopbackRun& run, const std::string& lineEnd);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/analysis/WaveFileAnalysis.h"
+#include "measure/WaveFileAnalysis.h"
 
 #include <algorithm>
 #include <condition_variable>

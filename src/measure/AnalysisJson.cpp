@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The "analysis" member of the --json document: every figure of the
+// The "analysis" member of a JSON document: every figure of the
 // analysis, null where a figure does not exist.
-#include "cli/AnalysisCommand.h"
-#include "cli/JsonWriter.h"
+#include "measure/AnalysisOutcome.h"
+#include "measure/JsonWriter.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/plot/AnalysisPlot.h"
+#include "plot/AnalysisPlot.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "cli/plot/PlotPieces.h"
+#include "plot/PlotPieces.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What one --loopback run came to, as the table and the JSON show it, and
-// the exit status it gives.
+// What one loopback run came to, as the table and the JSON show it.
 #pragma once
 
 #include <optional>
@@ -9,7 +8,7 @@
 
 #include "analysis/loopback/LoopbackMeasure.h"
 #include "audio/WaveApi.h"
-#include "cli/loopback/LoopbackOptions.h"
+#include "measure/loopback/LoopbackRequest.h"
 
 enum class LoopbackOutcome {
     Measured,      // the run completed and the measures were taken
@@ -48,10 +47,5 @@ struct CLoopbackRun {
     std::optional<std::string> plotPath; // written
     std::string plotError;               // why it was not
 };
-
-// 0 measured and every check passed; 3 measured but a check failed or the
-// plot could not be written; 1 not measured or a device failed; 130
-// cancelled or timed out.
-int LoopbackExitStatus(const CLoopbackRun& run);
 
 const char* LoopbackOutcomeName(LoopbackOutcome outcome);

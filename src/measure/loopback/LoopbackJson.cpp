@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/loopback/LoopbackJson.h"
+#include "measure/loopback/LoopbackJson.h"
 
 #include <cmath>
 
-#include "cli/CliJsonResult.h"
-#include "cli/JsonWriter.h"
+#include "measure/HostJson.h"
+#include "measure/JsonWriter.h"
 #include "sequence/Report.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/plot/PlotPieces.h"
+#include "plot/PlotPieces.h"
 
 #include <QFont>
 #include <QGuiApplication>

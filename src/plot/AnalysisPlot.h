@@ -22,7 +22,3 @@ extern "C" int TallowmereWriteAnalysisPlot(const SignalAnalysis* analysis, const
 using WriteAnalysisPlotEntry = int (*)(const SignalAnalysis*, const char*, const char*, char*, std::size_t) noexcept;
 inline constexpr const char* WriteAnalysisPlotSymbol = "TallowmereWriteAnalysisPlot";
 
-// --plot in the program: loads the module from beside the executable (the
-// build tree) or from ../lib/tallowmere (an installation) and draws.
-bool WritePlotThroughModule(const SignalAnalysis& analysis, const std::string& title, const std::string& path,
-                            std::string& error);

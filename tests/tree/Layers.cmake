@@ -1,21 +1,24 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Holds the code to the layer drawing of docs/ARCHITECTURE.md: a file may
 # include only headers of its own module or of modules drawn below it, and a
-# library links only libraries drawn below it, higher ones first (the order
-# static linking needs).
+# target (library, plug-in module or program) links only libraries of its
+# own module or drawn below it, higher ones first (the order static linking
+# needs).
 #
 #   cmake -DSOURCE_DIR=<tree with src/> [-DLINKS_FILE=<file>] -P Layers.cmake
 #
-# LINKS_FILE holds one line per library target, "module|lib1;lib2;...", as
-# the build configured them. Exits with an error naming every breach.
+# LINKS_FILE holds one line per target, "target|folder|library=folder;...",
+# folders relative to src/, as the build configured them. Exits with an
+# error naming every breach.
 
 # Rank in the drawing; modules of one rank must not use each other.
 set(layer_ranks
   platform=0
   core=1
   audio=2 wavefile=2 sequence=2 analysis=2
-  ui=3
-  ui/qt=4 ui/win32=4 cli=4)
+  plot=3
+  ui=4 measure=4
+  ui/qt=5 ui/win32=5 cli=5)
 
 foreach(entry IN LISTS layer_ranks)
   string(REPLACE "=" ";" pair "${entry}")
@@ -80,33 +83,39 @@ if(DEFINED LINKS_FILE)
   file(STRINGS "${LINKS_FILE}" link_lines)
   list(LENGTH link_lines targets_seen)
   if(targets_seen EQUAL 0)
-    list(APPEND breaches "no library targets in ${LINKS_FILE}")
+    list(APPEND breaches "no targets in ${LINKS_FILE}")
   endif()
   foreach(line IN LISTS link_lines)
     string(REPLACE "|" ";" fields "${line}")
-    list(GET fields 0 own)
-    list(REMOVE_AT fields 0)
+    list(GET fields 0 target)
+    list(GET fields 1 folder)
+    module_of("${folder}/" own)
+    if(own STREQUAL "")
+      list(APPEND breaches "${target}: in no module of the drawing (src/${folder})")
+      continue()
+    endif()
+    list(LENGTH fields field_count)
+    if(field_count LESS 3)
+      continue()
+    endif()
+    list(SUBLIST fields 2 -1 libraries)
     set(previous_rank 99)
-    foreach(library IN LISTS fields)
-      if(NOT library MATCHES "^tallowmere_(.+)$")
+    foreach(entry IN LISTS libraries)
+      string(REPLACE "=" ";" pair "${entry}")
+      list(GET pair 0 library)
+      list(GET pair 1 library_folder)
+      module_of("${library_folder}/" used)
+      if(used STREQUAL "")
+        list(APPEND breaches "${target} (${own}) links ${library}, a library of no module of the drawing")
         continue()
       endif()
-      set(used ${CMAKE_MATCH_1})
-      if(used STREQUAL "qt" OR used STREQUAL "win32")
-        set(used ui/${used})
-      endif()
-      # The loopback measures are a library of the analysis module.
-      if(used STREQUAL "loopback")
-        set(used analysis)
-      endif()
-      if(NOT DEFINED rank_of_${used})
-        list(APPEND breaches "${own} links ${library}, a library of no module of the drawing")
+      if(used STREQUAL own)
         continue()
       endif()
       if(NOT rank_of_${used} LESS rank_of_${own})
-        list(APPEND breaches "${own} links ${library}, which is not drawn below it")
+        list(APPEND breaches "${target} (${own}) links ${library} (${used}), which is not drawn below it")
       elseif(rank_of_${used} GREATER previous_rank)
-        list(APPEND breaches "${own} links ${library} after a library drawn below it")
+        list(APPEND breaches "${target} (${own}) links ${library} after a library drawn below it")
       endif()
       set(previous_rank ${rank_of_${used}})
     endforeach()
@@ -118,4 +127,4 @@ if(breaches)
   message(FATAL_ERROR "The code does not follow the layer drawing:\n  ${text}")
 endif()
 list(LENGTH sources count)
-message(STATUS "${count} files and their libraries follow the layer drawing")
+message(STATUS "${count} files and ${targets_seen} targets follow the layer drawing")

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/loopback/LoopbackText.h"
+#include "measure/loopback/LoopbackText.h"
 
 #include <cmath>
 #include <cstdio>

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "cli/loopback/LoopbackResult.h"
+#include "measure/loopback/LoopbackResult.h"
 
 // The whole document, ended by a line feed.
 std::string LoopbackJson(const CLoopbackRun& run, int exitStatus);

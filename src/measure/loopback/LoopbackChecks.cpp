@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/loopback/LoopbackChecks.h"
+#include "measure/loopback/LoopbackChecks.h"
 
 #include <algorithm>
 #include <cmath>

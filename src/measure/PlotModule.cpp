@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "measure/PlotModule.h"
+
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
 #include <string>
 
-#include "cli/loopback/LoopbackResult.h"
-#include "cli/plot/AnalysisPlot.h"
-#include "cli/plot/LoopbackPlot.h"
+#include "measure/loopback/LoopbackResult.h"
+#include "plot/AnalysisPlot.h"
+#include "plot/LoopbackPlot.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/JsonWriter.h"
+#include "measure/JsonWriter.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One signal analysis with its verdict, as any front end shows it: what was
+// asked for (the checks a script set, the picture), what came of it, the
+// "Analysis" section and the "analysis" member of a JSON document.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/AnalysisChecks.h"
+#include "analysis/SignalAnalysis.h"
+
+class CJsonWriter;
+
+// What an analysis is asked for beyond the samples.
+struct AnalysisRequest {
+    AnalysisExpectations expect;      // the checks; none set: no verdict
+    std::optional<std::string> plotPath; // the picture to draw (PNG)
+};
+
+// One analysis with its verdict, as printed and written to JSON.
+struct CAnalysisOutcome {
+    std::string subject;      // "recording", "tone" or "file"
+    std::string title;        // for the text: "the recording", the file's name, ...
+    SignalAnalysis analysis;
+    bool checksSet = false;
+    std::vector<std::string> failedChecks;
+    std::optional<std::string> plotPath; // written
+    std::string plotError;               // why the plot could not be written
+    std::size_t memoryBytes = 0;
+    // The source could not be read (analysis.error says why, in the wave
+    // file code's words): nothing was checked or drawn.
+    bool unreadable = false;
+
+    bool Failed() const { return !failedChecks.empty() || !plotError.empty(); }
+};
+
+// The "Analysis" section, each line ended by `lineEnd`.
+std::string AnalysisSection(const CAnalysisOutcome& outcome, const std::string& lineEnd);
+
+// The "analysis" member of a JSON document.
+void WriteAnalysisJson(CJsonWriter& json, const CAnalysisOutcome& outcome);
