@@ -12,6 +12,7 @@
 #include "cli/StatusLine.h"
 #include "cli/TerminalServices.h"
 #include "cli/TerminalToolkit.h"
+#include "cli/formats/FormatsCommand.h"
 #include "cli/loopback/LoopbackCommand.h"
 #include "ui/TesterApp.h"
 #include "ui/TesterDlg.h"
@@ -271,6 +272,8 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
     }
     if (options.loopback.wanted && options.action == CliAction::Run)
         return RunLoopback(options, streams, interrupts);
+    if (options.formats.wanted && options.action == CliAction::Run)
+        return RunFormats(options, streams, interrupts);
     if (options.analysis.file && options.action == CliAction::Run) {
         std::optional<int> validBits;
         if (options.validBits)

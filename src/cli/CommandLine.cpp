@@ -182,6 +182,12 @@ CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
                 return fail(loopbackError);
             continue;
         }
+        std::string formatsError;
+        if (int taken = ParseFormatsFlag(flag, inlineValue, arguments, i, options.formats, formatsError)) {
+            if (taken < 0)
+                return fail(formatsError);
+            continue;
+        }
         auto handler = valued.find(flag);
         if (handler == valued.end()) {
             if (flag.starts_with("-") && flag.size() > 1)
@@ -196,6 +202,8 @@ CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
             return fail(flag + ": " + Quoted(value) + " " + refusal);
     }
     if (std::string error; !CheckLoopbackCommandLine(options, error))
+        return fail(error);
+    if (std::string error; !CheckFormatsCommandLine(options, error))
         return fail(error);
     return result;
 }
@@ -246,7 +254,7 @@ Results:
       --json              print a machine-readable result instead of the report
 
 )"
-           + AnalysisUsageText() + "\n" + LoopbackUsageText() + R"(
+           + AnalysisUsageText() + "\n" + LoopbackUsageText() + "\n" + FormatsUsageText() + R"(
 Other:
   -l, --list              list the input and output devices
   -h, --help              show this help
@@ -256,8 +264,9 @@ Esc (on a terminal) or Ctrl-C cancels the running device step.
 
 Exit status: 0 when recording and playback both completed; 1 when a device
 step failed (or the recording could not be saved, or a loopback measurement
-found no marker); 2 on a usage error; 3 when the signal check failed (a
-threshold above was not met, or the plot could not be written); 130 when the
-test was cancelled.
+found no marker, or --formats met a device failure other than a refused
+format); 2 on a usage error; 3 when the signal check failed (a threshold
+above was not met, or the plot could not be written, or an --expect-formats
+entry was not met); 130 when the test (or the matrix) was cancelled.
 )";
 }

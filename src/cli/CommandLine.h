@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/AnalysisCommand.h"
+#include "cli/formats/FormatsOptions.h"
 #include "cli/loopback/LoopbackOptions.h"
 
 enum class CliAction { Run, List, Help, Version };
@@ -39,6 +40,8 @@ struct CCliOptions {
     CAnalysisOptions analysis;
     // --loopback and its own flags.
     CLoopbackOptions loopback;
+    // --formats and its own flags.
+    CFormatsOptions formats;
 };
 
 struct CCliParseResult {

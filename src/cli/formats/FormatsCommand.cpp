@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/formats/FormatsCommand.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "audio/backends/CompositeWaveApi.h"
+#include "cli/DeviceList.h"
+#include "cli/Keyboard.h"
+#include "cli/StatusLine.h"
+#include "cli/TerminalServices.h"
+#include "cli/formats/FormatsOptions.h"
+#include "measure/JsonWriter.h"
+#include "measure/formats/FormatMatrixJson.h"
+#include "measure/formats/FormatMatrixText.h"
+
+namespace {
+
+constexpr std::uint32_t EscKey = 27;
+
+// The devices of a direction as --list numbers them: a device whose
+// capability query fails is left out.
+struct Listed {
+    std::vector<std::string> names;
+    std::vector<std::int32_t> ids;
+};
+
+Listed ListDevices(CWaveApi& api, WaveDirection direction)
+{
+    Listed list;
+    const std::uint16_t count = api.GetDeviceCount(direction);
+    for (std::uint32_t id = 0; id < count; ++id) {
+        WaveDeviceCaps caps;
+        if (api.GetDeviceCaps(direction, id, caps) != WaveNoError)
+            continue;
+        caps.productName[WaveProductNameLength - 1] = '\0';
+        list.names.emplace_back(caps.productName);
+        list.ids.push_back(static_cast<std::int32_t>(id));
+    }
+    return list;
+}
+
+bool Choose(CWaveApi& api, WaveDirection direction, const std::optional<std::string>& wanted, std::int32_t& id,
+            std::string& error)
+{
+    const Listed list = ListDevices(api, direction);
+    const std::string name = wanted.value_or("0");
+    const int position = FindListedDevice(list.names, name);
+    if (position < 0) {
+        const bool digits = name.find_first_not_of("0123456789") == std::string::npos;
+        error = std::string(direction == WaveDirection::Input ? "--input: no input" : "--output: no output") +
+                " device " + (digits ? "at position " : "named ") + "'" + name + "' (" +
+                std::to_string(list.names.size()) + " listed; see --list)";
+        return false;
+    }
+    id = list.ids[static_cast<std::size_t>(position)];
+    return true;
+}
+
+// One request per session: the chosen pair, or every listed device alone.
+bool Requests(CWaveApi& api, const CCliOptions& options, std::vector<FormatMatrixRequest>& requests,
+              std::string& error)
+{
+    FormatMatrixRequest base;
+    base.level = options.formats.level;
+    base.rates = FormatsRates(options);
+    base.widths = FormatsWidths(options.formats);
+    if (options.formats.allDevices) {
+        for (std::int32_t id : ListDevices(api, WaveDirection::Input).ids) {
+            requests.push_back(base);
+            requests.back().input = id;
+        }
+        for (std::int32_t id : ListDevices(api, WaveDirection::Output).ids) {
+            requests.push_back(base);
+            requests.back().output = id;
+        }
+        return true;
+    }
+    requests.push_back(base);
+    return Choose(api, WaveDirection::Input, options.inputDevice, requests.back().input, error) &&
+           Choose(api, WaveDirection::Output, options.outputDevice, requests.back().output, error);
+}
+
+// Every session, with the terminal's keyboard, Ctrl-C and status line; stops
+// after the first that was cancelled.
+std::vector<FormatMatrixResult> TakeMatrices(CWaveApi& api, std::vector<FormatMatrixRequest>& requests,
+                                             const CCliStreams& streams, CInterrupts& interrupts)
+{
+    CStatusLine statusLine(streams.err, streams.errIsTerminal);
+    CKeyboard keyboard(streams.keyboardFd, streams.keyboardIsTerminal);
+    CTerminalServices services(statusLine, keyboard, interrupts);
+    CScopedServices servicesScope(services);
+    std::vector<FormatMatrixResult> results;
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        const std::string prefix =
+            "Format matrix" + (requests.size() > 1 ? " " + std::to_string(i + 1) + "/" + std::to_string(requests.size())
+                                                   : std::string()) + "... (Esc cancels)";
+        statusLine.SetStatus(prefix);
+        requests[i].onProgress = [&](const FormatMatrixProgress& p) {
+            auto key = services.PeekKey(nullptr);
+            if (key && *key == EscKey)
+                return false;
+            statusLine.SetProgress(p.total == 0 ? 0 : static_cast<int>(100 * p.done / p.total));
+            return true;
+        };
+        results.emplace_back();
+        RunFormatMatrix(api, requests[i], results.back());
+        if (results.back().cancelled)
+            break;
+    }
+    statusLine.Clear();
+    return results;
+}
+
+std::string Json(const std::vector<FormatMatrixResult>& results, const std::vector<std::string>& unmet, int status)
+{
+    CJsonWriter json;
+    json.BeginObject();
+    json.Member("status", status);
+    json.Key("matrices");
+    json.BeginArray();
+    for (const FormatMatrixResult& result : results) {
+        json.BeginObject();
+        WriteFormatMatrixJson(json, result);
+        json.EndObject();
+    }
+    json.EndArray();
+    json.Key("unmetFormats");
+    json.BeginArray();
+    for (const std::string& text : unmet)
+        json.String(text);
+    json.EndArray();
+    json.EndObject();
+    return json.Text();
+}
+
+} // namespace
+
+int RunFormats(const CCliOptions& options, const CCliStreams& streams, CInterrupts& interrupts)
+{
+    std::unique_ptr<CWaveApi> api = CreateWaveApi(AudioBackEndFromEnvironment());
+    CScopedWaveApi apiScope(*api);
+    std::vector<FormatMatrixRequest> requests;
+    std::string error;
+    if (!Requests(*api, options, requests, error)) {
+        std::fprintf(streams.err, "tallowmere: %s\n", error.c_str());
+        return ExitUsage;
+    }
+    std::vector<FormatMatrixResult> results = TakeMatrices(*api, requests, streams, interrupts);
+
+    bool cancelled = false, failed = false;
+    for (const FormatMatrixResult& result : results) {
+        cancelled = cancelled || result.cancelled;
+        failed = failed || result.DeviceFailed();
+    }
+    std::vector<std::string> unmet;
+    for (const ExpectedFormat& e : options.formats.expected)
+        for (const FormatMatrixResult& result : results)
+            if (!MeetsExpectedFormat(result, e)) {
+                unmet.push_back(e.text);
+                break;
+            }
+    const int status = cancelled ? ExitCancelled : failed ? ExitDeviceFailed : !unmet.empty() ? ExitFormatsUnmet
+                                                                                                : ExitCompleted;
+    for (const std::string& text : unmet)
+        std::fprintf(streams.err, "tallowmere: formats: %s is not met at the %s level\n", text.c_str(),
+                     FormatLevelName(options.formats.level));
+    std::string text;
+    if (options.json) {
+        text = Json(results, unmet, status);
+    } else {
+        for (std::size_t i = 0; i < results.size(); ++i)
+            text += (i > 0 ? "\n" : "") + FormatMatrixText(results[i]);
+    }
+    std::fwrite(text.data(), 1, text.size(), streams.out);
+    std::fflush(streams.out);
+    return status;
+}
