@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # bash completion for tallowmere-cli: its flags, the values of --api,
-# --measure and --tone, the device names that --list shows, and .wav files
+# --level, --measure and --tone, the device names that --list shows, and .wav files
 # for --save.
 
 # The device names of one direction ("input" or "output") from --list, one
@@ -51,6 +51,9 @@ _tallowmere_cli()
         --tone)
             mapfile -t COMPREPLY < <(compgen -W 'yes no ask' -- "$cur")
             return ;;
+        --level)
+            mapfile -t COMPREPLY < <(compgen -W 'accepts delivers transparent' -- "$cur")
+            return ;;
         --input|--output)
             # Names are matched ignoring case, as the program selects them.
             local name quoted typed=${cur//\\/}
@@ -81,7 +84,7 @@ _tallowmere_cli()
             return ;;
         --channels|--rate|--bits|--valid-bits|--duration|--timeout|--expect-frequency|--frequency-tolerance|\
         --min-snr|--max-thdn|--max-clipped|--expect-valid-bits|--max-dropouts|--min-level|--max-latency|\
-        --max-response-deviation|--min-dynamic-range|--max-noise-floor|--max-crosstalk)
+        --max-response-deviation|--min-dynamic-range|--max-noise-floor|--max-crosstalk|--expect-formats)
             COMPREPLY=()
             return ;;
     esac
