@@ -79,6 +79,17 @@ TEST(FormatsProcessTest, ExpectedFormatsDecideTheStatusAndJsonHoldsEveryCell)
     }
 }
 
+// Ctrl-C during a matrix that takes long (the loop level in real time on
+// the virtual pair) ends it with 130, printing what was taken.
+TEST(FormatsProcessTest, CtrlCEndsTheMatrixWithWhatWasTaken)
+{
+    ProcessResult run = RunProgram({"--formats", "--level", "transparent", "--input", "1", "--output", "1"}, Virtual,
+                                   "Format matrix");
+    EXPECT_EQ(run.status, 130) << run.err;
+    EXPECT_NE(run.out.find("Loop: output 1 into input 1\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Cancelled: the cells not shown were not tried.\n"), std::string::npos) << run.out;
+}
+
 TEST(FormatsProcessTest, FlagsThatCannotApplyAreUsageErrors)
 {
     struct Row {
