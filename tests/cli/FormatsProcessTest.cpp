@@ -101,6 +101,7 @@ TEST(FormatsProcessTest, FlagsThatCannotApplyAreUsageErrors)
         {{"--formats", "--level", "loud"}, "must be accepts, delivers or transparent"},
         {{"--formats", "--all-devices", "--level", "transparent"}, "one output wired back to one input"},
         {{"--formats", "--channels", "2"}, "--channels does not apply to --formats"},
+        {{"--formats", "--max-thdn", "-60"}, "the analysis (--analyze, --analyze-file, --plot and their checks) does not"},
         {{"--formats", "--expect-formats", "48000/24"}, "is not RATE/VALID-BITS/CHANNELS"},
         {{"--formats", "--expect-formats", "48000/24/3"}, "is outside the matrix"},
         {{"--formats", "--input", "nothing like it"}, "--input: no input device named"},

@@ -129,6 +129,7 @@ bool CheckFormatsCommandLine(const CCliOptions& options, std::string& error)
         {options.apiMode.has_value(), "--api"},       {options.timeoutMilliseconds.has_value(), "--timeout"},
         {options.tone.has_value(), "--tone"},         {options.savePath.has_value(), "--save"},
         {options.loopback.wanted, "--loopback"},      {options.crlf, "--crlf"},
+        {options.analysis.Wanted(), "the analysis (--analyze, --analyze-file, --plot and their checks)"},
     };
     for (const auto& [given, flag] : notForFormats) {
         if (given) {
