@@ -124,6 +124,7 @@ int RunAnalyzeFile(const CAnalysisOptions& options, std::optional<int> requested
         writer.BeginObject();
         writer.Member("program", "tallowmere-cli");
         WriteAnalysisJson(writer, outcome);
+        WriteFileJson(writer, outcome);
         writer.Member("exitStatus", status);
         writer.EndObject();
         std::string text = writer.Text();

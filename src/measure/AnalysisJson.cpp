@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The "analysis" member of a JSON document: every figure of the
-// analysis, null where a figure does not exist.
+// analysis, null where a figure does not exist; and a file's "file" member.
 #include "measure/AnalysisOutcome.h"
 #include "measure/JsonWriter.h"
 
@@ -124,5 +124,30 @@ void WriteAnalysisJson(CJsonWriter& json, const CAnalysisOutcome& o)
         json.Null();
     if (!o.plotError.empty())
         json.Member("plotError", o.plotError);
+    json.EndObject();
+}
+
+void WriteFileJson(CJsonWriter& json, const CAnalysisOutcome& o)
+{
+    json.Key("file");
+    if (!o.file) {
+        json.Null();
+        return;
+    }
+    const WaveSampleLayout& l = o.file->layout;
+    json.BeginObject();
+    json.Member("sampleType", l.type == WaveSampleType::Float ? "float" : "integer");
+    json.Member("sampleBits", l.ContainerBits());
+    json.Member("validBits", static_cast<int>(l.validBits));
+    json.Member("extensible", l.extensible);
+    json.Member("channels", static_cast<int>(l.channels));
+    json.Member("sampleRate", static_cast<long long>(l.sampleRate));
+    Count(json, "statedFrames", o.file->statedFrames);
+    Count(json, "framesMissing", o.file->framesMissing);
+    json.Key("warnings");
+    json.BeginArray();
+    for (const std::string& w : o.file->warnings)
+        json.String(w);
+    json.EndArray();
     json.EndObject();
 }

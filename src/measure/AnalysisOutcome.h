@@ -11,6 +11,7 @@
 
 #include "analysis/AnalysisChecks.h"
 #include "analysis/SignalAnalysis.h"
+#include "measure/WaveFileFacts.h"
 
 class CJsonWriter;
 
@@ -33,6 +34,9 @@ struct CAnalysisOutcome {
     // The source could not be read (analysis.error says why, in the wave
     // file code's words): nothing was checked or drawn.
     bool unreadable = false;
+    // A file's own facts, once its header was read: its lines follow the
+    // title, and its JSON member is "file".
+    std::optional<WaveFileFacts> file;
 
     bool Failed() const { return !failedChecks.empty() || !plotError.empty(); }
 };
@@ -42,3 +46,8 @@ std::string AnalysisSection(const CAnalysisOutcome& outcome, const std::string& 
 
 // The "analysis" member of a JSON document.
 void WriteAnalysisJson(CJsonWriter& json, const CAnalysisOutcome& outcome);
+
+// The "file" member of a file analysis's JSON document: the layout, the
+// frames stated and missing, the warnings; null when the header could not
+// be read.
+void WriteFileJson(CJsonWriter& json, const CAnalysisOutcome& outcome);

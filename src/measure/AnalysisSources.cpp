@@ -59,6 +59,7 @@ CAnalysisOutcome AnalyseFile(const std::string& path, int requestedValidBits, co
     outcome.title = path;
     outcome.analysis = file.analysis;
     outcome.memoryBytes = file.analysisBytes;
+    outcome.file = file.file;
     if (file.ok) {
         Conclude(outcome, request);
     } else {

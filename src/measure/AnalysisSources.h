@@ -28,5 +28,5 @@ struct TestRunBuffer {
 CAnalysisOutcome AnalyseTestBuffer(const TestRunBuffer& run, const AnalysisRequest& request);
 
 // A WAVE file; requestedValidBits is the precision it should carry, 0 for
-// the whole container. A file that cannot be read as WAVE is `unreadable`.
+// what the file states (WaveFileAnalysis.h). A file that cannot be read as WAVE is `unreadable`.
 CAnalysisOutcome AnalyseFile(const std::string& path, int requestedValidBits, const AnalysisRequest& request);
