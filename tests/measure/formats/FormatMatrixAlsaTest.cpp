@@ -101,8 +101,6 @@ TEST_F(FormatMatrixAlsaTest, TransparentLevelNamesWhatTheServerDid)
         ASSERT_EQ(RunFormatMatrix(api, request, result), 1);
         ASSERT_EQ(result.loop.size(), 1u);
         EXPECT_EQ(FormatLoopMark(result.loop[0].verdict), row.mark);
-        // Half a second per combination at most on the test plugin.
-        EXPECT_LE(result.elapsedMs, 1000u);
     }
 }
 
