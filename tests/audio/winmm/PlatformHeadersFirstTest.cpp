@@ -3,6 +3,7 @@
 // must neither be rewritten by <mmsystem.h>'s macros nor differ from them.
 #include <windows.h>
 #include <mmsystem.h>
+#include <mmreg.h>
 
 #include "audio/WaveApi.h"
 
@@ -20,6 +21,7 @@ static_assert((WaveHeaderBeginLoop | WaveHeaderEndLoop) == (WHDR_BEGINLOOP | WHD
 static_assert(WaveHeaderInQueue == WHDR_INQUEUE);
 static_assert(WaveFormatTagPcm == WAVE_FORMAT_PCM);
 static_assert(WaveFormat4S16 == WAVE_FORMAT_4S16);
+static_assert(WaveFormatTagExtensible == WAVE_FORMAT_EXTENSIBLE);
 static_assert(WaveSpeakerFrontRight == SPEAKER_FRONT_RIGHT);
 
 TEST(PlatformHeadersFirst, OurStandardFormatBitsCoverThePlatformsTwelve)
