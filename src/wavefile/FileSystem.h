@@ -74,9 +74,13 @@ public:
     // name cannot be looked at (a part of the path is not a directory, no
     // permission to search it).
     virtual int Inspect(const std::string& name, FileInfo& info) = 0;
-    // The name a save must replace: symbolic links followed, a dangling one
-    // to the name it points at; the name itself when it is no link.
-    virtual std::string ResolveTarget(const std::string& name) = 0;
+    // The name a save must replace in `target`: symbolic links followed, a
+    // dangling one to the name it points at; the name itself when it is no
+    // link (or the links loop). Links are followed, and a file there is
+    // replaced, only as the system would let this process open `name` for
+    // writing: 0, or EACCES with `refusal` naming the link or the file and
+    // the rule that protects it (`target` is then the name itself).
+    virtual int ResolveTarget(const std::string& name, std::string& target, std::string& refusal) = 0;
     // Puts `from` under `to`, replacing what was there in one step.
     virtual int Rename(const std::string& from, const std::string& to) = 0;
     virtual int Remove(const std::string& name) = 0;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "wavefile/FileSystem.h"
+#include "wavefile/LinkProtection.h"
 
 namespace {
 
@@ -151,6 +152,30 @@ std::string DirectoryPart(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The setting of one of the kernel's fs.protected_* rules; where it cannot
+// be read, the level most systems set, so that a save is refused rather than
+// reaching where a plain write would not.
+int ProtectionLevel(const char* rule)
+{
+    int level = 1;
+    if (std::FILE* setting = std::fopen((std::string("/proc/sys/fs/") + rule).c_str(), "r")) {
+        if (std::fscanf(setting, "%d", &level) != 1)
+            level = 1;
+        std::fclose(setting);
+    }
+    return level;
+}
+
+// The directory an entry of `path` lives in; an unreadable one counts as a
+// plain directory of nobody, which no rule protects.
+HoldingDirectory Holder(const std::string& path)
+{
+    struct stat status {};
+    if (::stat(DirectoryPart(path).c_str(), &status) != 0)
+        return {};
+    return HoldingDirectory{static_cast<std::uint32_t>(status.st_mode & 07777), static_cast<std::uint32_t>(status.st_uid)};
+}
+
 class CPosixFileSystem final : public IFileSystem {
 public:
     int Open(const std::string& name, FileAccess access, std::unique_ptr<IFile>& file) override
@@ -202,22 +227,42 @@ public:
         return 0;
     }
 
-    std::string ResolveTarget(const std::string& name) override
+    int ResolveTarget(const std::string& name, std::string& target, std::string& refusal) override
     {
+        target = name;
+        refusal.clear();
+        const uid_t self = ::geteuid();
         std::string current = name;
         // A bounded walk along the links; a loop ends as the name it started from.
         for (int hops = 0; hops < 40; ++hops) {
             struct stat status {};
-            if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
-                return current;
-            std::vector<char> target(PATH_MAX + 1);
-            ssize_t n = ::readlink(current.c_str(), target.data(), PATH_MAX);
-            if (n <= 0)
-                return current;
-            std::string next(target.data(), static_cast<std::size_t>(n));
+            if (::lstat(current.c_str(), &status) != 0) {
+                target = current;
+                return 0;
+            }
+            if (!S_ISLNK(status.st_mode)) {
+                if (S_ISREG(status.st_mode) &&
+                    !MayCreateOver(ProtectionLevel("protected_regular"), Holder(current), status.st_uid, self)) {
+                    refusal = ProtectedFileReason(current);
+                    return EACCES;
+                }
+                target = current;
+                return 0;
+            }
+            if (!MayFollowLink(ProtectionLevel("protected_symlinks"), Holder(current), status.st_uid, self)) {
+                refusal = ProtectedLinkReason(current);
+                return EACCES;
+            }
+            std::vector<char> link(PATH_MAX + 1);
+            ssize_t n = ::readlink(current.c_str(), link.data(), PATH_MAX);
+            if (n <= 0) {
+                target = current;
+                return 0;
+            }
+            std::string next(link.data(), static_cast<std::size_t>(n));
             current = next.front() == '/' ? next : DirectoryPart(current) + "/" + next;
         }
-        return name;
+        return 0;
     }
 
     int Rename(const std::string& from, const std::string& to) override

@@ -249,7 +249,12 @@ public:
     }
 
     // Links on Windows are rare and replaced as names; the save keeps the name.
-    std::string ResolveTarget(const std::string& name) override { return name; }
+    int ResolveTarget(const std::string& name, std::string& target, std::string& refusal) override
+    {
+        target = name;
+        refusal.clear();
+        return 0;
+    }
 
     int Rename(const std::string& from, const std::string& to) override
     {

@@ -39,7 +39,12 @@ public:
 
     int Open(const std::string& name, FileAccess access, std::unique_ptr<IFile>& file) override;
     int Inspect(const std::string& name, FileInfo& info) override;
-    std::string ResolveTarget(const std::string& name) override { return name; }
+    int ResolveTarget(const std::string& name, std::string& target, std::string& refusal) override
+    {
+        target = name;
+        refusal.clear();
+        return 0;
+    }
     int Rename(const std::string& from, const std::string& to) override;
     int Remove(const std::string& name) override;
     int CreateTemporary(const std::string& directory, const std::string& prefix, std::string& name,

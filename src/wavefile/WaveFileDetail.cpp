@@ -62,14 +62,14 @@ WaveFileReason ReasonOf(int error)
     }
 }
 
-void RecordError(const char* operation, const std::string& path, int error)
+void RecordError(const char* operation, const std::string& path, int error, const std::string& detail)
 {
     WaveFileReason reason = ReasonOf(error);
     if (reason == WaveFileReason::None)
         reason = WaveFileReason::IoError;
     // A FIFO or socket refused at opening: the reason's own words say more
     // than the system's "No such device or address".
-    RecordWaveFileFailure(reason, operation, path, error == ENXIO ? 0 : error);
+    RecordWaveFileFailure(reason, operation, path, error == ENXIO ? 0 : error, detail);
 }
 
 void RecordReason(WaveFileReason reason, const char* operation, const std::string& path)

@@ -48,7 +48,7 @@ void AdviseLargeBlock(std::uint8_t* data, std::size_t bytes);
 // The reason an errno value stands for.
 WaveFileReason ReasonOf(int error);
 // Records a failed system step from its errno value.
-void RecordError(const char* operation, const std::string& path, int error);
+void RecordError(const char* operation, const std::string& path, int error, const std::string& detail = {});
 // Records a failure that no system call gave (a broken file, a refusal).
 void RecordReason(WaveFileReason reason, const char* operation, const std::string& path);
 

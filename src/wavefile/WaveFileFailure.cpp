@@ -30,9 +30,10 @@ const WaveFileFailure& LastWaveFileFailure() { return lastFailure; }
 
 void ClearWaveFileFailure() { lastFailure = WaveFileFailure{}; }
 
-void RecordWaveFileFailure(WaveFileReason reason, std::string operation, std::string path, int error)
+void RecordWaveFileFailure(WaveFileReason reason, std::string operation, std::string path, int error,
+                           std::string detail)
 {
-    lastFailure = WaveFileFailure{reason, std::move(operation), std::move(path), error};
+    lastFailure = WaveFileFailure{reason, std::move(operation), std::move(path), error, std::move(detail)};
 }
 
 std::string DescribeWaveFileFailure(const WaveFileFailure& failure)
@@ -44,5 +45,7 @@ std::string DescribeWaveFileFailure(const WaveFileFailure& failure)
         line += " '" + failure.path + "'";
     line += ": ";
     line += failure.error != 0 ? std::strerror(failure.error) : ReasonText(failure.reason);
+    if (!failure.detail.empty())
+        line += ": " + failure.detail;
     return line;
 }

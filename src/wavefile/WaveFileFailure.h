@@ -24,14 +24,16 @@ struct WaveFileFailure {
     std::string operation; // the failing call or step ("write", "rename", "fmt chunk")
     std::string path;      // the file it concerned
     int error = 0;         // errno where a system call failed, else 0
+    std::string detail;    // what the error alone does not say (the rule that refused it)
 };
 
 // The last failure recorded on this thread, and its forgetting.
 const WaveFileFailure& LastWaveFileFailure();
 void ClearWaveFileFailure();
 // Records a failure; later failures replace earlier ones.
-void RecordWaveFileFailure(WaveFileReason reason, std::string operation, std::string path, int error = 0);
+void RecordWaveFileFailure(WaveFileReason reason, std::string operation, std::string path, int error = 0,
+                           std::string detail = {});
 
-// One line for a user: "write 'take.wav': No space left on device";
-// empty when nothing failed.
+// One line for a user: "write 'take.wav': No space left on device", with
+// ": " and the detail after it where there is one; empty when nothing failed.
 std::string DescribeWaveFileFailure(const WaveFileFailure& failure);

@@ -34,12 +34,17 @@ int CWaveFile::SaveMemory()
         RecordReason(WaveFileReason::NotFound, "save without a file name", {});
         return 0;
     }
-    // Through a link into the file it names, as a plain write would go; a
-    // dangling link gets its target created.
-    std::string target = fileName.empty() ? std::string{} : FileSystem().ResolveTarget(fileName);
+    // Through a link into the file it names, as a plain write would go (and
+    // only where it may go); a dangling link gets its target created.
+    std::string target;
+    std::string refusal;
+    int error = fileName.empty() ? ENOENT : FileSystem().ResolveTarget(fileName, target, refusal);
     FileInfo existing;
-    int error = target.empty() ? ENOENT : FileSystem().Inspect(target, existing);
-    if (error == 0 && (existing.kind == FileKind::Directory || existing.kind == FileKind::Other)) {
+    if (error == 0)
+        error = FileSystem().Inspect(target, existing);
+    if (error != 0 && !refusal.empty()) {
+        RecordError("open", fileName, error, refusal);
+    } else if (error == 0 && (existing.kind == FileKind::Directory || existing.kind == FileKind::Other)) {
         // A FIFO or socket would block the save until a reader came, if ever.
         RecordReason(WaveFileReason::NotRegular, "save", target);
         error = -1;

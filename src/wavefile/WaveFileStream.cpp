@@ -248,9 +248,13 @@ int CWaveFile::SaveFile()
 
 bool CWaveFile::MoveWorkFileToTarget()
 {
-    // A link is saved through, into the file it names.
-    std::string target = FileSystem().ResolveTarget(fileName);
-    if (int error = FileSystem().Rename(workFileName, target); error != 0) {
+    // A link is saved through, into the file it names. Where the system
+    // protects the link or the file, the copy opens the name as a plain
+    // write would, and the system itself refuses it.
+    std::string target;
+    std::string refusal;
+    int resolved = FileSystem().ResolveTarget(fileName, target, refusal);
+    if (int error = resolved != 0 ? resolved : FileSystem().Rename(workFileName, target); error != 0) {
         if (!CopyFileBytes(workFileName, fileName)) {
             Show(FailureWriting);
             return false;

@@ -59,7 +59,10 @@ public:
         return Wrap(real.Open(name, access, file), file);
     }
     int Inspect(const std::string& name, FileInfo& info) override { return real.Inspect(name, info); }
-    std::string ResolveTarget(const std::string& name) override { return real.ResolveTarget(name); }
+    int ResolveTarget(const std::string& name, std::string& target, std::string& refusal) override
+    {
+        return real.ResolveTarget(name, target, refusal);
+    }
     int Rename(const std::string& from, const std::string& to) override { return real.Rename(from, to); }
     int Remove(const std::string& name) override { return real.Remove(name); }
     int CreateTemporary(const std::string& directory, const std::string& prefix, std::string& name,
