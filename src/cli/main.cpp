@@ -8,10 +8,12 @@
 
 #include "cli/CliProgram.h"
 #include "cli/Keyboard.h"
+#include "cli/StandardOutput.h"
 #include "cli/TerminalLine.h"
 
 int main(int argc, char* argv[])
 {
+    HoldClosedStandardStreams();
     static CInterrupts interrupts;
     InstallInterruptHandlers(interrupts);
     InstallLastResortHandler();
@@ -21,10 +23,11 @@ int main(int argc, char* argv[])
     streams.keyboardFd = STDIN_FILENO;
     // Unwinding first lets the wave file remove its temporary file and the
     // keyboard give the terminal back.
+    int status = OutOfMemoryStatus;
     try {
-        return RunCli(std::vector<std::string>(argv + 1, argv + argc), streams, interrupts);
+        status = RunCli(std::vector<std::string>(argv + 1, argv + argc), streams, interrupts);
     } catch (const std::bad_alloc&) {
         std::fputs(OutOfMemoryText, stderr);
-        return OutOfMemoryStatus;
     }
+    return FinishStandardOutput(status, stdout, stderr);
 }
