@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/WaveApi.h"
+#include "sequence/TestParameters.h"
 
 // For one device test ("capture" or "playback"), in this order and each only
 // when it applies:
@@ -22,6 +23,19 @@ std::vector<std::string> HostDetailLines(const char* role, const std::string& li
 // "tallowmere: cannot save 'FILE': REASON".
 std::string SaveFailureLine(const std::string& path, const std::string& reason);
 
-// A message key followed by what it means for the device test of
-// `direction`, on the same line; any other text is returned unchanged.
+// A message key followed by what it means and what to check, on the same
+// line: the sound-card key for the device test of `direction`, and the
+// wave file's keys; any other text is returned unchanged.
 std::string ExplainMessage(const std::string& text, WaveDirection direction);
+
+// Why a test had no recording buffer, for parameters whose buffer could not
+// be had: "tallowmere: no recording buffer: 1 s of 1 channel of 2 bytes at
+// 2147483647 Hz needs 4294967294 bytes, more than a test records
+// (2147483647); lower --rate, --channels, --bits or --duration", or, for a
+// size that fits, that the memory could not be had.
+std::string NoRecordBufferLine(const TestParameters& parameters);
+
+// What the dialog makes of a --duration it repairs, or "" when it takes it
+// as given: "tallowmere: --duration 0: the test records 1 to 100 seconds;
+// using 4, the default" (0), "...; using 100" (above 100).
+std::string DurationRepairLine(const std::string& durationText, int effectiveSeconds);

@@ -32,6 +32,8 @@ struct CCliOutcome {
     bool timedOut = false;
     bool interrupted = false;
     bool resultsShown = false;
+    // False when the test had no recording buffer (too large, or no memory).
+    bool hadRecordBuffer = true;
     std::string report;
     // Set only when the file was written and put under its name.
     std::optional<std::string> savedPath;

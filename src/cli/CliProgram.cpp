@@ -14,6 +14,7 @@
 #include "cli/TerminalToolkit.h"
 #include "cli/formats/FormatsCommand.h"
 #include "cli/loopback/LoopbackCommand.h"
+#include "measure/JsonWriter.h"
 #include "ui/TesterApp.h"
 #include "ui/TesterDlg.h"
 #include "ui/Templates.h"
@@ -100,6 +101,7 @@ private:
         outcome.playbackComplete = tester.PlaybackComplete();
         outcome.testCancelled = tester.TestCancelled();
         outcome.report = tester.ReportText();
+        outcome.hadRecordBuffer = tester.HasRecordBuffer();
         outcome.playbackRan = tester.PlaybackResults().tested;
         outcome.toneAsked = services.ToneAsked();
         outcome.tonePlayed = outcome.toneAsked && outcome.playbackRan;
@@ -157,6 +159,7 @@ private:
         outcome.saveFailed = messageShown || !tester || !tester->LastSaveSucceeded();
         if (!outcome.saveFailed) {
             outcome.savedPath = path;
+            statusLine.PrintLine("tallowmere: saved to '" + path + "'");
             return;
         }
         // The wave file's own reason where it kept one, else the best we know.
@@ -179,17 +182,25 @@ private:
     CCliOutcome& outcome;
 };
 
-int Usage(const CCliStreams& streams, const std::string& error)
-{
-    std::fprintf(streams.err, "tallowmere: %s\n", error.c_str());
-    return ExitUsage;
-}
-
 void PrintLines(std::FILE* stream, const std::vector<std::string>& lines)
 {
     for (const std::string& line : lines)
         std::fprintf(stream, "%s\n", line.c_str());
 }
+
+// Messages shown outside the dialogs (by the file analysis's reading), with
+// their keys explained as the dialogs' are.
+class CExplainingServices final : public CDefaultServices {
+public:
+    explicit CExplainingServices(std::FILE* err) : err(err) {}
+    void ShowMessage(const std::string& text, MessageIcon) override
+    {
+        std::fprintf(err, "tallowmere: %s\n", ExplainMessage(text, WaveDirection::Input).c_str());
+    }
+
+private:
+    std::FILE* err;
+};
 
 // What the back end knows of each device, after its test.
 void PrintHostDetail(std::FILE* stream, const CCliOutcome& o)
@@ -255,8 +266,13 @@ std::string ReportForOutput(const std::string& report, bool crlf)
 int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams, CInterrupts& interrupts)
 {
     CCliParseResult parsed = ParseCommandLine(arguments);
-    if (!parsed.ok)
-        return Usage(streams, parsed.error);
+    if (!parsed.ok) {
+        // --json anywhere asks for a document, even after the refused flag.
+        bool json = false;
+        for (const std::string& argument : arguments)
+            json = json || argument == "--json";
+        return UsageError(streams, json, parsed.error);
+    }
     const CCliOptions& options = parsed.options;
 
     switch (options.action) {
@@ -278,6 +294,8 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
         std::optional<int> validBits;
         if (options.validBits)
             validBits = std::stoi(*options.validBits); // a count the parser checked
+        CExplainingServices services(streams.err);
+        CScopedServices servicesScope(services);
         return RunAnalyzeFile(options.analysis, validBits, options.json, options.crlf, streams.out, streams.err);
     }
 
@@ -288,15 +306,24 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
         return ExitCompleted;
     }
 
+    // The dialog repairs a duration out of range without a word; a script
+    // is told.
+    if (options.duration) {
+        std::string repaired = DurationRepairLine(*options.duration, EffectiveDurationSeconds(options.duration));
+        if (!repaired.empty())
+            std::fprintf(streams.err, "%s\n", repaired.c_str());
+    }
     CCliOutcome outcome;
     std::string usageError;
     RunDialogs(options, streams, interrupts, outcome, usageError);
     if (!usageError.empty())
-        return Usage(streams, usageError);
+        return UsageError(streams, options.json, usageError);
     if (!outcome.ran) {
         std::fprintf(streams.err, "tallowmere: the test could not be started\n");
         return ExitDeviceFailed;
     }
+    if (!outcome.hadRecordBuffer)
+        std::fprintf(streams.err, "%s\n", NoRecordBufferLine(outcome.parameters).c_str());
     PrintHostDetail(streams.err, outcome);
     if (options.savePath && !outcome.resultsShown)
         std::fprintf(streams.err, "tallowmere: no results were shown, so nothing was saved to %s\n",
@@ -319,4 +346,22 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
     }
     std::fflush(streams.out);
     return status;
+}
+
+int UsageError(const CCliStreams& streams, bool json, const std::string& error)
+{
+    std::fprintf(streams.err, "tallowmere: %s\n", error.c_str());
+    if (json) {
+        CJsonWriter writer;
+        writer.BeginObject();
+        writer.Member("program", "tallowmere-cli");
+        writer.Member("version", TALLOWMERE_VERSION);
+        writer.Member("error", error);
+        writer.Member("exitStatus", ExitUsage);
+        writer.EndObject();
+        std::string text = writer.Text();
+        std::fwrite(text.data(), 1, text.size(), streams.out);
+        std::fflush(streams.out);
+    }
+    return ExitUsage;
 }

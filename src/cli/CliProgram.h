@@ -33,3 +33,8 @@ std::string ReportForOutput(const std::string& report, bool crlf);
 // (nothing is shown before the error), else ExitStatusOf the run. Every
 // failed device step, lost device, xrun and failed save is named on `err`.
 int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams, CInterrupts& interrupts);
+
+// A command line the program cannot take: "tallowmere: ERROR" on `err`
+// and, with --json, {"program", "version", "error", "exitStatus": 2} on
+// `out`. Returns ExitUsage.
+int UsageError(const CCliStreams& streams, bool json, const std::string& error);

@@ -102,7 +102,14 @@ CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
         {"--rate", count(options.sampleRate)},
         {"--bits", count(options.precisionBits)},
         {"--valid-bits", count(options.validBits)},
-        {"--duration", count(options.duration)},
+        {"--duration",
+         [&options](const std::string& value) -> std::string {
+             // Counts past 100 are taken and cut to 100, as the dialog does.
+             if (!IsCount(value))
+                 return "is not a whole number of seconds (the test records 1 to 100)";
+             options.duration = value;
+             return "";
+         }},
         {"--input", device(options.inputDevice)},
         {"--output", device(options.outputDevice)},
         {"--api",
@@ -239,7 +246,8 @@ Test parameters (the main dialog's controls; defaults in brackets):
       --input DEVICE      input device, by list position or name [0]
       --output DEVICE     output device, by list position or name [0]
       --api MODE          standard or extended wave format [standard]
-      --duration SECONDS  test recording duration, 1 to 100 [4]
+      --duration SECONDS  test recording duration, 1 to 100 [4]; 0 gives 4
+                          and more than 100 gives 100, said on stderr
 
 Running:
       --timeout SECONDS   cancel the running device step after this long, as

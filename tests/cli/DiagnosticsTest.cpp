@@ -68,6 +68,46 @@ TEST(ExplainMessage, NoSoundCardSaysWhatToCheckForTheDirection)
               "tallowmere: cannot save '/dev/full': write '/dev/full': No space left on device");
 }
 
+// Each key of the wave file keeps its name and says what it means and what
+// to check, as the sound-card key does.
+TEST(ExplainMessage, WaveFileKeysSayWhatToCheck)
+{
+    const char* keys[] = {"IDS_FILE_OPEN_FAIL",   "IDS_INVALID_WAVE_FILE",          "IDS_FAILURE_WRITING_WAVE_FILE",
+                          "IDS_WAVE_DATA_MEMORY", "IDS_FAILURE_DELETING_TEMP_FILE", "IDS_CHECK_TEMP_VARIABLE"};
+    for (const char* key : keys) {
+        const std::string line = ExplainMessage(key, WaveDirection::Output);
+        EXPECT_EQ(line.rfind(std::string(key) + ": ", 0), 0u) << line;
+        EXPECT_NE(line.find("check"), std::string::npos) << line;
+    }
+    EXPECT_NE(ExplainMessage("IDS_CHECK_TEMP_VARIABLE", WaveDirection::Input).find("TMPDIR"), std::string::npos);
+}
+
+// A test without its recording buffer says why, in figures a user can change.
+TEST(NoRecordBufferLine, NamesTheSizeAndWhatToLower)
+{
+    TestParameters p;
+    p.channels = 1;
+    p.bytesPerSample = 2;
+    p.sampleRate = 2147483647;
+    p.durationSeconds = 1;
+    p.bufferBytes = 4294967294LL;
+    EXPECT_EQ(NoRecordBufferLine(p),
+              "tallowmere: no recording buffer: 1 s of 1 channel of 2 bytes at 2147483647 Hz needs 4294967294 "
+              "bytes, more than a test records (2147483647); lower --rate, --channels, --bits or --duration");
+    p.bufferBytes = -1; // the product overflowed
+    EXPECT_NE(NoRecordBufferLine(p).find("needs more bytes than can be counted"), std::string::npos);
+    p.bufferBytes = 1 << 30;
+    EXPECT_EQ(NoRecordBufferLine(p), "tallowmere: no recording buffer: the memory for 1073741824 bytes could not be had");
+}
+
+TEST(DurationRepairLine, SaysWhatTheDialogUsesOnlyWhenItRepairs)
+{
+    EXPECT_EQ(DurationRepairLine("0", 4), "tallowmere: --duration 0: the test records 1 to 100 seconds; using 4, the default");
+    EXPECT_EQ(DurationRepairLine("101", 100), "tallowmere: --duration 101: the test records 1 to 100 seconds; using 100");
+    EXPECT_EQ(DurationRepairLine("4", 4), "");
+    EXPECT_EQ(DurationRepairLine("0100", 100), "");
+}
+
 // A failed save never names a file as saved; the device's host detail and
 // its xruns ride with the device they belong to.
 TEST(OutcomeJson, FailedSaveAndHostDetail)

@@ -309,9 +309,9 @@ TEST_F(ToolkitFixture, TimeSpentOnTheToneQuestionDoesNotCountTowardsTheTimeOut)
 
 TEST_F(ToolkitFixture, MessagesAndTheSaveDialog)
 {
-    services.ShowMessage("IDS_FILE_OPEN_FAIL", MessageIcon::Error);
+    services.ShowMessage("IDS_DEVICE_IO_FAIL", MessageIcon::Error);
     EXPECT_EQ(services.MessageCount(), 1);
-    EXPECT_EQ(Written(), "tallowmere: IDS_FILE_OPEN_FAIL\n");
+    EXPECT_EQ(Written(), "tallowmere: IDS_DEVICE_IO_FAIL\n");
     EXPECT_FALSE(services.SetClipboardText(nullptr, "report"));
     EXPECT_FALSE(services.AskSaveFileName(nullptr, "*.wav", "Wave Files (*.wav)"));
     services.SetSavePath("take.wav");

@@ -172,15 +172,13 @@ int RunLoopback(const CCliOptions& options, const CCliStreams& streams, CInterru
     CLoopbackRun run;
     std::string error;
     if (!ResolveLoopbackFormat(options, run.format, error)) {
-        std::fprintf(streams.err, "tallowmere: %s\n", error.c_str());
-        return ExitUsage;
+        return UsageError(streams, options.json, error);
     }
     std::unique_ptr<CWaveApi> api = CreateWaveApi(AudioBackEndFromEnvironment());
     CScopedWaveApi apiScope(*api);
     if (!ChooseDevice(*api, WaveDirection::Input, options.inputDevice, run.input, error) ||
         !ChooseDevice(*api, WaveDirection::Output, options.outputDevice, run.output, error)) {
-        std::fprintf(streams.err, "tallowmere: %s\n", error.c_str());
-        return ExitUsage;
+        return UsageError(streams, options.json, error);
     }
     const CLoopbackFormat& f = run.format;
     const CSampleFormat format(f.sampleRate, static_cast<std::uint16_t>(f.channels),
