@@ -3,7 +3,8 @@
 # The manual pages against the programs: every flag --help prints is an
 # option of tallowmere-cli(1) and every flag the page names is one --help
 # prints; both pages carry the version --version prints; every TALLOWMERE_*
-# variable the sources read is in the pages' ENVIRONMENT.
+# variable the sources read is in the pages' ENVIRONMENT; no markup is left
+# unrendered.
 # Usage: man-help.sh TALLOWMERE-CLI MAN-DIR SOURCE-DIR
 set -euo pipefail
 cli=$1 man_dir=$2 source_dir=$3
@@ -59,6 +60,14 @@ for name in tallowmere-cli.1 tallowmere.1; do
   for variable in "${variables[@]}"; do
     grep -qw -- "$variable" <<<"$environment" || fail "$name: $variable is read by the program but not in ENVIRONMENT"
   done
+done
+
+# scdoc markup that did not render (it opens no underline after "+"), left
+# in the text as underscores or asterisks around a word.
+for name in tallowmere-cli.1 tallowmere.1; do
+  leftovers=$(roff_text "$man_dir/$name" |
+    grep -nE '(^|[^[:alnum:]_])_[[:alpha:]][[:alnum:]_.-]*_([^[:alnum:]_]|$)|(^|[[:space:]])\*[[:alpha:]][^*]*\*' || true)
+  [[ -z $leftovers ]] || fail "$name: scdoc markup left in the text: $leftovers"
 done
 
 if ((failures > 0)); then
