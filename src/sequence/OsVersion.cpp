@@ -83,6 +83,26 @@ std::string OsVersionLine(OsVersion version)
     return line;
 }
 
+std::optional<std::string> LaterWindowsLine(const WindowsRelease& release)
+{
+    constexpr std::uint32_t FirstWindows11Build = 22000;
+    const std::uint32_t major = release.majorVersion;
+    const std::uint32_t minor = release.minorVersion;
+    if (major < 6)
+        return std::nullopt;
+    const std::string number = std::to_string(major) + "." + std::to_string(minor);
+    std::string name;
+    if (release.server)
+        name = "Windows Server (NT " + number + ")";
+    else if (major == 6 && minor <= 3)
+        name = std::array<const char*, 4>{"Windows Vista", "Windows 7", "Windows 8", "Windows 8.1"}[minor];
+    else if (major == 10 && minor == 0)
+        name = release.buildNumber >= FirstWindows11Build ? "Windows 11" : "Windows 10";
+    else
+        name = "Windows NT " + number;
+    return std::string(OsLabel) + name;
+}
+
 std::string RunningSystemLine(std::string_view osReleaseText, std::string_view kernelName,
                               std::string_view kernelRelease)
 {

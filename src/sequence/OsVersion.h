@@ -40,11 +40,33 @@ OsVersion GetOsVersion();
 // "Operating System:\t Windows XP" and its five siblings.
 std::string OsVersionLine(OsVersion version);
 
+// The release a Windows system really runs, as RtlGetVersion tells it: the
+// classic record of a program without a manifest stops at 6.2 and names
+// every later system after the table's last row.
+struct WindowsRelease {
+    std::uint32_t majorVersion = 0;
+    std::uint32_t minorVersion = 0;
+    std::uint32_t buildNumber = 0;
+    bool server = false;
+};
+
+// The line for a system past the table, in its form: "Operating System:\t
+// Windows Vista", "... Windows 7", "8", "8.1", "10", "11" (10.0 from build
+// 22000); a later NT release "Windows NT 12.0", a server edition "Windows
+// Server (NT 6.1)". None for the table's own systems (before NT 6.0), which
+// keep its words.
+std::optional<std::string> LaterWindowsLine(const WindowsRelease& release);
+
+// The running Windows system's release (Windows builds only; none when the
+// call is missing or fails).
+std::optional<WindowsRelease> QueryWindowsRelease();
+
 // "Operating System:\t " + the distribution's name from os-release text
 // (PRETTY_NAME, else NAME) + ", " + kernel name and release. Without a
 // distribution name, only the kernel is named.
 std::string RunningSystemLine(std::string_view osReleaseText, std::string_view kernelName,
                               std::string_view kernelRelease);
 
-// The first line of the report on this machine, without its line end.
+// The first line of the report on this machine, without its line end: on
+// Windows the table's line, or LaterWindowsLine for a later system.
 std::string OperatingSystemLine();

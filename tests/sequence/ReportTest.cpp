@@ -117,6 +117,37 @@ TEST(OsVersion, LinesForEachClassification)
     EXPECT_EQ(OsVersionLine(OsVersion::WindowsXp), "Operating System:\t Windows XP");
 }
 
+// Systems after the table are named in its form; the table's own keep its words.
+TEST(OsVersion, LaterWindowsNamedInTheTablesForm)
+{
+    struct {
+        WindowsRelease release;
+        std::optional<std::string> name;
+    } cases[] = {
+        {{5, 1, 2600}, std::nullopt},
+        {{4, 0, 1381}, std::nullopt},
+        {{6, 0, 6002}, "Windows Vista"},
+        {{6, 1, 7601}, "Windows 7"},
+        {{6, 2, 9200}, "Windows 8"},
+        {{6, 3, 9600}, "Windows 8.1"},
+        {{10, 0, 19045}, "Windows 10"},
+        {{10, 0, 21999}, "Windows 10"},
+        {{10, 0, 22000}, "Windows 11"},
+        {{10, 0, 26100}, "Windows 11"},
+        {{6, 4, 9841}, "Windows NT 6.4"},
+        {{11, 0, 30000}, "Windows NT 11.0"},
+        {{6, 1, 7601, true}, "Windows Server (NT 6.1)"},
+        {{10, 0, 20348, true}, "Windows Server (NT 10.0)"},
+    };
+    for (const auto& c : cases) {
+        std::optional<std::string> line = LaterWindowsLine(c.release);
+        if (!c.name)
+            EXPECT_FALSE(line) << c.release.majorVersion << "." << c.release.minorVersion;
+        else
+            EXPECT_EQ(line, "Operating System:\t " + *c.name);
+    }
+}
+
 TEST(OsVersion, RunningSystemIsNamedInTheSameForm)
 {
     const char* debian = "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian GNU/Linux\"\nID=debian\n";
