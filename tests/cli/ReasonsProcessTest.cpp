@@ -26,6 +26,7 @@ TEST(ReasonsProcessTest, UsageErrorsWithJsonPrintAnErrorDocument)
         {"refused flag, --json after it", {"--bogus", "--json"}, "unknown option '--bogus' (see --help)"},
         {"refused value", {"--json", "--duration", "soon"}, "--duration: 'soon' is not a whole number of seconds"},
         {"device not listed", {"--json", "--input", "9"}, "--input: no input device at position '9'"},
+        {"format matrix device not listed", {"--formats", "--json", "--input", "No Such"}, "'No Such'"},
     };
 #ifdef TALLOWMERE_CLI_HAS_LOOPBACK
     rows.push_back({"loopback device not listed", {"--loopback", "--json", "--input", "No Such Device"}, "No Such Device"});

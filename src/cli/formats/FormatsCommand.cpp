@@ -142,10 +142,8 @@ int RunFormats(const CCliOptions& options, const CCliStreams& streams, CInterrup
     CScopedWaveApi apiScope(*api);
     std::vector<FormatMatrixRequest> requests;
     std::string error;
-    if (!Requests(*api, options, requests, error)) {
-        std::fprintf(streams.err, "tallowmere: %s\n", error.c_str());
-        return ExitUsage;
-    }
+    if (!Requests(*api, options, requests, error))
+        return UsageError(streams, options.json, error);
     std::vector<FormatMatrixResult> results = TakeMatrices(*api, requests, streams, interrupts);
 
     bool cancelled = false, failed = false;
