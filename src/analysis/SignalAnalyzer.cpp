@@ -11,35 +11,11 @@
 #include "analysis/Overview.h"
 #include "analysis/Spectrum.h"
 #include "analysis/ToneMeasure.h"
+#include "core/SampleCodec.h"
 
 namespace {
 
 constexpr std::size_t Block = CChannelStats::BlockSize;
-
-// Centred value of the sample at `p`: 8-bit unsigned around 128, wider
-// widths little-endian two's complement.
-template <int Bytes>
-std::int32_t Decode(const std::uint8_t* p)
-{
-    if constexpr (Bytes == 1) {
-        return static_cast<std::int32_t>(p[0]) - 128;
-    } else if constexpr (Bytes == 2) {
-        return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-    } else if constexpr (Bytes == 3) {
-        std::uint32_t u = static_cast<std::uint32_t>(p[0]) << 8 | static_cast<std::uint32_t>(p[1]) << 16 |
-                          static_cast<std::uint32_t>(p[2]) << 24;
-        return static_cast<std::int32_t>(u) >> 8;
-    } else {
-        std::uint32_t u;
-        std::memcpy(&u, p, 4);
-        return static_cast<std::int32_t>(u);
-    }
-}
-
-int ClampValidBits(int requested, int container)
-{
-    return requested <= 0 || requested > container ? container : requested;
-}
 
 ChannelRelation Relate(const std::vector<ChannelAnalysis>& channels, bool identical)
 {
@@ -122,12 +98,12 @@ void CSignalAnalyzer::State::Frames(const std::uint8_t* p, std::size_t count)
         std::int32_t* left = columns.data() + gathered;
         if (channels == 1) {
             for (std::size_t i = 0; i < n; ++i)
-                left[i] = Decode<Bytes>(p + i * Bytes);
+                left[i] = LoadSampleOf<Bytes>(p + i * Bytes);
         } else {
             std::int32_t* right = left + Block;
             for (std::size_t i = 0; i < n; ++i) {
-                left[i] = Decode<Bytes>(p + 2 * i * Bytes);
-                right[i] = Decode<Bytes>(p + (2 * i + 1) * Bytes);
+                left[i] = LoadSampleOf<Bytes>(p + 2 * i * Bytes);
+                right[i] = LoadSampleOf<Bytes>(p + (2 * i + 1) * Bytes);
             }
             if (identical)
                 identical = std::equal(left, left + n, right);
@@ -150,7 +126,7 @@ void CSignalAnalyzer::State::ManyChannelFrames(const std::uint8_t* p, std::size_
         for (std::size_t c = 0; c < channels; ++c) {
             std::int32_t* column = columns.data() + c * Block + gathered;
             for (std::size_t i = 0; i < n; ++i)
-                column[i] = Decode<Bytes>(p + (i * channels + c) * Bytes);
+                column[i] = LoadSampleOf<Bytes>(p + (i * channels + c) * Bytes);
             if (identical && c > 0)
                 identical = std::equal(column, column + n, columns.data() + gathered);
         }
@@ -199,7 +175,7 @@ void CSignalAnalyzer::State::Deliver()
 CSignalAnalyzer::CSignalAnalyzer(const CSampleFormat& format, int requestedValidBits, std::uint64_t expectedFrames)
 {
     try {
-        int valid = ClampValidBits(requestedValidBits, format.bitsPerSample);
+        int valid = ValidBitsFor(format.bytesPerSample, requestedValidBits);
         state = std::make_unique<State>(format, valid, expectedFrames);
         if (state->engine.IsFailed())
             setupError = "the FFT could not be set up";

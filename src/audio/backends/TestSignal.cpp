@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/SampleCodec.h"
+
 std::int32_t TestSignalValue(std::uint64_t frame, std::uint32_t sampleRate, std::uint16_t containerBits,
                              std::uint16_t validBits)
 {
@@ -25,12 +27,7 @@ void WriteTestSignal(std::uint8_t* out, std::uint64_t firstFrame, std::uint32_t 
     std::uint16_t containerBits = static_cast<std::uint16_t>(format.containerBytes * 8);
     for (std::uint32_t i = 0; i < frames; ++i) {
         std::int32_t value = TestSignalValue(firstFrame + i, format.sampleRate, containerBits, format.validBits);
-        auto bits = static_cast<std::uint32_t>(value);
-        if (containerBits == 8)
-            bits = static_cast<std::uint32_t>(value + 128);
-        for (std::uint16_t channel = 0; channel < format.channels; ++channel) {
-            for (std::uint16_t byte = 0; byte < format.containerBytes; ++byte)
-                *out++ = static_cast<std::uint8_t>(bits >> (8 * byte));
-        }
+        for (std::uint16_t channel = 0; channel < format.channels; ++channel, out += format.containerBytes)
+            StoreSample(out, value, format.containerBytes);
     }
 }

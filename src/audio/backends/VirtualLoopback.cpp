@@ -7,6 +7,8 @@
 #include <new>
 #include <numbers>
 
+#include "core/SampleCodec.h"
+
 namespace {
 
 // |1 + c e^-jw|
@@ -35,30 +37,6 @@ bool TiltCoefficient(double tiltDb, std::uint32_t rate, double& c)
 double Linear(double db)
 {
     return std::isfinite(db) ? std::pow(10.0, db / 20) : 0.0;
-}
-
-std::int32_t LoadSample(const std::uint8_t* p, std::uint16_t width)
-{
-    if (width == 1)
-        return static_cast<std::int32_t>(p[0]) - 128;
-    std::uint32_t u = 0;
-    for (std::uint16_t b = 0; b < width; ++b)
-        u |= static_cast<std::uint32_t>(p[b]) << (8 * b);
-    const int unused = 32 - 8 * width;
-    return static_cast<std::int32_t>(u << unused) >> unused;
-}
-
-void StoreSample(std::uint8_t* p, double value, std::uint16_t width, std::uint16_t validBits)
-{
-    const int valid = validBits >= 1 && validBits <= 8 * width ? validBits : 8 * width;
-    const double top = std::ldexp(1.0, valid - 1);
-    const double q = std::isfinite(value) ? std::clamp(std::round(value * top), -top, top - 1) : 0.0;
-    std::int64_t stored = static_cast<std::int64_t>(q) * (std::int64_t{1} << (8 * width - valid));
-    if (width == 1)
-        stored += 128;
-    auto bits = static_cast<std::uint32_t>(stored);
-    for (std::uint16_t b = 0; b < width; ++b)
-        p[b] = static_cast<std::uint8_t>(bits >> (8 * b));
 }
 
 std::uint32_t Latency(const VirtualLoopbackChain& chain)
@@ -165,7 +143,7 @@ double CVirtualLoop::Source(std::int64_t frame, std::uint16_t channel) const
     std::uint8_t sample[4];
     auto at = ring.begin() + static_cast<std::ptrdiff_t>(index * frameBytes + std::size_t{channel} * played.containerBytes);
     std::copy(at, at + played.containerBytes, sample);
-    return std::ldexp(LoadSample(sample, played.containerBytes), 1 - 8 * played.containerBytes);
+    return LoadFraction(sample, played.containerBytes);
 }
 
 double CVirtualLoop::Resampled(std::int64_t frame, std::uint16_t channel) const
@@ -238,7 +216,7 @@ void CVirtualLoop::Record(std::uint8_t* out, std::uint64_t loopFrame, std::uint6
             double v = sources == 0 ? 0.0 : frameValues[std::min<std::uint16_t>(c, sources - 1)];
             if (noise > 0)
                 v += noise * Noise();
-            StoreSample(out, dropped ? 0.0 : v, width, valid);
+            StoreFraction(out, dropped ? 0.0 : v, width, valid);
         }
     }
 }
