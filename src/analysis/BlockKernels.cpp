@@ -21,34 +21,20 @@ BlockSummary SummariseBlock(const std::int32_t* values, std::size_t n, const Blo
     std::int32_t hi = values[0];
     std::uint32_t bits = 0;
     std::uint32_t clipped = 0;
-    std::uint32_t zeros = 0;
     double sum = 0;
     double squares = 0;
     const std::int32_t pos = limits.positiveClip;
     const std::int32_t neg = limits.negativeClip;
-    const std::int32_t other = limits.alsoMinusOne ? -1 : 0;
-    double step = std::fabs(values[0] - 2.0 * limits.last + limits.beforeLast);
-    if (n > 1)
-        step = std::fmax(step, std::fabs(values[1] - 2.0 * values[0] + limits.last));
     for (std::size_t i = 0; i < n; ++i) {
         std::int32_t v = values[i];
         lo = v < lo ? v : lo;
         hi = v > hi ? v : hi;
         bits |= static_cast<std::uint32_t>(v);
         clipped += static_cast<std::uint32_t>(v >= pos) | static_cast<std::uint32_t>(v <= neg);
-        zeros += static_cast<std::uint32_t>(v == 0) | static_cast<std::uint32_t>(v == other);
         double d = v;
         sum += d;
         squares += d * d;
     }
-    // Single precision is plenty to judge a step by, and twice as fast.
-    float stepf = static_cast<float>(step);
-    for (std::size_t i = 2; i < n; ++i) {
-        float d = std::fabs(static_cast<float>(values[i]) - 2.0f * static_cast<float>(values[i - 1]) +
-                            static_cast<float>(values[i - 2]));
-        stepf = d > stepf ? d : stepf;
-    }
-    step = std::fmax(step, static_cast<double>(stepf));
     BlockSummary s;
     s.minimum = lo;
     s.maximum = hi;
@@ -56,8 +42,6 @@ BlockSummary SummariseBlock(const std::int32_t* values, std::size_t n, const Blo
     s.sumSquares = squares;
     s.bits = bits;
     s.clipped = clipped;
-    s.zeros = zeros;
-    s.stepMax = step;
     return s;
 }
 

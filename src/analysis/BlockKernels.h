@@ -15,16 +15,11 @@ struct BlockSummary {
     double sumSquares = 0;
     std::uint32_t bits = 0; // every sample's bits or-ed together
     std::uint32_t clipped = 0;
-    std::uint32_t zeros = 0;
-    double stepMax = 0; // the largest |x[i] - 2 x[i-1] + x[i-2]|
 };
 
 struct BlockLimits {
     std::int32_t positiveClip = 0; // samples >= this are clipped
     std::int32_t negativeClip = 0; // and samples <= this
-    bool alsoMinusOne = false;     // -1 counts as zero too (8-bit, whose own silence is 127)
-    std::int32_t beforeLast = 0;   // x[-2] and x[-1]: the samples before the block
-    std::int32_t last = 0;
 };
 
 // n >= 1.

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/DropoutDetector.h"
 #include "analysis/SignalAnalysis.h"
 
 // How one channel's samples are to be read: the container, the valid
@@ -24,8 +25,6 @@ class CChannelStats {
 public:
     // The longest block Add takes at once.
     static constexpr std::size_t BlockSize = 4096;
-    // The shortest run of zeros that counts is never below this.
-    static constexpr std::size_t ZeroProbe = 16;
 
     explicit CChannelStats(const SampleScale& scale);
 
@@ -45,14 +44,7 @@ public:
 
 private:
     void ScanClipRuns(const std::int32_t* values, std::size_t count);
-    void ScanZeroRuns(const std::int32_t* values, std::size_t count);
-    // The run of zeros ended at resumeFrame: a dropout if long and inside the signal.
-    void EndZeroRun(std::uint64_t resumeFrame);
-    void ScanSteps(const std::int32_t* values, std::size_t count);
     void TrackSilence(const std::int32_t* values, std::size_t count);
-    // Forgets the discontinuities found in frames first-2 .. last.
-    void DropStepsWithin(std::uint64_t first, std::uint64_t last);
-    void AddDropout(std::uint64_t frame, std::uint64_t frames, DropoutKind kind);
     bool IsZero(std::int32_t v) const { return v == 0 || (unsignedStorage && v == -1); }
 
     SampleScale scale;
@@ -60,7 +52,6 @@ private:
     std::int32_t positiveClip;
     std::int32_t negativeClip;
     bool unsignedStorage;
-    std::uint64_t minZeroRun;
 
     std::uint64_t count = 0;
     std::int32_t minValue = 0;
@@ -80,18 +71,5 @@ private:
     std::uint64_t leadingFrames = 0;
     std::uint64_t trailingFrames = 0;
 
-    // Zero runs: where the current one started, whether signal came before.
-    bool seenNonZero = false;
-    std::uint64_t zeroRun = 0;
-    std::uint64_t zeroRunStart = 0;
-    std::uint64_t stepsMutedUntil = 0;
-
-    // Steps: the second difference against a hold of the largest recent one.
-    std::int32_t previous1 = 0;
-    std::int32_t previous2 = 0;
-    double stepHold = 0;
-    bool warm = false;
-
-    std::vector<Dropout> found;
-    std::uint64_t dropoutCount = 0;
+    CDropoutDetector dropoutSearch;
 };

@@ -33,7 +33,7 @@ enum class ChannelRelation {
 
 enum class DropoutKind {
     ZeroRun,       // the signal fell to exact zero for a while and came back
-    Discontinuity, // a step far steeper than anything the signal did before
+    Discontinuity, // a sample the tone's own course does not predict (a phase slip, a glitch)
 };
 
 struct Dropout {

@@ -52,10 +52,10 @@ struct CSignalAnalyzer::State {
         scale.validBits = validBits;
         scale.sampleRate = f.sampleRate;
         scale.unsignedStorage = f.bytesPerSample == 1;
-        std::uint64_t stride = SegmentStride(engine.Size(), expected);
+        std::uint64_t stride = SegmentStride(engine->Size(), expected);
         for (int c = 0; c < f.channels; ++c) {
             stats.emplace_back(scale);
-            spectra.emplace_back(engine, stride, fullScale);
+            spectra.emplace_back(*engine, stride, fullScale);
             overviews.emplace_back(expected, fullScale);
         }
         frameBytes = static_cast<std::size_t>(f.bytesPerSample) * f.channels;
@@ -73,7 +73,7 @@ struct CSignalAnalyzer::State {
     CSampleFormat format;
     int requested;
     double fullScale;
-    CFftEngine engine;
+    CFftEngineLease engine; // before the spectra that use it
     std::vector<CChannelStats> stats;
     std::vector<CChannelSpectrum> spectra;
     std::vector<COverview> overviews;
@@ -177,7 +177,7 @@ CSignalAnalyzer::CSignalAnalyzer(const CSampleFormat& format, int requestedValid
     try {
         int valid = ValidBitsFor(format.bytesPerSample, requestedValidBits);
         state = std::make_unique<State>(format, valid, expectedFrames);
-        if (state->engine.IsFailed())
+        if (state->engine->IsFailed())
             setupError = "the FFT could not be set up";
         for (const CChannelSpectrum& s : state->spectra)
             if (s.IsFailed())
@@ -235,7 +235,7 @@ SignalAnalysis CSignalAnalyzer::Finish()
     try {
         if (s.format.sampleRate > 0) {
             a.durationSeconds = static_cast<double>(s.frames) / s.format.sampleRate;
-            a.binHz = static_cast<double>(s.format.sampleRate) / static_cast<double>(s.engine.Size());
+            a.binHz = static_cast<double>(s.format.sampleRate) / static_cast<double>(s.engine->Size());
         }
         std::uint32_t carried = 0;
         for (std::size_t c = 0; c < s.stats.size(); ++c) {
@@ -243,7 +243,7 @@ SignalAnalysis CSignalAnalyzer::Finish()
             s.stats[c].Finish(static_cast<std::uint16_t>(c), ch, a.dropouts);
             std::size_t windowLength = 0;
             std::vector<double> power = s.spectra[c].AveragedPower(windowLength);
-            ch.tone = MeasureTone(power, s.engine.Size(), windowLength, s.format.sampleRate);
+            ch.tone = MeasureTone(power, s.engine->Size(), windowLength, s.format.sampleRate);
             a.spectrumDbfs.push_back(SpectrumDb(power));
             a.overviewMin.push_back(s.overviews[c].Minimum());
             a.overviewMax.push_back(s.overviews[c].Maximum());
@@ -271,7 +271,7 @@ std::size_t CSignalAnalyzer::MemoryBytes() const
 {
     if (!state)
         return 0;
-    const std::size_t n = state->engine.Size();
+    const std::size_t n = state->engine->Size();
     std::size_t perChannel = n * sizeof(std::int32_t) + (n / 2 + 1) * sizeof(double) +
                              2 * COverview::ColumnCount * sizeof(std::int32_t) + MaxDropoutsKept * sizeof(Dropout);
     std::size_t engine = n * sizeof(double) * 2 + (n / 2 + 1) * 2 * sizeof(double);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "analysis/Window.h"
@@ -97,6 +98,53 @@ void CFftEngine::Accumulate(const std::int32_t* ring, std::size_t start, std::si
     const fftw_complex* x = static_cast<const fftw_complex*>(output);
     for (std::size_t k = 0; k <= size / 2; ++k)
         power[k] += x[k][0] * x[k][0] + x[k][1] * x[k][1];
+}
+
+namespace {
+
+struct EnginePool {
+    std::mutex lock;
+    std::vector<std::unique_ptr<CFftEngine>> idle; // at most one of each size
+};
+
+EnginePool& Pool()
+{
+    static EnginePool pool;
+    return pool;
+}
+
+} // namespace
+
+CFftEngineLease::CFftEngineLease(std::size_t size)
+{
+    EnginePool& pool = Pool();
+    std::lock_guard<std::mutex> hold(pool.lock);
+    auto kept = std::find_if(pool.idle.begin(), pool.idle.end(),
+                             [size](const std::unique_ptr<CFftEngine>& e) { return e->Size() == size; });
+    if (kept != pool.idle.end()) {
+        engine = std::move(*kept);
+        pool.idle.erase(kept);
+        return;
+    }
+    engine = std::make_unique<CFftEngine>(size);
+}
+
+CFftEngineLease::~CFftEngineLease()
+{
+    EnginePool& pool = Pool();
+    std::lock_guard<std::mutex> hold(pool.lock);
+    if (!engine)
+        return;
+    const bool sizeKept = std::any_of(pool.idle.begin(), pool.idle.end(), [this](const std::unique_ptr<CFftEngine>& e) {
+        return e->Size() == engine->Size();
+    });
+    if (engine->IsFailed() || sizeKept)
+        return;
+    try {
+        pool.idle.push_back(std::move(engine));
+    } catch (const std::bad_alloc&) {
+        engine.reset(); // not kept, then; destroyed under the lock all the same
+    }
 }
 
 CChannelSpectrum::CChannelSpectrum(CFftEngine& e, std::uint64_t s, double scale)

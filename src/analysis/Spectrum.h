@@ -48,6 +48,27 @@ private:
     Plan* plan = nullptr;
 };
 
+// An engine of one size lent to one analysis for its lifetime. Engines are
+// dear to build (FFTW's plan, the window) and serve one analysis after
+// another, so a returned engine is kept for the next analysis of its size
+// (one per size); analyses running at the same time each get their own.
+// Safe from any thread: FFTW's planner is not, so engines are made and
+// destroyed under one lock. Never empty: when FFTW fails, the engine lent
+// says IsFailed(). Throws std::bad_alloc when there is no memory for it.
+class CFftEngineLease {
+public:
+    explicit CFftEngineLease(std::size_t size);
+    ~CFftEngineLease();
+    CFftEngineLease(const CFftEngineLease&) = delete;
+    CFftEngineLease& operator=(const CFftEngineLease&) = delete;
+
+    CFftEngine& operator*() const { return *engine; }
+    CFftEngine* operator->() const { return engine.get(); }
+
+private:
+    std::unique_ptr<CFftEngine> engine;
+};
+
 // One channel's segments and averaged spectrum.
 class CChannelSpectrum {
 public:

@@ -47,7 +47,7 @@ LoopbackMeasures MeasureLoopback(const std::uint8_t* capture, std::size_t byteCo
     const bool placed = (!s.thd || MeasureTone(view, m)) &&
                         (!s.noise || (MeasureDynamicRange(view, m.dynamicRangeDb) &&
                                       MeasureNoiseFloor(view, m.noiseFloorDbfs))) &&
-                        (!m.dropoutsChecked || FindDropouts(view, m.dropouts)) &&
+                        (!m.dropoutsChecked || FindDropouts(view, m.dropouts, m.dropoutCount)) &&
                         (!s.crosstalk || MeasureCrosstalk(view, m.crosstalk));
     if (!placed) {
         m.error = "a part of the sequence did not come back within the capture";

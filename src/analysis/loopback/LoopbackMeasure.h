@@ -31,7 +31,8 @@ struct LoopbackMeasures {
     std::vector<double> dynamicRangeDb;
     std::vector<double> noiseFloorDbfs;
     CrosstalkResult crosstalk; // empty for one channel
-    std::vector<Dropout> dropouts;
+    std::vector<Dropout> dropouts; // the first of them, in order
+    std::uint64_t dropoutCount = 0; // all of them
     // The captured 1 kHz tone, analysed: its dominant frequency and its
     // averaged spectrum. ok = false when no tone was played.
     SignalAnalysis tone;

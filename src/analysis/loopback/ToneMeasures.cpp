@@ -139,9 +139,10 @@ bool MeasureCrosstalk(const CaptureView& view, CrosstalkResult& out)
     return true;
 }
 
-bool FindDropouts(const CaptureView& view, std::vector<Dropout>& dropouts)
+bool FindDropouts(const CaptureView& view, std::vector<Dropout>& dropouts, std::uint64_t& count)
 {
     dropouts.clear();
+    count = 0;
     bool searched = false;
     for (StimulusPart part : {StimulusPart::Sweep, StimulusPart::Tone}) {
         if (view.sequence == nullptr || view.sequence->Find(part) == nullptr)
@@ -151,6 +152,7 @@ bool FindDropouts(const CaptureView& view, std::vector<Dropout>& dropouts)
         if (!AnalysePart(view, part, a, range))
             return false;
         searched = true;
+        count += a.dropoutCount;
         const std::int32_t rate = view.sequence->format.sampleRate;
         for (Dropout d : a.dropouts) {
             d.frame += range.frame;

@@ -47,5 +47,6 @@ bool MeasureCrosstalk(const CaptureView& view, CrosstalkResult& out);
 
 // Dropouts inside the sweep and the 1 kHz tone (those of them the sequence
 // has; false when it has neither), frames and ms counted from the start of
-// the capture.
-bool FindDropouts(const CaptureView& view, std::vector<Dropout>& dropouts);
+// the capture: `count` all of them, `dropouts` the first MaxDropoutsKept of
+// each part.
+bool FindDropouts(const CaptureView& view, std::vector<Dropout>& dropouts, std::uint64_t& count);

@@ -224,12 +224,14 @@ TEST(LoopbackMeasure, EachMeasureRunsAloneOnAKnownLatency)
     std::vector<double> gain, thdn, range, noise;
     CrosstalkResult crosstalk;
     std::vector<Dropout> dropouts;
+    std::uint64_t dropoutCount = 1;
     ASSERT_TRUE(MeasureGain(view, gain));
     EXPECT_NEAR(gain[1], -1, 0.05);
     EXPECT_TRUE(MeasureThdN(view, thdn) && MeasureDynamicRange(view, range) && MeasureNoiseFloor(view, noise) &&
-                MeasureCrosstalk(view, crosstalk) && FindDropouts(view, dropouts));
+                MeasureCrosstalk(view, crosstalk) && FindDropouts(view, dropouts, dropoutCount));
     EXPECT_TRUE(std::isnan(noise[0])) << "digital silence has no level";
     EXPECT_TRUE(dropouts.empty());
+    EXPECT_EQ(dropoutCount, 0u);
     const FrequencyResponse r = MeasureResponse(view, 1);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_LT(std::fabs(r.maxDb) + std::fabs(r.minDb), 0.2);
