@@ -103,9 +103,10 @@ struct SignalAnalysis {
     std::vector<Dropout> dropouts;
     std::uint64_t dropoutCount = 0;
 
-    // For pictures: the averaged spectrum per channel in dBFS (RMS-referenced
-    // per bin), bin i at i * binHz; and the waveform as min/max pairs of
-    // full-scale fractions, framesPerColumn frames each.
+    // For pictures: the averaged spectrum per channel, bin i at i * binHz, in
+    // dBFS as a tone's level reads (the peak level of a sine in that bin; a
+    // tone's top bin gives its levelDbfs); and the waveform as min/max pairs
+    // of full-scale fractions, framesPerColumn frames each.
     double binHz = NoFigure;
     std::vector<std::vector<float>> spectrumDbfs;
     std::uint64_t framesPerColumn = 0;

@@ -32,20 +32,12 @@ ChannelRelation Relate(const std::vector<ChannelAnalysis>& channels, bool identi
     return ChannelRelation::Independent;
 }
 
-std::vector<float> SpectrumDb(const std::vector<double>& power)
-{
-    std::vector<float> db(power.size());
-    for (std::size_t k = 0; k < power.size(); ++k)
-        db[k] = power[k] > 0 ? static_cast<float>(10.0 * std::log10(power[k])) : -400.0f;
-    return db;
-}
-
 } // namespace
 
 struct CSignalAnalyzer::State {
     State(const CSampleFormat& f, int validBits, std::uint64_t expected)
         : format(f), requested(validBits), fullScale(std::ldexp(1.0, f.bitsPerSample - 1)),
-          engine(FftSizeForRate(f.sampleRate))
+          engine(FftSizeFor(f.sampleRate, expected))
     {
         SampleScale scale;
         scale.containerBits = f.bitsPerSample;
@@ -244,7 +236,7 @@ SignalAnalysis CSignalAnalyzer::Finish()
             std::size_t windowLength = 0;
             std::vector<double> power = s.spectra[c].AveragedPower(windowLength);
             ch.tone = MeasureTone(power, s.engine->Size(), windowLength, s.format.sampleRate);
-            a.spectrumDbfs.push_back(SpectrumDb(power));
+            a.spectrumDbfs.push_back(PeakLevelSpectrum(power, s.engine->Size(), windowLength));
             a.overviewMin.push_back(s.overviews[c].Minimum());
             a.overviewMax.push_back(s.overviews[c].Maximum());
             a.framesPerColumn = s.overviews[c].FramesPerColumn();

@@ -23,6 +23,16 @@ std::size_t FftSizeForRate(std::int32_t sampleRate)
     return size;
 }
 
+std::size_t FftSizeFor(std::int32_t sampleRate, std::uint64_t expectedFrames)
+{
+    std::size_t size = FftSizeForRate(sampleRate);
+    if (expectedFrames == 0)
+        return size;
+    while (size > 256 && expectedFrames <= size / 2)
+        size /= 2;
+    return size;
+}
+
 std::uint64_t SegmentStride(std::size_t fftSize, std::uint64_t expectedFrames)
 {
     std::uint64_t half = fftSize / 2;

@@ -14,6 +14,12 @@
 // within 256..65536 (bins of about 3 Hz or finer at common rates).
 std::size_t FftSizeForRate(std::int32_t sampleRate);
 
+// The FFT size for a signal of `expectedFrames` (0: unknown): that of the
+// rate, but no larger than the smallest power of two (at least 256) that
+// holds the whole signal, which is then one zero-padded segment: more
+// padding would add work and spread a tone over more bins, nothing else.
+std::size_t FftSizeFor(std::int32_t sampleRate, std::uint64_t expectedFrames);
+
 inline constexpr std::uint64_t MaxSegments = 16;
 
 // The distance between segment starts for a signal of `expectedFrames`

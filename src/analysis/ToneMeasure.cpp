@@ -9,6 +9,10 @@
 namespace {
 
 constexpr int MaxHarmonic = 10;
+constexpr float EmptyBinDbfs = -400;
+// A component's interpolated peak is never put more than this above its
+// bin (the window's loss half-way between bins is under 0.5 dB).
+constexpr double MostPeakCorrectionDb = 1;
 // The strongest component must carry at least this share of the AC power to
 // be called a tone.
 constexpr double ToneShare = 0.5;
@@ -18,12 +22,14 @@ double PowerDb(double power)
     return power > 0 ? 10.0 * std::log10(power) : NoFigure;
 }
 
-// Adds the band of bins around `centre` that no other band took yet.
-double TakeBand(const std::vector<double>& power, std::vector<char>& used, std::size_t centre, std::size_t& bins)
+// Adds the band of `half` bins either side of `centre` that no other band
+// took yet.
+double TakeBand(const std::vector<double>& power, std::vector<char>& used, std::size_t centre, std::size_t half,
+                std::size_t& bins)
 {
     std::size_t last = power.size() - 1;
-    std::size_t from = centre > WindowHalfWidthBins ? centre - WindowHalfWidthBins : 0;
-    std::size_t to = std::min(last, centre + WindowHalfWidthBins);
+    std::size_t from = centre > half ? centre - half : 0;
+    std::size_t to = std::min(last, centre + half);
     double sum = 0;
     for (std::size_t k = from; k <= to; ++k)
         if (!used[k]) {
@@ -73,10 +79,15 @@ ToneFigures MeasureTone(const std::vector<double>& power, std::size_t fftSize, s
 {
     ToneFigures t;
     const std::size_t top = fftSize / 2;
-    if (power.size() != top + 1 || top <= 2 * WindowHalfWidthBins + 2 || sampleRate <= 0)
+    if (windowLength == 0 || windowLength > fftSize)
+        return t;
+    // A window shorter than the transform (zero-padded) spreads its main
+    // lobe over proportionally more bins.
+    const std::size_t half = (WindowHalfWidthBins * fftSize + windowLength - 1) / windowLength;
+    if (power.size() != top + 1 || top <= 2 * half + 2 || sampleRate <= 0)
         return t;
     // The DC band is left out: the mean was removed, what remains is leakage.
-    const std::size_t first = WindowHalfWidthBins + 1;
+    const std::size_t first = half + 1;
     double total = 0;
     std::size_t peak = first;
     for (std::size_t k = first; k <= top; ++k) {
@@ -90,7 +101,7 @@ ToneFigures MeasureTone(const std::vector<double>& power, std::size_t fftSize, s
     for (std::size_t k = 0; k < first; ++k)
         used[k] = 1;
     std::size_t fundamentalBins = 0;
-    double fundamental = TakeBand(power, used, peak, fundamentalBins);
+    double fundamental = TakeBand(power, used, peak, half, fundamentalBins);
     const double binHz = static_cast<double>(sampleRate) / static_cast<double>(fftSize);
     double delta = InterpolatePeak(std::sqrt(power[peak - 1]), std::sqrt(power[peak]), std::sqrt(power[peak + 1]),
                                    windowLength, fftSize);
@@ -101,9 +112,9 @@ ToneFigures MeasureTone(const std::vector<double>& power, std::size_t fftSize, s
     double harmonics = 0;
     for (int h = 2; h <= MaxHarmonic; ++h) {
         double at = peakBin * h;
-        if (at + WindowHalfWidthBins > static_cast<double>(top))
+        if (at + static_cast<double>(half) > static_cast<double>(top))
             break;
-        harmonics += TakeBand(power, used, static_cast<std::size_t>(std::lround(at)), harmonicBins);
+        harmonics += TakeBand(power, used, static_cast<std::size_t>(std::lround(at)), half, harmonicBins);
     }
     std::vector<double> rest;
     rest.reserve(top);
@@ -127,4 +138,31 @@ ToneFigures MeasureTone(const std::vector<double>& power, std::size_t fftSize, s
         t.snrDb = noise > 0 ? PowerDb(tone / noise) : NoFigure;
     }
     return t;
+}
+
+std::vector<float> PeakLevelSpectrum(const std::vector<double>& power, std::size_t fftSize, std::size_t windowLength)
+{
+    std::vector<float> out(power.size(), EmptyBinDbfs);
+    if (power.empty() || windowLength == 0 || fftSize == 0)
+        return out;
+    // A sine of peak amplitude A at a bin's centre puts A^2 / 2 / ENBW into
+    // that bin (ENBW: the window's noise bandwidth in bins).
+    const double sum = WindowSum(windowLength);
+    const double enbw = static_cast<double>(fftSize) * WindowPowerSum(windowLength) / (sum * sum);
+    for (std::size_t k = 0; k < power.size(); ++k)
+        if (power[k] > 0)
+            out[k] = static_cast<float>(10 * std::log10(2 * enbw * power[k]));
+    // A local maximum is a component's top: the parabola through it and its
+    // neighbours (in dB) peaks where the component lies between the bins.
+    std::vector<float> peaks = out;
+    for (std::size_t k = 1; k + 1 < out.size(); ++k) {
+        const double below = out[k - 1], at = out[k], above = out[k + 1];
+        if (below <= EmptyBinDbfs || above <= EmptyBinDbfs || at < below || at <= above)
+            continue;
+        const double curve = below - 2 * at + above;
+        if (curve < 0)
+            peaks[k] = static_cast<float>(at + std::min(-(below - above) * (below - above) / (8 * curve),
+                                                        MostPeakCorrectionDb));
+    }
+    return peaks;
 }

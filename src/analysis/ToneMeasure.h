@@ -20,3 +20,9 @@ ToneFigures MeasureTone(const std::vector<double>& power, std::size_t fftSize, s
 // The offset in bins (-0.5..0.5) of a component from bin k, given the
 // magnitudes of bins k-1, k and k+1.
 double InterpolatePeak(double below, double at, double above, std::size_t windowLength, std::size_t fftSize);
+
+// Per bin of a power spectrum (CChannelSpectrum's), the peak level in dBFS
+// of a sine there, as MeasureTone gives a tone's level: the window's gain
+// taken out, and a component that falls between bins read at its
+// interpolated peak. -400 for an empty bin.
+std::vector<float> PeakLevelSpectrum(const std::vector<double>& power, std::size_t fftSize, std::size_t windowLength);

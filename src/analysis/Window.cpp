@@ -57,6 +57,12 @@ std::vector<double> MakeWindow(std::size_t length)
     return w;
 }
 
+double WindowSum(std::size_t length)
+{
+    // The periodic window's cosines sum to nothing over whole periods.
+    return Terms[0] * static_cast<double>(length);
+}
+
 double WindowPowerSum(std::size_t length)
 {
     double sum = Terms[0] * Terms[0];

@@ -13,6 +13,10 @@ inline constexpr std::size_t WindowHalfWidthBins = 8;
 // The periodic window of `length` samples.
 std::vector<double> MakeWindow(std::size_t length);
 
+// The sum of the window over `length` samples (its gain for a tone at a
+// bin's centre).
+double WindowSum(std::size_t length);
+
 // The sum of the squared window over `length` samples.
 double WindowPowerSum(std::size_t length);
 

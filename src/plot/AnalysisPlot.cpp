@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/Picture.h"
 #include "plot/PlotPieces.h"
 
 namespace {
@@ -16,8 +17,6 @@ void DrawWaveform(QPainter& p, const SignalAnalysis& a, const QRect& box)
     const std::size_t channels = a.overviewMin.size();
     const int laneHeight = box.height() / static_cast<int>(std::max<std::size_t>(1, channels));
     for (std::size_t c = 0; c < channels; ++c) {
-        const std::vector<float>& low = a.overviewMin[c];
-        const std::vector<float>& high = a.overviewMax[c];
         QRect lane(box.left(), box.top() + static_cast<int>(c) * laneHeight, box.width(), laneHeight);
         int middle = lane.center().y();
         p.setPen(QColor(200, 200, 200));
@@ -27,11 +26,13 @@ void DrawWaveform(QPainter& p, const SignalAnalysis& a, const QRect& box)
         p.drawText(4, lane.top() + 30, "+1");
         p.drawText(4, lane.bottom() - 4, "-1");
         p.setPen(PlotChannelColours[c % 2]);
-        for (std::size_t i = 0; i < low.size(); ++i) {
-            int x = lane.left() + static_cast<int>(i * static_cast<std::size_t>(lane.width()) / low.size());
-            int y1 = middle - static_cast<int>(high[i] * (lane.height() / 2 - 2));
-            int y2 = middle - static_cast<int>(low[i] * (lane.height() / 2 - 2));
-            p.drawLine(x, y1, x, y2);
+        // One pixel column at a time, from its lowest to its highest value.
+        const std::vector<OverviewColumn> columns = OverviewColumns(a.overviewMin[c], a.overviewMax[c], lane.width());
+        const int scale = lane.height() / 2 - 2;
+        for (std::size_t x = 0; x < columns.size(); ++x) {
+            // Through the pixels' centres, so each column fills its own pixels.
+            const double at = lane.left() + static_cast<double>(x) + 0.5;
+            p.drawLine(QLineF(at, middle - columns[x].high * scale, at, middle - columns[x].low * scale));
         }
     }
     p.setPen(Qt::black);
@@ -60,7 +61,7 @@ bool WriteAnalysisPlot(const SignalAnalysis& a, const std::string& title, const 
                          .arg(a.containerBits));
         DrawWaveform(p, a, QRect(PlotLeft, 56, PlotWidth - PlotLeft - PlotRight, 260));
         DrawSpectrumPanel(p, a, QRect(PlotLeft, 380, PlotWidth - PlotLeft - PlotRight, 380),
-                          "Spectrum (dBFS per bin, averaged)");
+                          "Spectrum (dBFS, a tone at its peak level, averaged)");
     }
     return SavePlot(image, path, error);
 }

@@ -3,11 +3,15 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QPainterPath>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
+
+#include "analysis/Picture.h"
 
 namespace {
 
@@ -85,39 +89,24 @@ void DrawSpectrumPanel(QPainter& p, const SignalAnalysis& a, const QRect& box, c
 {
     p.setPen(Qt::black);
     p.drawText(box.left(), box.top() - 8, caption);
-    if (!a.ok || std::isnan(a.binHz) || a.spectrumDbfs.empty() || a.spectrumDbfs[0].size() < 4) {
+    SpectrumAxis axis;
+    if (!SpectrumAxisFor(a, axis)) {
         p.drawRect(box);
         p.drawText(box, Qt::AlignCenter, "no spectrum");
         return;
     }
-    const double lowHz = std::max(a.binHz, 10.0);
-    const double highHz = a.binHz * static_cast<double>(a.spectrumDbfs[0].size() - 1);
-    if (highHz <= lowHz) {
-        p.drawRect(box);
-        p.drawText(box, Qt::AlignCenter, "no spectrum");
-        return;
-    }
-    DrawSpectrumGrid(p, box, lowHz, highHz);
+    DrawSpectrumGrid(p, box, axis.lowHz, axis.highHz);
     p.setClipRect(box);
     for (std::size_t c = 0; c < a.spectrumDbfs.size(); ++c) {
-        const std::vector<float>& db = a.spectrumDbfs[c];
+        const std::vector<double> levels = SpectrumColumns(a.spectrumDbfs[c], a.binHz, axis, box.width());
         QPainterPath path;
-        bool started = false;
-        // One point per pixel: the loudest bin under it.
-        for (int x = 0; x < box.width(); ++x) {
-            double from = lowHz * std::pow(highHz / lowHz, static_cast<double>(x) / box.width());
-            double to = lowHz * std::pow(highHz / lowHz, static_cast<double>(x + 1) / box.width());
-            auto first = static_cast<std::size_t>(from / a.binHz);
-            auto last = std::min(db.size() - 1, std::max(first, static_cast<std::size_t>(to / a.binHz)));
-            float loudest = *std::max_element(db.begin() + static_cast<std::ptrdiff_t>(first),
-                                              db.begin() + static_cast<std::ptrdiff_t>(last) + 1);
-            double level = std::clamp(static_cast<double>(loudest), FloorDbfs, 0.0);
-            QPointF point(box.left() + x, box.top() + -level / -FloorDbfs * box.height());
-            if (!started)
+        for (std::size_t x = 0; x < levels.size(); ++x) {
+            double level = std::clamp(levels[x], FloorDbfs, 0.0);
+            QPointF point(box.left() + static_cast<double>(x), box.top() + -level / -FloorDbfs * box.height());
+            if (x == 0)
                 path.moveTo(point);
             else
                 path.lineTo(point);
-            started = true;
         }
         p.setPen(QPen(PlotChannelColours[c % 2], 1.2));
         p.drawPath(path);
@@ -127,8 +116,21 @@ void DrawSpectrumPanel(QPainter& p, const SignalAnalysis& a, const QRect& box, c
 
 bool SavePlot(const QImage& image, const std::string& path, std::string& error)
 {
-    if (!image.save(QString::fromStdString(path), "PNG")) {
-        error = "cannot write '" + path + "'";
+    // Written beside the path and moved over it once whole, so a failure
+    // leaves nothing (and an older picture as it was).
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = "cannot write '" + path + "': " + file.errorString().toStdString();
+        return false;
+    }
+    QImageWriter writer(&file, "png");
+    if (!writer.write(image)) {
+        error = "cannot write '" + path + "': " + writer.errorString().toStdString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = "cannot write '" + path + "': " + file.errorString().toStdString();
         return false;
     }
     return true;

@@ -31,11 +31,13 @@ bool NewPlotImage(QImage& image, std::string& error);
 // The painter's font and the heading at the top.
 void BeginPlot(QPainter& p, const QString& heading);
 
-// The averaged spectrum in dBFS over a logarithmic frequency axis, labelled
-// with `caption`; "no spectrum" when the analysis has none.
+// The averaged spectrum over a logarithmic frequency axis from 20 Hz, each
+// component at its peak level in dBFS as the text gives it (Picture.h),
+// labelled with `caption`; "no spectrum" when the analysis has none.
 void DrawSpectrumPanel(QPainter& p, const SignalAnalysis& a, const QRect& box, const QString& caption);
 
-// Writes the picture as PNG; false with "cannot write 'PATH'".
+// Writes the picture as PNG; false with "cannot write 'PATH': WHY", leaving
+// no file behind (and a file already there as it was).
 bool SavePlot(const QImage& image, const std::string& path, std::string& error);
 
 // For the entry points: `why` (or `fallback` when empty) copied into

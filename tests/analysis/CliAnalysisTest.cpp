@@ -132,6 +132,13 @@ TEST(CliAnalysis, FilesArePlottedAndAnalysedOnTheirOwn)
     picture.read(signature, 8);
     EXPECT_EQ(std::string(signature + 1, 3), "PNG");
     EXPECT_GT(std::filesystem::file_size(png), 5000u);
+    // A picture that cannot be written says why, fails the run and leaves no file.
+    const std::string nowhere = TempPath("missing") + "/take.png";
+    Result unplotted = Cli("--analyze-file '" + wave + "' --plot '" + nowhere + "'");
+    EXPECT_EQ(unplotted.status, 3);
+    EXPECT_NE(unplotted.out.find("Plot not written: cannot write '" + nowhere + "': "), std::string::npos)
+        << unplotted.out;
+    EXPECT_FALSE(std::filesystem::exists(TempPath("missing")));
 
     Result json = Cli("--analyze-file '" + wave + "' --json --max-clipped 0");
     EXPECT_EQ(json.status, 0);

@@ -120,6 +120,8 @@ TEST(Spectrum, ShortSignalsStillNameTheirTone)
     SignalAnalysis a = AnalyseSamples(bytes.data(), bytes.size(), f.Format(), 16);
     ASSERT_TRUE(a.ok);
     EXPECT_NEAR(a.channel[0].tone.frequencyHz, 1000, 0.5);
+    EXPECT_NEAR(a.channel[0].tone.levelDbfs, Db(0.5), 0.1);
+    EXPECT_LT(a.channel[0].tone.thdnDb, -80);
     auto tiny = Build(f, 8, [&](std::size_t i, int) { return Sine(0.5, 1000, i, f.rate); });
     SignalAnalysis t = AnalyseSamples(tiny.data(), tiny.size(), f.Format(), 16);
     ASSERT_TRUE(t.ok);
@@ -134,6 +136,12 @@ TEST(Spectrum, LongSignalsSpreadABoundedNumberOfSegments)
     EXPECT_EQ(FftSizeForRate(1), 256u);
     EXPECT_EQ(FftSizeForRate(-5), 256u);
     EXPECT_EQ(FftSizeForRate(2000000000), 65536u);
+    // A signal known to be short is one segment of the power of two that holds it.
+    EXPECT_EQ(FftSizeFor(192000, 0), 65536u);
+    EXPECT_EQ(FftSizeFor(192000, 40000), 65536u);
+    EXPECT_EQ(FftSizeFor(192000, 32768), 32768u);
+    EXPECT_EQ(FftSizeFor(48000, 1000), 1024u);
+    EXPECT_EQ(FftSizeFor(48000, 3), 256u);
     EXPECT_EQ(SegmentStride(16384, 0), 8192u);
     EXPECT_EQ(SegmentStride(16384, 48000), 8192u);
     std::uint64_t frames = 100ull * 192000;

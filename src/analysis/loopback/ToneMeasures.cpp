@@ -10,6 +10,9 @@
 
 namespace {
 
+// 1 dB.
+constexpr double SwapMargin = 1.1220184543019633;
+
 double Db(double ratio)
 {
     return ratio > 0 && std::isfinite(ratio) ? 20 * std::log10(ratio) : NoFigure;
@@ -125,9 +128,11 @@ bool MeasureCrosstalk(const CaptureView& view, CrosstalkResult& out)
         std::vector<double> levels;
         if (span == nullptr || !LevelsIn(view, *span, false, levels))
             return false;
-        std::uint16_t loudest = 0;
-        for (std::uint16_t c = 1; c < channels; ++c)
-            if (levels[c] > levels[loudest])
+        // Another channel counts as where the signal went only when it is
+        // clearly louder than the one driven: equally loud is a leak.
+        std::uint16_t loudest = d;
+        for (std::uint16_t c = 0; c < channels; ++c)
+            if (levels[c] > levels[loudest] * SwapMargin)
                 loudest = c;
         std::vector<double> row;
         for (std::uint16_t c = 0; c < channels; ++c)

@@ -37,7 +37,8 @@ struct CrosstalkResult {
     // levelDb[d][c]: the 1 kHz level in channel c while channel d alone was
     // driven, in dB relative to the level in channel d itself.
     std::vector<std::vector<double>> levelDb;
-    // mapping[d]: the channel in which channel d's signal came back loudest.
+    // mapping[d]: the channel in which channel d's signal came back loudest,
+    // by more than 1 dB over channel d itself (else d).
     std::vector<std::uint16_t> mapping;
     bool swapped = false; // some channel came back loudest in another
 };

@@ -101,8 +101,8 @@ std::vector<std::string> CheckLoopback(const LoopbackMeasures& m, const CLoopbac
                    true);
     if (l.maxCrosstalkDb)
         CheckCrosstalk(failed, m.crosstalk, *l.maxCrosstalkDb);
-    if (e.maxDropouts && m.dropouts.size() > static_cast<std::size_t>(*e.maxDropouts))
-        failed.push_back("--max-dropouts: " + std::to_string(m.dropouts.size()) + " dropouts, at most " +
+    if (e.maxDropouts && m.dropoutCount > static_cast<std::uint64_t>(*e.maxDropouts))
+        failed.push_back("--max-dropouts: " + std::to_string(m.dropoutCount) + " dropouts, at most " +
                          std::to_string(*e.maxDropouts) + " allowed");
     return failed;
 }

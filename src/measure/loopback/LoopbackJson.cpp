@@ -163,8 +163,10 @@ void Crosstalk(CJsonWriter& json, const CrosstalkResult& x)
     json.EndObject();
 }
 
-void Dropouts(CJsonWriter& json, const std::vector<Dropout>& dropouts)
+// The first of them listed; dropoutCount counts them all.
+void Dropouts(CJsonWriter& json, const std::vector<Dropout>& dropouts, std::uint64_t count)
 {
+    json.Member("dropoutCount", static_cast<long long>(count));
     json.Key("dropouts");
     json.BeginArray();
     for (const Dropout& d : dropouts) {
@@ -208,7 +210,7 @@ void Measures(CJsonWriter& json, const CLoopbackRun& run)
     else
         Absent(json, "crosstalk", run.format.channels < 2 ? "one channel" : NotChosen);
     if (m.dropoutsChecked)
-        Dropouts(json, m.dropouts);
+        Dropouts(json, m.dropouts, m.dropoutCount);
     else
         Absent(json, "dropouts", "neither the sweep nor the tone was played (--measure)");
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "measure/loopback/LoopbackText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -119,14 +120,15 @@ void CrosstalkBlock(CTable& t, const CrosstalkResult& x)
 
 void DropoutBlock(CTable& t, const LoopbackMeasures& m)
 {
-    t.Row("Dropouts", {std::to_string(m.dropouts.size())});
+    t.Row("Dropouts", {std::to_string(m.dropoutCount)});
     for (std::size_t i = 0; i < m.dropouts.size() && i < LoopbackTableDropoutLines; ++i) {
         const Dropout& d = m.dropouts[i];
         t.Line("  channel " + std::to_string(d.channel + 1) + " at " + Fig(d.positionMs, 3) + " ms, " +
                std::to_string(d.frames) + " frames (" + DropoutKindName(d.kind) + ")");
     }
-    if (m.dropouts.size() > LoopbackTableDropoutLines)
-        t.Line("  ... " + std::to_string(m.dropouts.size() - LoopbackTableDropoutLines) + " more");
+    const std::uint64_t listed = std::min<std::uint64_t>(m.dropouts.size(), LoopbackTableDropoutLines);
+    if (m.dropoutCount > listed)
+        t.Line("  ... " + std::to_string(m.dropoutCount - listed) + " more");
 }
 
 void Header(CTable& t, const CLoopbackRun& run)

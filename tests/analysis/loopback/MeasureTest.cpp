@@ -141,6 +141,15 @@ const Scenario Scenarios[] = {
              EXPECT_FALSE(c.m.crosstalk.levelDb[1][0] > -60);
          }
      }},
+    // Channel 1 leaks into channel 2 at its own level: equally loud is not swapped.
+    {"FullLeak", {.delayFrames = 64, .leakDb = 0},
+     [](const Context& c) {
+         if (c.format.channels == 2) {
+             EXPECT_FALSE(c.m.crosstalk.swapped);
+             EXPECT_EQ(c.m.crosstalk.mapping, (std::vector<std::uint16_t>{0, 1}));
+             EXPECT_NEAR(c.m.crosstalk.levelDb[0][1], 0, 0.5);
+         }
+     }},
 };
 
 class LoopbackMeasureTest : public ::testing::TestWithParam<std::tuple<FormatRow, Scenario>> {};
