@@ -39,10 +39,10 @@ public:
     void operator()(CDialog& dialog, CTerminalWindow& window)
     {
         // A device the lists do not have is a usage error, shown alone.
-        if (!Fill(window))
+        auto* tester = dynamic_cast<CTesterDlg*>(&dialog);
+        if (!Fill(window, tester))
             return;
         statusLine.Release();
-        auto* tester = dynamic_cast<CTesterDlg*>(&dialog);
         if (tester)
             services.SetStepDirection([tester] {
                 return tester->PlaybackResults().tested ? WaveDirection::Output : WaveDirection::Input;
@@ -58,7 +58,7 @@ public:
     std::string usageError;
 
 private:
-    bool Fill(CTerminalWindow& window)
+    bool Fill(CTerminalWindow& window, const CTesterDlg* tester)
     {
         auto type = [&window](int id, const std::optional<std::string>& text) {
             if (text)
@@ -72,23 +72,33 @@ private:
         type(IdDuration, options.duration);
         if (options.apiMode)
             window.ComboSetCurSel(IdApiMode, *options.apiMode);
-        return SelectDevice(window, IdInputDevice, "--input", options.inputDevice) &&
-               SelectDevice(window, IdOutputDevice, "--output", options.outputDevice);
+        if (!tester)
+            return true;
+        return SelectDevice(window, *tester, WaveDirection::Input, options.inputDevice) &&
+               SelectDevice(window, *tester, WaveDirection::Output, options.outputDevice);
     }
 
-    bool SelectDevice(CTerminalWindow& window, int id, const char* flag, const std::optional<std::string>& wanted)
+    // The box's position for the device the flag names, found in the
+    // dialog's own list. With nothing listed, "0" is what the box already
+    // shows (no selection), so the test meets the missing sound card as it
+    // would without the flag.
+    bool SelectDevice(CTerminalWindow& window, const CTesterDlg& tester, WaveDirection direction,
+                      const std::optional<std::string>& wanted)
     {
         if (!wanted)
             return true;
-        const std::vector<std::string>& items = window.ComboItems(id);
-        if (int position = FindListedDevice(items, *wanted); position >= 0) {
-            window.ComboSetCurSel(id, position);
+        const bool input = direction == WaveDirection::Input;
+        const std::vector<ListedDevice>& devices = tester.ListedDevices(direction);
+        if (devices.empty() && *wanted == "0")
+            return true;
+        if (int position = FindListedDevice(devices, *wanted); position >= 0) {
+            window.ComboSetCurSel(input ? IdInputDevice : IdOutputDevice, position);
             return true;
         }
         const bool digits = wanted->find_first_not_of("0123456789") == std::string::npos;
-        const char* kind = id == IdInputDevice ? "input" : "output";
-        usageError = std::string(flag) + ": no " + kind + " device " + (digits ? "at position " : "named ") + "'" +
-                     *wanted + "' (" + std::to_string(items.size()) + " listed; see --list)";
+        usageError = std::string(input ? "--input: no input" : "--output: no output") + " device " +
+                     (digits ? "at position " : "named ") + "'" + *wanted + "' (" +
+                     std::to_string(devices.size()) + " listed; see --list)";
         return false;
     }
 
@@ -106,15 +116,19 @@ private:
         outcome.toneAsked = services.ToneAsked();
         outcome.tonePlayed = outcome.toneAsked && outcome.playbackRan;
         outcome.timedOut = services.TimedOut();
-        // The device ids are the list positions the sequence opened.
+        // The devices the sequence opened: the selected entries' own numbers.
         if (outcome.record.tested)
-            outcome.recordHost = WaveApi().HostDetail(WaveDirection::Input,
-                                                      static_cast<std::uint32_t>(outcome.parameters.inputDeviceIndex));
+            outcome.recordHost = HostDetailOf(tester, WaveDirection::Input);
         if (outcome.playbackRan)
-            outcome.playbackHost = WaveApi().HostDetail(
-                WaveDirection::Output, static_cast<std::uint32_t>(outcome.parameters.outputDeviceIndex));
+            outcome.playbackHost = HostDetailOf(tester, WaveDirection::Output);
         if (options.analysis.Wanted())
             outcome.analysis = AnalyseTestRun(tester, outcome.tonePlayed, options.analysis);
+    }
+
+    static WaveHostDetail HostDetailOf(const CTesterDlg& tester, WaveDirection direction)
+    {
+        const std::int32_t id = tester.SelectedDeviceId(direction);
+        return id < 0 ? WaveHostDetail{} : WaveApi().HostDetail(direction, static_cast<std::uint32_t>(id));
     }
 
     const CCliOptions& options;

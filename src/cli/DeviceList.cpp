@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/DeviceList.h"
 
-#include <cctype>
+#include "audio/ListedDevices.h"
+
 #include <cstdio>
 
 namespace {
@@ -23,13 +24,9 @@ void ListDirection(std::string& out, CWaveApi& api, WaveDirection direction)
 {
     const bool input = direction == WaveDirection::Input;
     out += input ? "Input devices:\n" : "Output devices:\n";
-    std::uint16_t count = api.GetDeviceCount(direction);
     int position = 0;
-    for (std::uint32_t device = 0; device < count; ++device) {
-        WaveDeviceCaps caps;
-        if (api.GetDeviceCaps(direction, device, caps) != WaveNoError)
-            continue;
-        caps.productName[WaveProductNameLength - 1] = '\0';
+    for (const ListedDevice& device : ListWaveDevices(api, direction)) {
+        const WaveDeviceCaps& caps = device.caps;
         char line[160];
         std::snprintf(line, sizeof line, "  %d: %s (%s, %u channel%s, id %04X:%04X, driver %u.%u)\n", position,
                       caps.productName, input ? "input" : "output", caps.channels, caps.channels == 1 ? "" : "s",
@@ -70,31 +67,4 @@ std::string FormatDeviceList(CWaveApi& api)
     ListDirection(out, api, WaveDirection::Input);
     ListDirection(out, api, WaveDirection::Output);
     return out;
-}
-
-namespace {
-
-bool SameIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-} // namespace
-
-int FindListedDevice(const std::vector<std::string>& items, const std::string& wanted)
-{
-    const bool digits = !wanted.empty() && wanted.find_first_not_of("0123456789") == std::string::npos;
-    // Five digits at most, so the number always fits; longer ones are names.
-    if (digits && wanted.size() <= 5 && std::stoi(wanted) < static_cast<int>(items.size()))
-        return std::stoi(wanted);
-    for (int pass = 0; pass < 2; ++pass)
-        for (std::size_t i = 0; i < items.size(); ++i)
-            if (pass == 0 ? items[i] == wanted : SameIgnoringCase(items[i], wanted))
-                return static_cast<int>(i);
-    return -1;
 }

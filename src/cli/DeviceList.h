@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// --list: the input and output devices as the main dialog lists them (a
-// device whose capability query fails is left out, so later ones move up),
-// with their list positions, names, directions and claimed formats.
+// --list: the input and output devices as the main dialog lists them
+// (ListWaveDevices), with their list positions, names, directions and
+// claimed formats.
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "audio/WaveApi.h"
 
@@ -14,7 +13,3 @@
 std::string DescribeFormats(std::uint32_t formats);
 
 std::string FormatDeviceList(CWaveApi& api);
-
-// The list position that --input or --output names: a position given in
-// digits, else an exact name, else a name ignoring ASCII case. -1 when none.
-int FindListedDevice(const std::vector<std::string>& items, const std::string& wanted);

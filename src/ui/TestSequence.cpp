@@ -127,7 +127,7 @@ bool CTesterDlg::RunRecordTest()
         return false;
     auto length = static_cast<std::uint32_t>(recordBuffer.Size());
     return RunDeviceTest<CWaveInDevice>(
-        *this, parameters.inputDeviceIndex, parameters.inputDeviceName, recordTexts, recordComplete, recordResults,
+        *this, SelectedDeviceId(WaveDirection::Input), parameters.inputDeviceName, recordTexts, recordComplete, recordResults,
         [&](CWaveInDevice& device, WaveResult& code) { return device.AddBuffer(recordBuffer.Data(), length, 0, &code); },
         [](CWaveInDevice& device, WaveResult& code) { return device.Start(&code); });
 }
@@ -138,7 +138,7 @@ bool CTesterDlg::RunPlaybackTest()
         return false;
     auto length = static_cast<std::uint32_t>(recordBuffer.Size());
     return RunDeviceTest<CWaveOutDevice>(
-        *this, parameters.outputDeviceIndex, parameters.outputDeviceName, playbackTexts, playbackComplete,
+        *this, SelectedDeviceId(WaveDirection::Output), parameters.outputDeviceName, playbackTexts, playbackComplete,
         playbackResults,
         [&](CWaveOutDevice& device, WaveResult& code) {
             return device.AddBuffer(recordBuffer.Data(), length, 0, 0, &code);

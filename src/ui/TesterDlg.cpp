@@ -9,19 +9,12 @@ namespace {
 constexpr const char* StandardModeText = "Standard API wave format";
 constexpr const char* ExtendedModeText = "Extended API wave format";
 
-// A device whose capability query fails is left out, so later devices' list
-// positions fall below their device numbers.
-void FillDeviceList(CComboBox& box, WaveDirection direction)
+// The box shows the names; the entries keep the device numbers a selection
+// stands for, since a device left out moves later ones up the list.
+void FillDeviceList(CComboBox& box, const std::vector<ListedDevice>& devices)
 {
-    CWaveApi& api = WaveApi();
-    std::uint16_t count = api.GetDeviceCount(direction);
-    for (std::uint32_t device = 0; device < count; ++device) {
-        WaveDeviceCaps caps;
-        if (api.GetDeviceCaps(direction, device, caps) != WaveNoError)
-            continue;
-        caps.productName[WaveProductNameLength - 1] = '\0';
-        box.AddString(caps.productName);
-    }
+    for (const ListedDevice& device : devices)
+        box.AddString(device.name.c_str());
 }
 
 } // namespace
@@ -75,15 +68,23 @@ void CTesterDlg::InitControls()
     precisionEdit.SetWindowText("16");
     validBitsEdit.SetWindowText("16");
     durationEdit.SetWindowText("4");
-    FillDeviceList(inputDeviceBox, WaveDirection::Input);
+    inputDevices = ListWaveDevices(WaveApi(), WaveDirection::Input);
+    FillDeviceList(inputDeviceBox, inputDevices);
     inputDeviceBox.SetCurSel(0);
-    FillDeviceList(outputDeviceBox, WaveDirection::Output);
+    outputDevices = ListWaveDevices(WaveApi(), WaveDirection::Output);
+    FillDeviceList(outputDeviceBox, outputDevices);
     outputDeviceBox.SetCurSel(0);
     apiModeBox.AddString(StandardModeText);
     apiModeBox.AddString(ExtendedModeText);
     apiModeBox.SetCurSel(0);
     statusText.SetWindowText("Ready");
     progressBar.SetPos(0);
+}
+
+std::int32_t CTesterDlg::SelectedDeviceId(WaveDirection direction) const
+{
+    return direction == WaveDirection::Input ? ListedDeviceId(inputDevices, parameters.inputDeviceIndex)
+                                             : ListedDeviceId(outputDevices, parameters.outputDeviceIndex);
 }
 
 void CTesterDlg::SetStatus(const char* text)

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "audio/ListedDevices.h"
 #include "core/ZeroBlock.h"
 #include "sequence/Report.h"
 #include "sequence/TestParameters.h"
@@ -31,7 +32,7 @@ public:
     ~CTesterDlg() override;
 
     bool OnInitDialog() override;
-    // Start values of the controls and the two device lists.
+    // Start values of the controls and the two device lists (ListWaveDevices).
     void InitControls();
 
     // The icon handling a toolkit asks for: the icon to draw while minimised
@@ -76,6 +77,16 @@ public:
     // must not report a lost file as saved do.
     bool LastSaveSucceeded() const { return lastSaveSucceeded; }
 
+    // The devices the two boxes list, in their order, as InitControls found
+    // them; each entry carries the device number its position stands for.
+    const std::vector<ListedDevice>& ListedDevices(WaveDirection direction) const
+    {
+        return direction == WaveDirection::Input ? inputDevices : outputDevices;
+    }
+    // The device number a test opens for the selection the parameters hold
+    // (the listed entry's own number), -1 when no listed device is selected.
+    std::int32_t SelectedDeviceId(WaveDirection direction) const;
+
     // What a front end reads after a run.
     const std::string& ReportText() const { return reportText; }
     const TestParameters& Parameters() const { return parameters; }
@@ -115,6 +126,8 @@ public:
     DeviceTestResults recordResults;
     DeviceTestResults playbackResults;
     bool lastSaveSucceeded = false;
+    std::vector<ListedDevice> inputDevices;
+    std::vector<ListedDevice> outputDevices;
 
 protected:
     void DoDataExchange() override;

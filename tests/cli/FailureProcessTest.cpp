@@ -171,13 +171,21 @@ TEST_F(FailureProcessTest, MemoryLimitEndsWithoutAnAbort)
     }
 }
 
-// No device at all: the message key stays and says what it means.
+// No device at all: the message key stays and says what it means. Naming
+// the first position (what the empty boxes stand for) changes nothing.
 TEST_F(FailureProcessTest, NoSoundCardSaysWhatToCheck)
 {
     fs::path config = directory / "empty.conf";
     std::ofstream(config).close();
-    ProcessResult run = RunProgram({"--duration", "1", "--tone", "yes"},
-                                   {{"TALLOWMERE_AUDIO", "alsa"}, {"ALSA_CONFIG_PATH", config.string()}});
+    const std::map<std::string, std::string> noDevices = {{"TALLOWMERE_AUDIO", "alsa"},
+                                                           {"ALSA_CONFIG_PATH", config.string()}};
+    ProcessResult run = RunProgram({"--duration", "1", "--tone", "yes"}, noDevices);
+    ProcessResult first =
+        RunProgram({"--duration", "1", "--tone", "yes", "--input", "0", "--output", "0"}, noDevices);
+    EXPECT_EQ(first.status, run.status);
+    EXPECT_EQ(first.err, run.err);
+    EXPECT_EQ(first.out.substr(first.out.find('\n')), run.out.substr(run.out.find('\n')));
+    EXPECT_EQ(RunProgram({"--input", "1"}, noDevices).status, 2);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("tallowmere: IDS_NO_SOUND_CARD: no input device could be opened: is a sound server "
                            "running? see --list\n"),

@@ -58,26 +58,46 @@ TEST_F(MainDialog, StartValues)
     EXPECT_TRUE(dialog.ReportText().empty());
 }
 
-TEST_F(MainDialog, DeviceWhoseQueryFailsIsLeftOutAndNumbersShift)
+// A device whose capability query fails is not listed, so the ones after it
+// move up the box; the test still opens the device the user picked, by its
+// own number, and the report names it.
+TEST_F(MainDialog, DeviceWhoseQueryFailsIsLeftOutAndTheChosenOneIsOpened)
 {
     session.waveApi.SetDevices(WaveDirection::Input, {CVirtualWaveApi::MakeDevice("In zero"),
                                                       CVirtualWaveApi::MakeDevice("In one"),
                                                       CVirtualWaveApi::MakeDevice("In two")});
+    session.waveApi.SetDevices(WaveDirection::Output, {CVirtualWaveApi::MakeDevice("Out zero"),
+                                                       CVirtualWaveApi::MakeDevice("Out one")});
     session.Input(1).capsQuery.always = 1;
+    session.Output(0).capsQuery.always = 6;
     session.toolkit
         .Inspect([](CMemoryWindow& window, CDialog&) {
             EXPECT_EQ(window.At(IdInputDevice).items, (Texts{"In zero", "In two"}));
+            EXPECT_EQ(window.At(IdOutputDevice).items, (Texts{"Out one"}));
+            EXPECT_EQ(window.At(IdOutputDevice).text, "Out one");
         })
         .Select(IdInputDevice, 1)
         .Press(IdRunTest)
         .Close()
         .Close();
     Run();
-    // The list position, not the device number, reaches the device layer.
+    // The box's position stays what the parameters hold; the device opened
+    // is the one listed there.
     EXPECT_EQ(dialog.Parameters().inputDeviceIndex, 1);
-    EXPECT_EQ(dialog.Parameters().inputDeviceName, "In two");
-    EXPECT_FALSE(session.Input(1).calls.empty());
-    EXPECT_TRUE(session.Input(2).calls.empty());
+    EXPECT_EQ(dialog.SelectedDeviceId(WaveDirection::Input), 2);
+    EXPECT_EQ(dialog.SelectedDeviceId(WaveDirection::Output), 1);
+    EXPECT_TRUE(session.Input(0).calls.empty());
+    EXPECT_TRUE(session.Input(1).calls.empty());
+    EXPECT_EQ(session.Input(2).calls.front(), "Open");
+    EXPECT_TRUE(session.Output(0).calls.empty());
+    EXPECT_EQ(session.Output(1).calls.front(), "Open");
+    EXPECT_NE(dialog.ReportText().find("Input Device:\tIn two\r\n   Open\tCalled sucessfully\r\n"
+                                       "   Record\tCalled sucessfully\r\n"),
+              std::string::npos)
+        << dialog.ReportText();
+    EXPECT_NE(dialog.ReportText().find("Output Device:\tOut one\r\n   Open\tCalled sucessfully\r\n"),
+              std::string::npos)
+        << dialog.ReportText();
 }
 
 TEST_F(MainDialog, NoInputDevicesLeavesTheBoxEmptyAndUnselected)

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "audio/ListedDevices.h"
 #include "audio/backends/CompositeWaveApi.h"
-#include "cli/DeviceList.h"
 #include "cli/Keyboard.h"
 #include "cli/StatusLine.h"
 #include "cli/TerminalServices.h"
@@ -18,42 +18,20 @@ namespace {
 
 constexpr std::uint32_t EscKey = 27;
 
-// The devices of a direction as --list numbers them: a device whose
-// capability query fails is left out.
-struct Listed {
-    std::vector<std::string> names;
-    std::vector<std::int32_t> ids;
-};
-
-Listed ListDevices(CWaveApi& api, WaveDirection direction)
-{
-    Listed list;
-    const std::uint16_t count = api.GetDeviceCount(direction);
-    for (std::uint32_t id = 0; id < count; ++id) {
-        WaveDeviceCaps caps;
-        if (api.GetDeviceCaps(direction, id, caps) != WaveNoError)
-            continue;
-        caps.productName[WaveProductNameLength - 1] = '\0';
-        list.names.emplace_back(caps.productName);
-        list.ids.push_back(static_cast<std::int32_t>(id));
-    }
-    return list;
-}
-
 bool Choose(CWaveApi& api, WaveDirection direction, const std::optional<std::string>& wanted, std::int32_t& id,
             std::string& error)
 {
-    const Listed list = ListDevices(api, direction);
+    const std::vector<ListedDevice> list = ListWaveDevices(api, direction);
     const std::string name = wanted.value_or("0");
-    const int position = FindListedDevice(list.names, name);
+    const int position = FindListedDevice(list, name);
     if (position < 0) {
         const bool digits = name.find_first_not_of("0123456789") == std::string::npos;
         error = std::string(direction == WaveDirection::Input ? "--input: no input" : "--output: no output") +
                 " device " + (digits ? "at position " : "named ") + "'" + name + "' (" +
-                std::to_string(list.names.size()) + " listed; see --list)";
+                std::to_string(list.size()) + " listed; see --list)";
         return false;
     }
-    id = list.ids[static_cast<std::size_t>(position)];
+    id = ListedDeviceId(list, position);
     return true;
 }
 
@@ -66,13 +44,13 @@ bool Requests(CWaveApi& api, const CCliOptions& options, std::vector<FormatMatri
     base.rates = FormatsRates(options);
     base.widths = FormatsWidths(options.formats);
     if (options.formats.allDevices) {
-        for (std::int32_t id : ListDevices(api, WaveDirection::Input).ids) {
+        for (const ListedDevice& device : ListWaveDevices(api, WaveDirection::Input)) {
             requests.push_back(base);
-            requests.back().input = id;
+            requests.back().input = static_cast<std::int32_t>(device.id);
         }
-        for (std::int32_t id : ListDevices(api, WaveDirection::Output).ids) {
+        for (const ListedDevice& device : ListWaveDevices(api, WaveDirection::Output)) {
             requests.push_back(base);
-            requests.back().output = id;
+            requests.back().output = static_cast<std::int32_t>(device.id);
         }
         return true;
     }

@@ -5,11 +5,11 @@
 #include <memory>
 
 #include "audio/FullDuplexRun.h"
+#include "audio/ListedDevices.h"
 #include "audio/backends/CompositeWaveApi.h"
 #include "cli/AnalysisCommand.h"
 #include "cli/CliDiagnostics.h"
 #include "cli/CliOutcome.h"
-#include "cli/DeviceList.h"
 #include "cli/Keyboard.h"
 #include "cli/StatusLine.h"
 #include "cli/TerminalServices.h"
@@ -21,45 +21,23 @@
 
 namespace {
 
-struct ListedDevices {
-    std::vector<std::string> names;
-    std::vector<std::uint32_t> ids;
-};
-
-// The devices as the main dialog and --list number them: a device whose
-// capability query fails is left out.
-ListedDevices ListDevices(CWaveApi& api, WaveDirection direction)
-{
-    ListedDevices list;
-    const std::uint16_t count = api.GetDeviceCount(direction);
-    for (std::uint32_t id = 0; id < count; ++id) {
-        WaveDeviceCaps caps;
-        if (api.GetDeviceCaps(direction, id, caps) != WaveNoError)
-            continue;
-        caps.productName[WaveProductNameLength - 1] = '\0';
-        list.names.emplace_back(caps.productName);
-        list.ids.push_back(id);
-    }
-    return list;
-}
-
 bool ChooseDevice(CWaveApi& api, WaveDirection direction, const std::optional<std::string>& wanted,
                   CLoopbackDevice& device, std::string& error)
 {
-    const ListedDevices list = ListDevices(api, direction);
+    const std::vector<ListedDevice> list = ListWaveDevices(api, direction);
     const std::string name = wanted.value_or("0");
-    const int position = FindListedDevice(list.names, name);
+    const int position = FindListedDevice(list, name);
     const bool input = direction == WaveDirection::Input;
     if (position < 0) {
         const bool digits = name.find_first_not_of("0123456789") == std::string::npos;
         error = std::string(input ? "--input: no input" : "--output: no output") + " device " +
-                (digits ? "at position " : "named ") + "'" + name + "' (" + std::to_string(list.names.size()) +
+                (digits ? "at position " : "named ") + "'" + name + "' (" + std::to_string(list.size()) +
                 " listed; see --list)";
         return false;
     }
     device.position = position;
-    device.id = list.ids[static_cast<std::size_t>(position)];
-    device.name = list.names[static_cast<std::size_t>(position)];
+    device.id = list[static_cast<std::size_t>(position)].id;
+    device.name = list[static_cast<std::size_t>(position)].name;
     return true;
 }
 
