@@ -9,11 +9,13 @@
 #include <complex>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <numbers>
 #include <string>
 #include <vector>
 
+#include "audio/FullDuplexRun.h"
 #include "audio/backends/VirtualWaveApi.h"
 #include "support/FakeServices.h"
 
@@ -111,11 +113,16 @@ double Db(double ratio)
 
 class VirtualLoopbackTest : public ::testing::Test {
 protected:
+    // How the caller lets time pass and polls while the pair runs: one step,
+    // given its number; the plain one sleeps 100 ms and polls the output,
+    // then the input.
+    using Poll = std::function<void(int step, WaveHandle output, WaveHandle input)>;
+
     // Records `captureFrames` on the loopback input while the loopback output
     // plays `stimulus`, started `outputLaterMs` after the input (before it,
     // when negative).
     std::vector<std::uint8_t> Loop(const Format& out, const Format& in, const std::vector<double>& stimulus,
-                                   std::size_t captureFrames, std::int32_t outputLaterMs = 0)
+                                   std::size_t captureFrames, std::int32_t outputLaterMs = 0, Poll poll = {})
     {
         ExtensibleWaveFormat outFormat = Describe(out), inFormat = Describe(in);
         WaveHandle output = 0, input = 0;
@@ -139,12 +146,18 @@ protected:
             services.fake.Sleep(static_cast<std::uint32_t>(-outputLaterMs));
         }
         EXPECT_EQ(api.Start(input), WaveNoError);
-        if (outputLaterMs > 0)
+        if (outputLaterMs > 0) {
             services.fake.Sleep(static_cast<std::uint32_t>(outputLaterMs));
+            api.Update(input); // polled while it waits: nothing moves
+        }
         if (outputLaterMs >= 0) {
             EXPECT_EQ(api.Restart(output), WaveNoError);
         }
-        for (int step = 0; step < 10000 && !(captureHeader.flags & WaveHeaderDone); ++step) {
+        for (int step = 0; step < 100000 && !(captureHeader.flags & WaveHeaderDone); ++step) {
+            if (poll) {
+                poll(step, output, input);
+                continue;
+            }
             services.fake.Sleep(100);
             api.Update(output);
             api.Update(input);
@@ -187,15 +200,16 @@ struct TimingRow {
     std::vector<VirtualDropout> dropouts;
 };
 
-// The capture holds the stimulus exactly `latency` + the later start frames
-// in, in the input's format, silence of that format before and after it,
-// and digital silence over each dropout.
+// The capture holds the stimulus exactly `latency` frames in (less the
+// frames by which the output started first; an input started first waits
+// for the held output), in the input's format, silence of that format before
+// and after it, and digital silence over each dropout.
 TEST_F(VirtualLoopbackTest, CaptureIsTheStimulusDelayedFrameExact)
 {
     const TimingRow rows[] = {
         {"Default chain", {}, {}, 256, 0, {}},
         {"Mono 24-bit at 44.1 kHz", {1, 44100, 3, 24}, {1, 44100, 3, 24}, 480, 0, {}},
-        {"Output started 7 ms later", {}, {}, 100, 7, {}},
+        {"Output started 7 ms later: the input waits for it", {}, {}, 100, 7, {}},
         {"Input started 2 ms later", {}, {}, 256, -2, {}},
         {"44.1 kHz, output 10 ms later", {2, 44100, 2, 16}, {2, 44100, 2, 16}, 0, 10, {}},
         {"8-bit silence is 128", {1, 8000, 1, 8}, {1, 8000, 1, 8}, 33, 0, {}},
@@ -210,7 +224,8 @@ TEST_F(VirtualLoopbackTest, CaptureIsTheStimulusDelayedFrameExact)
         api.loopbackChain.dropouts = row.dropouts;
         const std::size_t frames = 4000;
         std::vector<double> stimulus = Pattern(frames, row.out);
-        auto offset = static_cast<std::size_t>(row.latency + std::int64_t{row.outputLaterMs} * row.out.rate / 1000);
+        const std::int64_t outputFirstMs = std::min(row.outputLaterMs, 0);
+        auto offset = static_cast<std::size_t>(row.latency + outputFirstMs * row.out.rate / 1000);
         std::size_t captureFrames = offset + frames + 500;
         std::vector<std::uint8_t> captured = Loop(row.out, row.in, stimulus, captureFrames, row.outputLaterMs);
 
@@ -220,6 +235,89 @@ TEST_F(VirtualLoopbackTest, CaptureIsTheStimulusDelayedFrameExact)
             std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(d.frame * row.in.channels),
                         d.frames * row.in.channels, 0.0);
         EXPECT_TRUE(captured == Encode(expected, row.in));
+    }
+}
+
+// The known truth repeats: at each rate the same settings give the same
+// capture byte for byte, whichever end is polled first, however unevenly
+// time passes between polls, and whatever time passes between the starts.
+TEST_F(VirtualLoopbackTest, SameSettingsGiveTheSameCaptureHoweverThePairIsPolled)
+{
+    struct Schedule {
+        const char* name;
+        std::int32_t outputLaterMs;
+        Poll poll;
+        std::uint32_t ticksPerRead = 0;
+    };
+    // A fixed pseudo-random walk: 1 to 37 ms steps, either end first, now
+    // and then one end alone or twice.
+    auto uneven = [this](int step, WaveHandle output, WaveHandle input) {
+        const auto r = static_cast<std::uint32_t>(step) * 2654435761u;
+        services.fake.Sleep(1 + (r >> 8) % 37);
+        const WaveHandle first = (r >> 20) & 1 ? input : output;
+        api.Update(first);
+        if ((r >> 24) % 5 != 0)
+            api.Update(first == input ? output : input);
+        if ((r >> 27) % 7 == 0)
+            api.Update(input);
+    };
+    const Schedule schedules[] = {
+        {"plain", 0, {}},
+        {"input polled first", 0,
+         [this](int, WaveHandle output, WaveHandle input) {
+             services.fake.Sleep(100);
+             api.Update(input);
+             api.Update(output);
+         }},
+        {"uneven", 0, uneven},
+        {"uneven, output 3 ms after the input", 3, uneven},
+        {"every millisecond, input only", 1,
+         [this](int, WaveHandle, WaveHandle input) {
+             services.fake.Sleep(1);
+             api.Update(input);
+         }},
+        {"a clock that moves on every reading", 0,
+         [this](int step, WaveHandle output, WaveHandle input) {
+             services.fake.Sleep(step % 3 == 0 ? 10 : 0);
+             api.Update(step % 2 == 0 ? output : input);
+         },
+         1},
+    };
+    struct Row {
+        const char* name;
+        Format format;
+        VirtualLoopbackChain chain;
+    } rows[] = {
+        {"48 kHz, latency 0", {2, 48000, 2, 16}, {.latencyFrames = 0}},
+        {"384 kHz, latency 0", {2, 384000, 3, 24}, {.latencyFrames = 0}},
+        {"384 kHz, the plain chain", {1, 384000, 2, 16}, {}},
+        {"384 kHz, noise, harmonic and dropouts",
+         {2, 384000, 4, 24},
+         {.latencyFrames = 100, .noiseDbfs = -90, .harmonicDb = -40, .dropouts = {{5000, 128}}, .seed = 3}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        api.loopbackChain = row.chain;
+        const std::size_t frames = row.format.rate / 20;
+        const std::vector<double> stimulus = Pattern(frames, row.format);
+        const std::size_t captureFrames = frames + row.chain.latencyFrames + 700;
+        std::vector<std::uint8_t> first;
+        for (const Schedule& schedule : schedules) {
+            SCOPED_TRACE(schedule.name);
+            services.fake.ticksPerRead = schedule.ticksPerRead;
+            std::vector<std::uint8_t> captured =
+                Loop(row.format, row.format, stimulus, captureFrames, schedule.outputLaterMs, schedule.poll);
+            services.fake.ticksPerRead = 0;
+            if (first.empty())
+                first = captured;
+            EXPECT_TRUE(captured == first);
+        }
+        if (row.chain.noiseDbfs == Off) {
+            std::vector<double> expected(captureFrames * row.format.channels, 0.0);
+            std::copy(stimulus.begin(), stimulus.end(),
+                      expected.begin() + static_cast<std::ptrdiff_t>(row.chain.latencyFrames * row.format.channels));
+            EXPECT_TRUE(first == Encode(expected, row.format));
+        }
     }
 }
 
@@ -608,3 +706,41 @@ TEST(VirtualLoopbackSettingsTest, EnvironmentRefusalIsNamedAndLeavesThePlainChai
 }
 
 } // namespace
+
+// On the real clock, through the full-duplex run as the command line drives
+// it: three runs give the same capture byte for byte, the stimulus exactly
+// the latency in, whatever the machine did between the two starts.
+TEST(VirtualLoopbackRealTimeTest, FullDuplexRunsGiveTheSameCaptureEveryTime)
+{
+    struct Row {
+        const char* name;
+        Format format;
+        std::uint32_t latency;
+    } rows[] = {{"48 kHz, latency 0", {2, 48000, 2, 16}, 0}, {"384 kHz, 24-bit", {2, 384000, 3, 24}, 256}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        CScopedVirtualWaveApi wave;
+        wave.api.loopbackChain.latencyFrames = row.latency;
+        const std::size_t frames = row.format.rate / 10;
+        const std::vector<double> stimulus = Pattern(frames, row.format);
+        const std::vector<std::uint8_t> played = Encode(stimulus, row.format);
+        FullDuplexRequest request;
+        request.inputDevice = request.outputDevice = static_cast<std::int32_t>(LoopbackDevice);
+        request.sampleRate = static_cast<std::int32_t>(row.format.rate);
+        request.channels = row.format.channels;
+        request.bytesPerSample = row.format.bytes;
+        request.validBits = row.format.validBits;
+        request.extended = true;
+        request.stimulus = played;
+        request.captureBytes = (frames + row.latency + row.format.rate / 20) * row.format.Block();
+
+        std::vector<double> expected(request.captureBytes / row.format.bytes, 0.0);
+        std::copy(stimulus.begin(), stimulus.end(),
+                  expected.begin() + static_cast<std::ptrdiff_t>(row.latency * row.format.channels));
+        for (int run = 0; run < 3; ++run) {
+            FullDuplexResult result;
+            ASSERT_EQ(RunFullDuplex(wave.api, request, result), 1) << "run " << run;
+            EXPECT_TRUE(result.capture == Encode(expected, row.format)) << "run " << run;
+        }
+    }
+}

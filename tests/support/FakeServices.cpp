@@ -35,6 +35,7 @@ void CFakeServices::Sleep(std::uint32_t milliseconds)
 
 std::uint32_t CFakeServices::TickCount()
 {
+    now += ticksPerRead;
     return now;
 }
 

@@ -51,6 +51,9 @@ public:
 
     // Virtual time in milliseconds; starts at a non-zero tick like a real clock.
     std::uint32_t now = 100000;
+    // Moves the clock on this much at every TickCount, before answering: a
+    // clock that runs while the code reads it, as the real one does.
+    std::uint32_t ticksPerRead = 0;
     std::uint64_t totalSlept = 0;
     std::vector<std::uint32_t> sleeps;
     std::vector<Message> messages;

@@ -47,11 +47,18 @@
 // cable carries nothing and the input records silence plus noise.
 //
 // The loop's clock: loop frame f of a stream at rate r is the time
-// f x 1000 / r ms after the first tick the virtual back end saw. With both
-// started at one tick the input's frame n holds the output's frame
-// n - latencyFrames; an output started later than the input adds the frames
-// of the ticks between the two starts to the latency, one started earlier
-// takes them off (each start rounded down to a frame on that clock).
+// f x 1000 / r ms after the first tick the virtual back end saw. The clock is
+// read once per call on either end and both ends move to that one reading,
+// the output first, so what the input records does not depend on which end
+// is polled, nor when. With both started at one tick the input's frame n
+// holds the output's frame n - latencyFrames. An input started while the
+// output is held (opened paused, or paused, as the full-duplex run opens it)
+// waits for the output and starts at the output's tick: the two starts
+// count as one, however long the caller took between them, so the same
+// settings give the same capture frame for frame. An output started earlier
+// than the input takes the ticks between the starts off the latency (each
+// start rounded down to a frame on that clock); a running input that an
+// output joins later hears it that much later.
 #pragma once
 
 #include <cstddef>

@@ -196,9 +196,13 @@ WaveResult CVirtualWaveApi::Close(WaveHandle handle)
             return WaveErrStillPlaying;
         device.isOpen = false;
         streams.erase(handle);
-        // What the output played last stays in the cable until it is heard.
-        if (handle == loopFeeder)
+        // What the output played last stays in the cable until it is heard;
+        // an input that waited for this output starts on its own now.
+        if (handle == loopFeeder) {
             loopFeeder = 0;
+            if (Stream* listener = Find(loopListener); listener != nullptr && listener->waitingForFeeder)
+                Run(*listener);
+        }
         if (handle == loopListener)
             loopListener = 0;
         return WaveNoError;
@@ -344,13 +348,28 @@ void CVirtualWaveApi::Update(WaveHandle handle)
 void CVirtualWaveApi::Run(Stream& stream)
 {
     stream.running = true;
+    stream.waitingForFeeder = false;
     stream.runStartTick = Services().TickCount();
     stream.framesAtRunStart = stream.framePosition;
-    if (DeviceOf(stream).loopback)
-        stream.loopAtRunStart = LoopFrameNow(stream.format.sampleRate);
+    if (!DeviceOf(stream).loopback)
+        return;
+    const std::uint64_t ticks = LoopTicksNow();
+    stream.loopAtRunStart = LoopFrame(ticks, stream.format.sampleRate);
+    Stream* feeder = Find(loopFeeder);
+    Stream* listener = Find(loopListener);
+    if (&stream == listener && feeder != nullptr && !feeder->running) {
+        // The output that feeds the cable is held: the input starts with it.
+        stream.waitingForFeeder = true;
+    } else if (&stream == feeder && listener != nullptr && listener->waitingForFeeder) {
+        // Both ends begin at one loop frame, however much time the caller
+        // took between the two starts, so the capture does not depend on it.
+        listener->waitingForFeeder = false;
+        listener->runStartTick = stream.runStartTick;
+        listener->loopAtRunStart = LoopFrame(ticks, listener->format.sampleRate);
+    }
 }
 
-std::uint64_t CVirtualWaveApi::LoopFrameNow(std::uint32_t sampleRate)
+std::uint64_t CVirtualWaveApi::LoopTicksNow()
 {
     std::uint32_t now = Services().TickCount();
     if (!loopClockStarted) {
@@ -360,44 +379,53 @@ std::uint64_t CVirtualWaveApi::LoopFrameNow(std::uint32_t sampleRate)
     // Unsigned difference: right across the wrap of the 32-bit tick count.
     loopTicks += static_cast<std::uint32_t>(now - loopLastTick);
     loopLastTick = now;
-    return loopTicks * sampleRate / 1000;
+    return loopTicks;
+}
+
+std::uint64_t CVirtualWaveApi::LoopFrame(std::uint64_t ticks, std::uint32_t sampleRate)
+{
+    return ticks * sampleRate / 1000;
 }
 
 void CVirtualWaveApi::Halt(Stream& stream)
 {
     Advance(stream);
     stream.running = false;
+    stream.waitingForFeeder = false;
 }
 
 void CVirtualWaveApi::Advance(Stream& stream)
 {
     if (!DeviceOf(stream).loopback) {
-        AdvanceStream(stream);
+        AdvanceStream(stream, 0);
         return;
     }
-    // Both ends move together, the output first, so the input records what
-    // was played by now whichever end the caller polls.
+    // Both ends move together to one reading of the clock, the output first,
+    // so the input records what was played by then whichever end the caller
+    // polls, and neither end sees a tick the other has not.
+    const std::uint64_t ticks = LoopTicksNow();
     Stream* feeder = Find(loopFeeder);
     Stream* listener = Find(loopListener);
     if (feeder != nullptr)
-        AdvanceStream(*feeder);
+        AdvanceStream(*feeder, ticks);
     if (listener != nullptr)
-        AdvanceStream(*listener);
+        AdvanceStream(*listener, ticks);
     if (&stream != feeder && &stream != listener)
-        AdvanceStream(stream);
-    bool listening = listener != nullptr && listener->running && !DeviceOf(*listener).buffersNeverComplete;
+        AdvanceStream(stream, ticks);
+    bool listening = listener != nullptr && listener->running && !listener->waitingForFeeder &&
+                     !DeviceOf(*listener).buffersNeverComplete;
     loop.Trim(listening, listening ? listener->loopAtRunStart + listener->framePosition - listener->framesAtRunStart : 0);
 }
 
-void CVirtualWaveApi::AdvanceStream(Stream& stream)
+void CVirtualWaveApi::AdvanceStream(Stream& stream, std::uint64_t loopTicks)
 {
-    if (!stream.running || DeviceOf(stream).buffersNeverComplete)
+    if (!stream.running || stream.waitingForFeeder || DeviceOf(stream).buffersNeverComplete)
         return;
     std::uint64_t target = 0;
     if (DeviceOf(stream).loopback) {
         // On the loop's clock, so that streams started at one tick stay in
         // step frame for frame.
-        target = stream.framesAtRunStart + LoopFrameNow(stream.format.sampleRate) - stream.loopAtRunStart;
+        target = stream.framesAtRunStart + LoopFrame(loopTicks, stream.format.sampleRate) - stream.loopAtRunStart;
     } else {
         // Unsigned difference: right across the wrap of the 32-bit tick count.
         std::uint32_t elapsed = Services().TickCount() - stream.runStartTick;

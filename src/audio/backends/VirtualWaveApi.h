@@ -158,14 +158,20 @@ private:
         std::uint64_t framesAtRunStart = 0;
         std::uint64_t framePosition = 0; // frames moved since open
         std::uint64_t loopAtRunStart = 0; // the loop's clock at runStartTick (loopback devices)
+        // A loopback input started while its output was held: it moves
+        // nothing until the output starts, and then starts with it.
+        bool waitingForFeeder = false;
     };
 
     Stream* Find(WaveHandle handle);
     void Log(Stream& stream, const char* call, const WaveHeader* header = nullptr);
     VirtualDevice& DeviceOf(const Stream& stream) { return Device(stream.direction, stream.device); }
     void Advance(Stream& stream);
-    void AdvanceStream(Stream& stream);
-    std::uint64_t LoopFrameNow(std::uint32_t sampleRate);
+    void AdvanceStream(Stream& stream, std::uint64_t loopTicks);
+    // The loop's clock brought up to now, in milliseconds, and a reading of
+    // it in frames at a rate.
+    std::uint64_t LoopTicksNow();
+    static std::uint64_t LoopFrame(std::uint64_t ticks, std::uint32_t sampleRate);
     void OpenLoopback(WaveDirection direction, WaveHandle opened, const WaveFormatInfo& format);
     void Run(Stream& stream);
     void Halt(Stream& stream);
