@@ -121,7 +121,20 @@ struct Duplex {
                     result.playbackDone ? FullDuplexOutcome::Completed : FullDuplexOutcome::PlaybackUnfinished;
                 return;
             }
+            // A device gone for good would hold the run until Esc.
+            for (WaveDirection direction : {WaveDirection::Input, WaveDirection::Output})
+                if (IsLost(direction)) {
+                    Fail(direction, FullDuplexStep::Transfer, WaveErrNoDriver);
+                    return;
+                }
         }
+    }
+
+    bool IsLost(WaveDirection direction)
+    {
+        const bool input = direction == WaveDirection::Input;
+        const std::int32_t device = input ? request.inputDevice : request.outputDevice;
+        return device >= 0 && WaveApi().HostDetail(direction, static_cast<std::uint32_t>(device)).lost;
     }
 
     // What the input recorded, in whole frames. Reset first so a cancelled
@@ -242,6 +255,8 @@ const char* FullDuplexStepText(FullDuplexStep step)
         return "queue";
     case FullDuplexStep::Start:
         return "start";
+    case FullDuplexStep::Transfer:
+        return "transfer";
     }
     return "unknown";
 }

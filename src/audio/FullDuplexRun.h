@@ -64,6 +64,9 @@ enum class FullDuplexStep {
     Open,  // Open or OpenExtended; the code is the open's
     Queue, // AddBuffer: the header's prepare or the queue; the code is the one that failed
     Start, // Start (input) or Restart (output)
+    // While it ran the device was lost for good (its HostDetail says so);
+    // the code is WaveErrNoDriver, the detail has the host's reason.
+    Transfer,
 };
 
 struct FullDuplexResult {
@@ -97,7 +100,8 @@ struct FullDuplexResult {
 // and Restart the output at once, then per step: Sleep(FullDuplexPollMs),
 // PeekKey (Esc cancels: both are reset, what was recorded kept; Esc wins
 // over a capture that fills in the same step), the output's done flag, the
-// input's done flag (the run ends when it is done).
+// input's done flag (the run ends when it is done), then whether either
+// device was lost (Failed at once, step Transfer).
 // Failure messages are the devices' own ("IDS_DEVICE_IO_FAIL",
 // "IDS_NO_SOUND_CARD"); the run shows none itself. Nothing throws.
 int RunFullDuplex(CWaveApi& api, const FullDuplexRequest& request, FullDuplexResult& result);

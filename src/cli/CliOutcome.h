@@ -31,6 +31,9 @@ struct CCliOutcome {
     bool tonePlayed = false;
     bool timedOut = false;
     bool interrupted = false;
+    // A device was lost for good while its step ran, and the step was ended
+    // for it as Esc ends it (the report words it as cancelled).
+    bool deviceLost = false;
     bool resultsShown = false;
     // False when the test had no recording buffer (too large, or no memory).
     bool hadRecordBuffer = true;
@@ -48,8 +51,9 @@ struct CCliOutcome {
     std::shared_ptr<CAnalysisOutcome> analysis;
 };
 
-// 130 when cancelled or interrupted, 0 when recording, playback and any
-// save all succeeded (3 when they did but a signal check failed), otherwise 1.
+// 1 when a device was lost, else 130 when cancelled or interrupted, 0 when
+// recording, playback and any save all succeeded (3 when they did but a
+// signal check failed), otherwise 1.
 int ExitStatusOf(const CCliOutcome& outcome);
 
 // Whether the record test's cancel (rather than the playback's) ended the run.

@@ -43,14 +43,19 @@ public:
         if (!Fill(window, tester))
             return;
         statusLine.Release();
-        if (tester)
-            services.SetStepDirection([tester] {
+        if (tester) {
+            auto direction = [tester] {
                 return tester->PlaybackResults().tested ? WaveDirection::Output : WaveDirection::Input;
-            });
+            };
+            services.SetStepDirection(direction);
+            // A device gone for good would hold the step until the time-out.
+            services.SetLostDeviceCheck([tester, direction] { return HostDetailOf(*tester, direction()).lost; });
+        }
         services.ArmTimeout(EffectiveTimeoutMilliseconds(options));
         outcome.ran = CTerminalToolkit::Press(dialog, window, IdRunTest);
         services.ArmTimeout(0);
         services.SetStepDirection(nullptr);
+        services.SetLostDeviceCheck(nullptr);
         if (tester && outcome.ran)
             Collect(*tester);
     }
@@ -116,6 +121,7 @@ private:
         outcome.toneAsked = services.ToneAsked();
         outcome.tonePlayed = outcome.toneAsked && outcome.playbackRan;
         outcome.timedOut = services.TimedOut();
+        outcome.deviceLost = services.DeviceLost();
         // The devices the sequence opened: the selected entries' own numbers.
         if (outcome.record.tested)
             outcome.recordHost = HostDetailOf(tester, WaveDirection::Input);
@@ -258,6 +264,8 @@ void RunDialogs(const CCliOptions& options, const CCliStreams& streams, CInterru
 
 int ExitStatusOf(const CCliOutcome& outcome)
 {
+    if (outcome.deviceLost)
+        return ExitDeviceFailed;
     if (outcome.testCancelled || outcome.interrupted)
         return ExitCancelled;
     if (outcome.recordComplete && outcome.playbackComplete && !outcome.saveFailed)

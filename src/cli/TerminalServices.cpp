@@ -91,6 +91,12 @@ std::optional<std::uint32_t> CTerminalServices::PeekKey(WindowHandle)
 {
     if (interrupts.Take())
         return KeyEscape;
+    if (!deviceLost && lostDeviceCheck && lostDeviceCheck()) {
+        statusLine.PrintLine("tallowmere: device lost: ending the step");
+        deviceLost = true;
+    }
+    if (deviceLost)
+        return KeyEscape;
     // Compared as a signed difference, so the tick count may wrap.
     if (deadline && static_cast<std::int32_t>(TickCount() - *deadline) >= 0) {
         if (!timedOut)

@@ -35,10 +35,17 @@ public:
     // Which device test is running, so that a bare message key can be
     // explained for the right direction; input until set.
     void SetStepDirection(std::function<WaveDirection()> direction) { stepDirection = std::move(direction); }
+    // Asked at every keyboard peek: whether the running step's device is
+    // gone for good. When it says so the peek reports Esc at once (the
+    // dialog has no other way out of a buffer that never completes),
+    // "tallowmere: device lost: ending the step" is printed once, and
+    // DeviceLost() is true from then on. Empty: never asked.
+    void SetLostDeviceCheck(std::function<bool()> check) { lostDeviceCheck = std::move(check); }
     // The path the next save-file dialog answers with, once.
     void SetSavePath(std::optional<std::string> path) { savePath = std::move(path); }
 
     bool TimedOut() const { return timedOut; }
+    bool DeviceLost() const { return deviceLost; }
     // Ctrl-C was pressed at some point (not only while a device step ran).
     bool Interrupted() const { return interrupts.Any(); }
     int MessageCount() const { return messageCount; }
@@ -59,5 +66,7 @@ private:
     int messageCount = 0;
     std::string lastMessage;
     std::function<WaveDirection()> stepDirection;
+    std::function<bool()> lostDeviceCheck;
+    bool deviceLost = false;
     bool toneAsked = false;
 };

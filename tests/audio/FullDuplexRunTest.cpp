@@ -165,6 +165,37 @@ TEST_F(FullDuplexRunTest, ADeviceThatNeverFinishes)
     EXPECT_FALSE(Out().isOpen);
 }
 
+// A device the back end says is lost for good ends the run at the next
+// step, as a failure of that device's transfer, without waiting for Esc.
+TEST_F(FullDuplexRunTest, ALostDeviceEndsTheRunAtOnce)
+{
+    for (WaveDirection direction : {WaveDirection::Input, WaveDirection::Output}) {
+        SCOPED_TRACE(direction == WaveDirection::Input ? "input" : "output");
+        VirtualDevice& device = direction == WaveDirection::Input ? In() : Out();
+        device.buffersNeverComplete = true;
+        device.hostDetail = {};
+        // Lost 300 ms into the run, after the settling pause.
+        const std::uint32_t lostAt = fake.now + FullDuplexSettleMs + 300;
+        fake.onSleep = [&device, lostAt](std::uint32_t now) {
+            if (now >= lostAt)
+                device.hostDetail.lost = true;
+        };
+        EXPECT_EQ(Run(), 0);
+        fake.onSleep = nullptr;
+        EXPECT_EQ(result.outcome, FullDuplexOutcome::Failed);
+        EXPECT_EQ(result.failedDirection, direction);
+        EXPECT_EQ(result.failedStep, FullDuplexStep::Transfer);
+        EXPECT_EQ(result.code, WaveErrNoDriver);
+        EXPECT_EQ(result.steps, 3u);
+        EXPECT_TRUE(result.capture.empty());
+        EXPECT_FALSE(In().isOpen);
+        EXPECT_FALSE(Out().isOpen);
+        device.buffersNeverComplete = false;
+        device.hostDetail = {};
+    }
+    EXPECT_STREQ(FullDuplexStepText(FullDuplexStep::Transfer), "transfer");
+}
+
 struct FailureRow {
     const char* name;
     std::function<void(CVirtualWaveApi&)> inject;
