@@ -24,8 +24,9 @@ struct CInterrupts {
 
 // SIGINT counts into `interrupts`; SIGINT pressed twice, SIGTERM, SIGHUP,
 // SIGPIPE and SIGQUIT put the terminal back and remove the temporary files
-// of a save in progress before the program ends. A signal already ignored
-// when this is called (nohup) is left ignored.
+// of a save in progress before the program ends (ui/TerminationSignals.h:
+// while one is handled the others wait). A signal already ignored when this
+// is called (nohup) is left ignored.
 void InstallInterruptHandlers(CInterrupts& interrupts);
 
 // The words and the status of a program that ran out of memory: the last

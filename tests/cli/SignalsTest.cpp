@@ -84,3 +84,25 @@ TEST(SignalsDeathTest, OneCtrlCKeepsTheFiles)
     std::error_code ignored;
     fs::remove(path, ignored);
 }
+
+// While one ending signal is handled the others wait, so the files are
+// removed and the terminal put back once, and the first signal decides how
+// the program ends.
+TEST(SignalsDeathTest, EachHandlerHoldsOffTheOthers)
+{
+    auto checkMasks = [] {
+        static CInterrupts interrupts;
+        InstallInterruptHandlers(interrupts);
+        const int ending[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT};
+        for (int handled : ending) {
+            struct sigaction current {};
+            if (sigaction(handled, nullptr, &current) != 0)
+                std::_Exit(3);
+            for (int other : ending)
+                if (!sigismember(&current.sa_mask, other))
+                    std::_Exit(4);
+        }
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(checkMasks(), testing::ExitedWithCode(0), "");
+}

@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "cli/Keyboard.h"
-#include "wavefile/TemporaryFiles.h"
+#include "ui/TerminationSignals.h"
 
 namespace {
 
@@ -32,8 +32,7 @@ BOOL WINAPI OnControl(DWORD event)
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
         int raised = installed->raised.fetch_add(1) + 1;
         if (raised - installed->taken.load() >= 2) {
-            RemoveTemporaryFilesNow();
-            CKeyboard::RestoreFromSignal();
+            CleanUpForTermination();
             EndConsoleLine();
             // At once, as _exit does: ExitProcess would first flush the C
             // runtime's streams, and wait for ever on the very write that
@@ -45,8 +44,7 @@ BOOL WINAPI OnControl(DWORD event)
     // The console is closing, the user logs off or the system shuts down:
     // leave no temporary file and give the console back; the platform then
     // ends the process.
-    RemoveTemporaryFilesNow();
-    CKeyboard::RestoreFromSignal();
+    CleanUpForTermination();
     return FALSE;
 }
 
@@ -56,5 +54,6 @@ void InstallInterruptHandlers(CInterrupts& interrupts)
 {
     static_assert(std::atomic<int>::is_always_lock_free);
     installed = &interrupts;
+    SetTerminationCleanUp(CKeyboard::RestoreFromSignal);
     SetConsoleCtrlHandler(OnControl, TRUE);
 }

@@ -4,18 +4,22 @@
 // until it closes.
 #include <QApplication>
 
+#include <csignal>
+
 #include "audio/WaveApi.h"
 #include "audio/backends/CompositeWaveApi.h"
+#include "ui/TerminationSignals.h"
 #include "ui/TesterApp.h"
 #include "ui/qt/AppIcon.h"
 #include "ui/qt/QtDialogToolkit.h"
 #include "ui/qt/QtServices.h"
-#include "ui/qt/TerminationSignals.h"
 
 int main(int argc, char* argv[])
 {
     // A save cut short by a signal leaves no temporary file beside its target.
-    RemoveTemporaryFilesOnTermination();
+    InstallTerminationHandlers({{SIGTERM, EndOnTerminationSignal},
+                                {SIGHUP, EndOnTerminationSignal},
+                                {SIGINT, EndOnTerminationSignal}});
     QApplication application(argc, argv);
     QApplication::setWindowIcon(AppIcon());
     // The dialogs end the program, not the last window closing.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The desktop program's termination handlers, in a child process that holds
-// a registered temporary file the way a save in progress does.
+// The termination handlers both programs install, in a child process that
+// holds a registered temporary file the way a save in progress does.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -12,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "ui/qt/TerminationSignals.h"
+#include "ui/TerminationSignals.h"
 #include "wavefile/TemporaryFiles.h"
 
 namespace {
@@ -21,11 +21,26 @@ namespace fs = std::filesystem;
 
 struct Child {
     pid_t pid = -1;
-    int ready = -1; // read end: one byte once the handlers are in place
+    int ready = -1;  // read end: one byte once the handlers are in place
+    int report = -1; // the same pipe: then what the clean-up said
 };
 
+int reportFd = -1;
+
+// The front end's part of the clean-up: says it ran, and which of the other
+// signals were blocked while it did.
+void ReportCleanUp()
+{
+    sigset_t blocked;
+    sigprocmask(SIG_BLOCK, nullptr, &blocked);
+    const char report[] = {'c', sigismember(&blocked, SIGHUP) ? 'H' : '-', sigismember(&blocked, SIGINT) ? 'I' : '-',
+                           sigismember(&blocked, SIGTERM) ? 'T' : '-'};
+    [[maybe_unused]] auto written = write(reportFd, report, sizeof report);
+}
+
 // The child ignores SIGHUP first when asked (as under nohup), installs the
-// handlers, registers `path`, says it is ready and waits to be signalled.
+// handlers as the desktop program does, registers `path`, says it is ready
+// and waits to be signalled.
 Child StartChild(const fs::path& path, bool ignoreHangUp)
 {
     int pipeEnds[2];
@@ -36,7 +51,11 @@ Child StartChild(const fs::path& path, bool ignoreHangUp)
         close(pipeEnds[0]);
         if (ignoreHangUp)
             signal(SIGHUP, SIG_IGN);
-        bool installed = RemoveTemporaryFilesOnTermination();
+        reportFd = pipeEnds[1];
+        SetTerminationCleanUp(ReportCleanUp);
+        bool installed = InstallTerminationHandlers({{SIGTERM, EndOnTerminationSignal},
+                                                     {SIGHUP, EndOnTerminationSignal},
+                                                     {SIGINT, EndOnTerminationSignal}});
         RegisterTemporaryFile(path.string());
         char ok = installed ? '1' : '0';
         if (write(pipeEnds[1], &ok, 1) != 1)
@@ -45,7 +64,7 @@ Child StartChild(const fs::path& path, bool ignoreHangUp)
             pause();
     }
     close(pipeEnds[1]);
-    return {pid, pipeEnds[0]};
+    return {pid, pipeEnds[0], pipeEnds[0]};
 }
 
 bool ChildReady(const Child& child)
@@ -91,7 +110,6 @@ TEST_F(TerminationSignalsTest, TheSignalRemovesTheTemporaryFileAndStillEndsThePr
         Child child = StartChild(temporary, false);
         ASSERT_GT(child.pid, 0);
         ASSERT_TRUE(ChildReady(child));
-        close(child.ready);
         kill(child.pid, sig);
         int status = WaitForChild(child.pid, 30);
         if (status == -1) {
@@ -102,6 +120,11 @@ TEST_F(TerminationSignalsTest, TheSignalRemovesTheTemporaryFileAndStillEndsThePr
         EXPECT_TRUE(WIFSIGNALED(status));
         EXPECT_EQ(WTERMSIG(status), sig);
         EXPECT_FALSE(fs::exists(temporary));
+        // The front end's part ran once, with every listed signal blocked.
+        char report[9] = {};
+        EXPECT_EQ(read(child.report, report, sizeof report - 1), 4);
+        EXPECT_STREQ(report, "cHIT");
+        close(child.report);
     }
 }
 
@@ -110,7 +133,6 @@ TEST_F(TerminationSignalsTest, AHangUpIgnoredAtStartStaysIgnored)
     Child child = StartChild(temporary, true);
     ASSERT_GT(child.pid, 0);
     ASSERT_TRUE(ChildReady(child));
-    close(child.ready);
     kill(child.pid, SIGHUP);
     EXPECT_EQ(WaitForChild(child.pid, 1), -1);
     EXPECT_TRUE(fs::exists(temporary));
@@ -123,4 +145,5 @@ TEST_F(TerminationSignalsTest, AHangUpIgnoredAtStartStaysIgnored)
     }
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
     EXPECT_FALSE(fs::exists(temporary));
+    close(child.ready);
 }
