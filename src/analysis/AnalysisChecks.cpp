@@ -2,25 +2,8 @@
 #include "analysis/AnalysisChecks.h"
 
 #include <cmath>
-#include <cstdio>
 
-namespace {
-
-std::string Figure(double value, const char* unit)
-{
-    if (std::isnan(value))
-        return "none";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f %s", value, unit);
-    return text;
-}
-
-std::string ChannelName(std::size_t c)
-{
-    return "channel " + std::to_string(c + 1);
-}
-
-} // namespace
+#include "analysis/CheckWords.h"
 
 std::vector<std::string> CheckAnalysis(const SignalAnalysis& a, const AnalysisExpectations& e)
 {
@@ -36,29 +19,29 @@ std::vector<std::string> CheckAnalysis(const SignalAnalysis& a, const AnalysisEx
         const ToneFigures& t = ch.tone;
         clipped += ch.clippedSamples;
         if (e.frequencyHz && !(t.isTone && std::fabs(t.frequencyHz - *e.frequencyHz) <= e.frequencyToleranceHz))
-            failed.push_back("--expect-frequency: " + ChannelName(c) + " has " +
-                             (t.isTone ? Figure(t.frequencyHz, "Hz") : std::string("no tone")) + ", expected " +
-                             Figure(*e.frequencyHz, "Hz") + " +- " + Figure(e.frequencyToleranceHz, "Hz"));
+            failed.push_back("--expect-frequency: " + CheckChannelName(c) + " has " +
+                             (t.isTone ? CheckFigure(t.frequencyHz, "Hz") : std::string("no tone")) +
+                             ", expected " + CheckFigure(*e.frequencyHz, "Hz") + " +- " +
+                             CheckFigure(e.frequencyToleranceHz, "Hz"));
         if (e.minSnrDb && !(t.isTone && t.snrDb >= *e.minSnrDb))
-            failed.push_back("--min-snr: " + ChannelName(c) + " has " + Figure(t.snrDb, "dB") + ", at least " +
-                             Figure(*e.minSnrDb, "dB") + " wanted");
+            failed.push_back("--min-snr: " + CheckChannelName(c) + " has " + CheckFigure(t.snrDb, "dB") +
+                             ", at least " + CheckFigure(*e.minSnrDb, "dB") + " wanted");
         if (e.maxThdnDb && !(t.isTone && t.thdnDb <= *e.maxThdnDb))
-            failed.push_back("--max-thdn: " + ChannelName(c) + " has " + Figure(t.thdnDb, "dB") + ", at most " +
-                             Figure(*e.maxThdnDb, "dB") + " wanted");
+            failed.push_back("--max-thdn: " + CheckChannelName(c) + " has " + CheckFigure(t.thdnDb, "dB") +
+                             ", at most " + CheckFigure(*e.maxThdnDb, "dB") + " wanted");
         if (e.minLevelDbfs && !(ch.rmsDbfs >= *e.minLevelDbfs))
-            failed.push_back("--min-level: " + ChannelName(c) + " has an RMS of " + Figure(ch.rmsDbfs, "dBFS") +
-                             ", at least " + Figure(*e.minLevelDbfs, "dBFS") + " wanted");
+            failed.push_back("--min-level: " + CheckChannelName(c) + " has an RMS of " +
+                             CheckFigure(ch.rmsDbfs, "dBFS") + ", at least " + CheckFigure(*e.minLevelDbfs, "dBFS") +
+                             " wanted");
         if (e.noSilence && ch.silent)
-            failed.push_back("--no-silence: " + ChannelName(c) + " is digital silence");
+            failed.push_back("--no-silence: " + CheckChannelName(c) + " is digital silence");
     }
     if (e.maxClipped && clipped > static_cast<std::uint64_t>(*e.maxClipped))
-        failed.push_back("--max-clipped: " + std::to_string(clipped) + " samples clipped, at most " +
-                         std::to_string(*e.maxClipped) + " allowed");
+        failed.push_back(CountOverLimit("--max-clipped", clipped, "samples clipped", *e.maxClipped));
     if (e.validBits && a.validBitsCarried != *e.validBits)
         failed.push_back("--expect-valid-bits: " + std::to_string(a.validBitsCarried) + " bits carried, " +
                          std::to_string(*e.validBits) + " expected");
     if (e.maxDropouts && a.dropoutCount > static_cast<std::uint64_t>(*e.maxDropouts))
-        failed.push_back("--max-dropouts: " + std::to_string(a.dropoutCount) + " dropouts, at most " +
-                         std::to_string(*e.maxDropouts) + " allowed");
+        failed.push_back(CountOverLimit("--max-dropouts", a.dropoutCount, "dropouts", *e.maxDropouts));
     return failed;
 }

@@ -109,7 +109,7 @@ struct Duplex {
             if (request.onStep)
                 request.onStep(step);
             std::optional<std::uint32_t> key = Services().PeekKey(request.window);
-            bool cancel = key && *key == KeyEscape;
+            bool cancel = (key && *key == KeyEscape) || (request.cancelRequested && request.cancelRequested());
             result.playbackDone = output.IsBufferDone(0) == 1;
             bool captured = input.IsBufferDone(0) == 1;
             if (cancel) {

@@ -39,6 +39,9 @@ struct FullDuplexRequest {
     // Called after every poll step with the step number (from 1), for a
     // progress display; may be empty.
     std::function<void(std::uint32_t step)> onStep;
+    // Asked after every poll step, beside Esc: true cancels the run as Esc
+    // does; may be empty.
+    std::function<bool()> cancelRequested;
 };
 
 enum class FullDuplexOutcome {

@@ -65,19 +65,3 @@ bool WriteAnalysisPlot(const SignalAnalysis& a, const std::string& title, const 
     }
     return SavePlot(image, path, error);
 }
-
-extern "C" __attribute__((visibility("default"))) int TallowmereWriteAnalysisPlot(const SignalAnalysis* analysis,
-                                                                                   const char* title, const char* path,
-                                                                                   char* error,
-                                                                                   std::size_t errorSize) noexcept
-{
-    std::string why;
-    bool written = false;
-    try {
-        written = analysis != nullptr && title != nullptr && path != nullptr &&
-                  WriteAnalysisPlot(*analysis, title, path, why);
-    } catch (...) {
-        why = "no memory for the picture";
-    }
-    return PlotEntryResult(written, std::move(why), "no analysis to draw", error, errorSize);
-}

@@ -110,18 +110,3 @@ bool WriteLoopbackPlot(const LoopbackPlotInput& in, const std::string& path, std
     }
     return SavePlot(image, path, error);
 }
-
-extern "C" __attribute__((visibility("default"))) int TallowmereWriteLoopbackPlot(const LoopbackPlotInput* input,
-                                                                                   const char* path, char* error,
-                                                                                   std::size_t errorSize) noexcept
-{
-    std::string why;
-    bool written = false;
-    try {
-        written = input != nullptr && input->title != nullptr && path != nullptr &&
-                  WriteLoopbackPlot(*input, path, why);
-    } catch (...) {
-        why = "no memory for the picture";
-    }
-    return PlotEntryResult(written, std::move(why), "nothing to draw", error, errorSize);
-}

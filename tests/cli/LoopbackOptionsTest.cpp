@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // --loopback's command line: what it takes, and every refusal naming what
-// to fix; the selection and time-out it leads to.
+// to fix; the selection and time-out it leads to; the exit status of each
+// outcome.
 #include <gtest/gtest.h>
 
 #include "cli/CommandLine.h"
+#include "cli/loopback/LoopbackCommand.h"
 #include "cli/loopback/LoopbackOptions.h"
 
 namespace {
@@ -120,6 +122,23 @@ TEST(LoopbackCommandLine, HelpAndListStillWinAndTheTimeOutFollowsTheCapture)
     EXPECT_EQ(LoopbackTimeoutMilliseconds(r.options, 4.2), 0);
     EXPECT_NE(UsageText().find("--loopback"), std::string::npos);
     EXPECT_NE(UsageText().find("--max-response-deviation DB"), std::string::npos);
+}
+
+TEST(LoopbackExitStatus, FollowsTheOutcome)
+{
+    CLoopbackRun run;
+    run.outcome = LoopbackOutcome::Measured;
+    EXPECT_EQ(LoopbackExitStatus(run), 0);
+    run.failedChecks = {"--max-latency: ..."};
+    EXPECT_EQ(LoopbackExitStatus(run), 3);
+    run.failedChecks.clear();
+    run.plotError = "cannot write '/nonexistent/x.png'";
+    EXPECT_EQ(LoopbackExitStatus(run), 3);
+    for (auto [outcome, status] : {std::pair{LoopbackOutcome::NotMeasured, 1}, std::pair{LoopbackOutcome::DeviceFailed, 1},
+                                   std::pair{LoopbackOutcome::Cancelled, 130}, std::pair{LoopbackOutcome::TimedOut, 130}}) {
+        run.outcome = outcome;
+        EXPECT_EQ(LoopbackExitStatus(run), status) << LoopbackOutcomeName(outcome);
+    }
 }
 
 } // namespace

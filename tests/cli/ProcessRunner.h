@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs tallowmere-cli as a child process with pipes for its output, as a
-// script would, and a minimal JSON reader to parse its --json result back.
+// script would; its --json result is read back with support/JsonReader.h.
 #pragma once
 
 #include <csignal>
@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "support/JsonReader.h"
 
 struct ProcessResult {
     int status = -1; // the exit status; 128 + n when killed by signal n
@@ -62,17 +64,3 @@ void ResetSignalsForChild();
 
 // Standard output of a shell command (for soxi).
 std::string CommandOutput(const std::string& command);
-
-struct JsonValue {
-    enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
-    bool boolean = false;
-    double number = 0;
-    std::string text;
-    std::vector<JsonValue> items;
-    std::map<std::string, JsonValue> members;
-
-    const JsonValue& operator[](const std::string& key) const;
-};
-
-// Parses a whole document; false on any syntax error or trailing text.
-bool ParseJson(const std::string& text, JsonValue& value);

@@ -65,14 +65,6 @@ INSTANTIATE_TEST_SUITE_P(
         return "rate" + rate + "_ch" + std::to_string(c.channels) + "_bytes" + std::to_string(c.bytes);
     });
 
-TEST(SampleFormat, OnlyTheLow16BitsOfChannelsAndWidthCount)
-{
-    // 0x10002 channels is 2 once cut to 16 bits; 0x10004 bytes is 4.
-    CSampleFormat f(48000, static_cast<std::uint16_t>(0x10002), static_cast<std::uint16_t>(0x10004));
-    EXPECT_EQ(f.channels, 2);
-    EXPECT_EQ(f.bytesPerSample, 4);
-}
-
 TEST(SampleFormat, IsAPlainCopyableValue)
 {
     CSampleFormat a(48000, 2, 3);

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/loopback/LoopbackCommand.h"
 
-#include <cmath>
 #include <memory>
 
-#include "audio/FullDuplexRun.h"
 #include "audio/ListedDevices.h"
 #include "audio/backends/CompositeWaveApi.h"
 #include "cli/AnalysisCommand.h"
@@ -13,11 +11,9 @@
 #include "cli/Keyboard.h"
 #include "cli/StatusLine.h"
 #include "cli/TerminalServices.h"
-#include "measure/PlotModule.h"
-#include "measure/loopback/LoopbackChecks.h"
 #include "measure/loopback/LoopbackJson.h"
+#include "measure/loopback/LoopbackSession.h"
 #include "measure/loopback/LoopbackText.h"
-#include "sequence/Report.h"
 
 namespace {
 
@@ -41,93 +37,6 @@ bool ChooseDevice(CWaveApi& api, WaveDirection direction, const std::optional<st
     return true;
 }
 
-std::uint64_t CaptureFrames(const LoopbackSequence& seq, const CCliOptions& options)
-{
-    const double margin = LoopbackCaptureMarginSeconds + options.loopback.limits.maxLatencyMs.value_or(0) / 1000;
-    return seq.frames + static_cast<std::uint64_t>(std::ceil(margin * seq.format.sampleRate));
-}
-
-// The full-duplex run with the terminal's keyboard, Ctrl-C, time-out and
-// status line; fills the run's outcome and, when it completed, `capture`.
-void PlayAndRecord(CWaveApi& api, const LoopbackSequence& seq, std::uint64_t captureFrames, const CCliOptions& options,
-                   const CCliStreams& streams, CInterrupts& interrupts, CLoopbackRun& run,
-                   std::vector<std::uint8_t>& capture)
-{
-    CStatusLine statusLine(streams.err, streams.errIsTerminal);
-    CKeyboard keyboard(streams.keyboardFd, streams.keyboardIsTerminal);
-    CTerminalServices services(statusLine, keyboard, interrupts);
-    CScopedServices servicesScope(services);
-
-    FullDuplexRequest request;
-    request.inputDevice = static_cast<std::int32_t>(run.input.id);
-    request.outputDevice = static_cast<std::int32_t>(run.output.id);
-    request.sampleRate = seq.format.sampleRate;
-    request.channels = seq.format.channels;
-    request.bytesPerSample = seq.format.bytesPerSample;
-    request.validBits = static_cast<std::uint16_t>(seq.validBits);
-    request.extended = run.format.extended;
-    request.stimulus = seq.bytes;
-    request.captureBytes = captureFrames * seq.format.channels * seq.format.bytesPerSample;
-    const double steps = std::max(1.0, run.captureSeconds * 1000 / FullDuplexPollMs);
-    request.onStep = [&statusLine, steps](std::uint32_t step) {
-        statusLine.SetProgress(static_cast<int>(std::min(100.0, 100.0 * step / steps)));
-    };
-    statusLine.SetStatus("Measuring the loopback... (Esc cancels)");
-    statusLine.SetProgress(0);
-    services.ArmTimeout(LoopbackTimeoutMilliseconds(options, run.captureSeconds));
-    FullDuplexResult result;
-    RunFullDuplex(api, request, result);
-    services.ArmTimeout(0);
-    statusLine.Clear();
-
-    run.playbackUnfinished = result.outcome == FullDuplexOutcome::PlaybackUnfinished;
-    switch (result.outcome) {
-    case FullDuplexOutcome::Completed:
-    case FullDuplexOutcome::PlaybackUnfinished:
-        capture = std::move(result.capture);
-        run.outcome = LoopbackOutcome::Measured; // for now: the measures decide
-        break;
-    case FullDuplexOutcome::Cancelled:
-        run.outcome = services.TimedOut() ? LoopbackOutcome::TimedOut : LoopbackOutcome::Cancelled;
-        run.error = services.TimedOut() ? "the time-out cancelled the run" : "the run was cancelled";
-        break;
-    case FullDuplexOutcome::Refused:
-        run.outcome = LoopbackOutcome::NotMeasured;
-        run.error = std::string("the run was refused: ") + FullDuplexRefusalText(result.refusal);
-        break;
-    case FullDuplexOutcome::Failed:
-        run.outcome = LoopbackOutcome::DeviceFailed;
-        run.failedDirection = result.failedDirection;
-        run.failedStep = FullDuplexStepText(result.failedStep);
-        run.code = result.code;
-        run.error = std::string(result.failedDirection == WaveDirection::Input ? "the input's " : "the output's ") +
-                    run.failedStep + " failed with code " + std::to_string(result.code) + " (" +
-                    ResultCodeText(result.code) + ")";
-        break;
-    }
-}
-
-void Measure(const LoopbackSequence& seq, const std::vector<std::uint8_t>& capture, const CCliOptions& options,
-             CLoopbackRun& run)
-{
-    run.measures = MeasureLoopback(capture.data(), capture.size(), seq);
-    if (!run.measures.ok) {
-        run.outcome = LoopbackOutcome::NotMeasured;
-        run.error = run.measures.error;
-        if (run.measures.latency.status == LatencyStatus::NotFound)
-            run.error += " (is the output wired back to the input?)";
-    }
-    const AnalysisExpectations& e = options.analysis.expect;
-    run.checksSet = options.loopback.limits.Any() || e.maxThdnDb || e.frequencyHz || e.maxDropouts;
-    run.failedChecks = CheckLoopback(run.measures, options.loopback.limits, e);
-    if (options.analysis.plotPath && run.outcome == LoopbackOutcome::Measured) {
-        if (WriteLoopbackPlotThroughModule(run, *options.analysis.plotPath, run.plotError))
-            run.plotPath = options.analysis.plotPath;
-    } else if (options.analysis.plotPath) {
-        run.plotError = "nothing to draw: " + run.error;
-    }
-}
-
 void PrintDiagnostics(const CLoopbackRun& run, std::FILE* err)
 {
     const bool failed = run.outcome == LoopbackOutcome::DeviceFailed;
@@ -147,36 +56,47 @@ void PrintDiagnostics(const CLoopbackRun& run, std::FILE* err)
 
 int RunLoopback(const CCliOptions& options, const CCliStreams& streams, CInterrupts& interrupts)
 {
-    CLoopbackRun run;
+    CLoopbackRequest request;
     std::string error;
-    if (!ResolveLoopbackFormat(options, run.format, error)) {
+    if (!ResolveLoopbackFormat(options, request.format, error)) {
         return UsageError(streams, options.json, error);
     }
     std::unique_ptr<CWaveApi> api = CreateWaveApi(AudioBackEndFromEnvironment());
     CScopedWaveApi apiScope(*api);
-    if (!ChooseDevice(*api, WaveDirection::Input, options.inputDevice, run.input, error) ||
-        !ChooseDevice(*api, WaveDirection::Output, options.outputDevice, run.output, error)) {
+    if (!ChooseDevice(*api, WaveDirection::Input, options.inputDevice, request.input, error) ||
+        !ChooseDevice(*api, WaveDirection::Output, options.outputDevice, request.output, error)) {
         return UsageError(streams, options.json, error);
     }
-    const CLoopbackFormat& f = run.format;
-    const CSampleFormat format(f.sampleRate, static_cast<std::uint16_t>(f.channels),
-                               static_cast<std::uint16_t>(f.bits / 8));
-    LoopbackSequence seq;
-    if (!BuildSequence(format, f.validBits, SequenceTiming{}, LoopbackSelection(options.loopback, f.channels), seq)) {
-        std::fprintf(streams.err, "tallowmere: loopback: the test sequence cannot be built for this format\n");
+    request.selection = LoopbackSelection(options.loopback, request.format.channels);
+    request.limits = options.loopback.limits;
+    request.toneChecks = options.analysis.expect;
+    request.plotPath = options.analysis.plotPath;
+
+    // The keyboard, Ctrl-C, the time-out and the status line while it runs.
+    CStatusLine statusLine(streams.err, streams.errIsTerminal);
+    CKeyboard keyboard(streams.keyboardFd, streams.keyboardIsTerminal);
+    CTerminalServices services(statusLine, keyboard, interrupts);
+    CScopedServices servicesScope(services);
+    LoopbackHooks hooks;
+    hooks.onStart = [&](const CLoopbackRun& run) {
+        statusLine.SetStatus("Measuring the loopback... (Esc cancels)");
+        statusLine.SetProgress(0);
+        services.ArmTimeout(LoopbackTimeoutMilliseconds(options, run.captureSeconds));
+    };
+    hooks.onProgress = [&statusLine](int percent) { statusLine.SetProgress(percent); };
+    hooks.onCaptured = [&] {
+        services.ArmTimeout(0);
+        statusLine.Clear();
+    };
+    CLoopbackRun run;
+    if (!RunLoopbackSession(*api, request, hooks, run)) {
+        std::fprintf(streams.err, "tallowmere: loopback: %s\n", run.error.c_str());
         return ExitDeviceFailed;
     }
-    run.selection = seq.selection;
-    const std::uint64_t captureFrames = CaptureFrames(seq, options);
-    run.sequenceSeconds = static_cast<double>(seq.frames) / f.sampleRate;
-    run.captureSeconds = static_cast<double>(captureFrames) / f.sampleRate;
-
-    std::vector<std::uint8_t> capture;
-    PlayAndRecord(*api, seq, captureFrames, options, streams, interrupts, run, capture);
-    run.inputHost = api->HostDetail(WaveDirection::Input, run.input.id);
-    run.outputHost = api->HostDetail(WaveDirection::Output, run.output.id);
-    if (run.outcome == LoopbackOutcome::Measured)
-        Measure(seq, capture, options, run);
+    if (run.outcome == LoopbackOutcome::Cancelled && services.TimedOut()) {
+        run.outcome = LoopbackOutcome::TimedOut;
+        run.error = "the time-out cancelled the run";
+    }
     PrintDiagnostics(run, streams.err);
 
     const int status = LoopbackExitStatus(run);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// tallowmere-cli --loopback: the sequence for the measures chosen played on
-// the output while the input records in the same format (a full-duplex run
-// over the usual wave devices), then measured; the table (or --json) on
-// standard output, progress and failures on standard error.
+// tallowmere-cli --loopback: the flags made a request for the measurement
+// library's loopback session, run with the terminal's keyboard, Ctrl-C,
+// time-out and status line; the table (or --json) on standard output,
+// progress and failures on standard error.
 #pragma once
 
 #include <cstdint>
@@ -10,10 +10,6 @@
 #include "cli/CliProgram.h"
 #include "cli/CommandLine.h"
 #include "measure/loopback/LoopbackResult.h"
-
-// Recorded past the end of the sequence, for the chain's latency; a
-// --max-latency adds its own value to this.
-inline constexpr double LoopbackCaptureMarginSeconds = 1.0;
 
 // The whole --loopback run. Exit status: 0 measured and every check
 // passed; 3 measured but a check failed or the plot could not be written;

@@ -3,23 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+
+#include "analysis/CheckWords.h"
 
 namespace {
-
-std::string Figure(double value, const char* unit)
-{
-    if (std::isnan(value))
-        return "none";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f %s", value, unit);
-    return text;
-}
-
-std::string Channel(std::size_t c)
-{
-    return "channel " + std::to_string(c + 1);
-}
 
 // Each channel's figure against a limit; `atMost` for an upper one.
 void PerChannel(std::vector<std::string>& failed, const char* flag, const char* what,
@@ -30,9 +17,9 @@ void PerChannel(std::vector<std::string>& failed, const char* flag, const char* 
         const double x = figures[c];
         if (std::isnan(x) ? nanPasses : (atMost ? x <= limit : x >= limit))
             continue;
-        failed.push_back(std::string(flag) + ": " + Channel(c) + " has " + (std::isnan(x) ? "no " : "") + what +
-                         (std::isnan(x) ? "" : " of " + Figure(x, unit)) + ", " + (atMost ? "at most " : "at least ") +
-                         Figure(limit, unit) + " wanted");
+        failed.push_back(std::string(flag) + ": " + CheckChannelName(c) + " has " + (std::isnan(x) ? "no " : "") +
+                         what + (std::isnan(x) ? "" : " of " + CheckFigure(x, unit)) + ", " +
+                         (atMost ? "at most " : "at least ") + CheckFigure(limit, unit) + " wanted");
     }
 }
 
@@ -42,8 +29,9 @@ void CheckResponse(std::vector<std::string>& failed, const LoopbackMeasures& m, 
         const FrequencyResponse& r = m.response[c];
         const double deviation = std::max(std::fabs(r.minDb), std::fabs(r.maxDb));
         if (!(deviation <= limit))
-            failed.push_back("--max-response-deviation: " + Channel(c) + " spans " + Figure(r.minDb, "dB") + " to " +
-                             Figure(r.maxDb, "dB") + " re 1 kHz, within +-" + Figure(limit, "dB") + " wanted");
+            failed.push_back("--max-response-deviation: " + CheckChannelName(c) + " spans " +
+                             CheckFigure(r.minDb, "dB") + " to " + CheckFigure(r.maxDb, "dB") + " re 1 kHz, within +-" +
+                             CheckFigure(limit, "dB") + " wanted");
     }
 }
 
@@ -52,7 +40,7 @@ void CheckCrosstalk(std::vector<std::string>& failed, const CrosstalkResult& x, 
     for (std::size_t d = 0; d < x.levelDb.size(); ++d) {
         // Levels are relative to the driven channel's: none there, none to compare.
         if (d < x.levelDb[d].size() && std::isnan(x.levelDb[d][d])) {
-            failed.push_back("--max-crosstalk: " + Channel(d) + " driven alone did not come back in it");
+            failed.push_back("--max-crosstalk: " + CheckChannelName(d) + " driven alone did not come back in it");
             continue;
         }
         for (std::size_t c = 0; c < x.levelDb[d].size(); ++c) {
@@ -60,8 +48,8 @@ void CheckCrosstalk(std::vector<std::string>& failed, const CrosstalkResult& x, 
             // NaN: not a trace of the tone in that channel.
             if (c == d || std::isnan(level) || level <= limit)
                 continue;
-            failed.push_back("--max-crosstalk: " + Channel(d) + " into " + Channel(c) + " at " +
-                             Figure(level, "dB") + ", at most " + Figure(limit, "dB") + " wanted" +
+            failed.push_back("--max-crosstalk: " + CheckChannelName(d) + " into " + CheckChannelName(c) + " at " +
+                             CheckFigure(level, "dB") + ", at most " + CheckFigure(limit, "dB") + " wanted" +
                              (x.swapped ? " (the channels came back swapped)" : ""));
         }
     }
@@ -69,19 +57,23 @@ void CheckCrosstalk(std::vector<std::string>& failed, const CrosstalkResult& x, 
 
 } // namespace
 
+bool LoopbackChecksSet(const CLoopbackLimits& l, const AnalysisExpectations& e)
+{
+    return l.Any() || e.maxThdnDb || e.frequencyHz || e.maxDropouts;
+}
+
 std::vector<std::string> CheckLoopback(const LoopbackMeasures& m, const CLoopbackLimits& l,
                                        const AnalysisExpectations& e)
 {
     std::vector<std::string> failed;
-    const bool any = l.Any() || e.maxThdnDb || e.frequencyHz || e.maxDropouts;
     if (!m.ok) {
-        if (any)
+        if (LoopbackChecksSet(l, e))
             failed.push_back("no measurement: " + m.error);
         return failed;
     }
     if (l.maxLatencyMs && !(m.latency.ms <= *l.maxLatencyMs))
-        failed.push_back("--max-latency: the round trip takes " + Figure(m.latency.ms, "ms") + ", at most " +
-                         Figure(*l.maxLatencyMs, "ms") + " wanted");
+        failed.push_back("--max-latency: the round trip takes " + CheckFigure(m.latency.ms, "ms") + ", at most " +
+                         CheckFigure(*l.maxLatencyMs, "ms") + " wanted");
     if (l.maxResponseDeviationDb)
         CheckResponse(failed, m, *l.maxResponseDeviationDb);
     if (e.maxThdnDb || e.frequencyHz) {
@@ -102,7 +94,6 @@ std::vector<std::string> CheckLoopback(const LoopbackMeasures& m, const CLoopbac
     if (l.maxCrosstalkDb)
         CheckCrosstalk(failed, m.crosstalk, *l.maxCrosstalkDb);
     if (e.maxDropouts && m.dropoutCount > static_cast<std::uint64_t>(*e.maxDropouts))
-        failed.push_back("--max-dropouts: " + std::to_string(m.dropoutCount) + " dropouts, at most " +
-                         std::to_string(*e.maxDropouts) + " allowed");
+        failed.push_back(CountOverLimit("--max-dropouts", m.dropoutCount, "dropouts", *e.maxDropouts));
     return failed;
 }

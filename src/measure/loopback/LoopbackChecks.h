@@ -17,3 +17,6 @@
 // tolerance (on the captured 1 kHz tone) and --max-dropouts.
 std::vector<std::string> CheckLoopback(const LoopbackMeasures& measures, const CLoopbackLimits& limits,
                                        const AnalysisExpectations& analysisLimits);
+
+// Whether any of these limits is set, so that the run has a verdict.
+bool LoopbackChecksSet(const CLoopbackLimits& limits, const AnalysisExpectations& analysisLimits);

@@ -4,7 +4,12 @@
 // end (the command line from its flags), read by the session and checks.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <string>
+
+#include "analysis/AnalysisChecks.h"
+#include "analysis/loopback/Stimulus.h"
 
 // The measures --measure names; latency is always measured (the marker
 // places every other part), so it is listed only for completeness.
@@ -37,4 +42,23 @@ struct CLoopbackFormat {
     int bits = 16;
     int validBits = 16;
     bool extended = false;
+};
+
+// A device as the front end chose it from the lists.
+struct CLoopbackDevice {
+    int position = -1; // in the list, as the front end numbers it
+    std::uint32_t id = 0;
+    std::string name;
+};
+
+struct CLoopbackRequest {
+    CLoopbackDevice input;
+    CLoopbackDevice output;
+    CLoopbackFormat format;
+    MeasureSelection selection;     // the measures to take
+    CLoopbackLimits limits;
+    // The analysis's checks on the captured 1 kHz tone and on the whole
+    // capture: the THD+N, the frequency with its tolerance, the dropouts.
+    AnalysisExpectations toneChecks;
+    std::optional<std::string> plotPath; // the picture to draw (PNG)
 };

@@ -18,12 +18,6 @@ enum class LoopbackOutcome {
     TimedOut,      // the time-out cancelled the run
 };
 
-struct CLoopbackDevice {
-    int position = -1; // in the list, as --list numbers it
-    std::uint32_t id = 0;
-    std::string name;
-};
-
 struct CLoopbackRun {
     CLoopbackFormat format;
     CLoopbackDevice input;

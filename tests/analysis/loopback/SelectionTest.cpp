@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "analysis/loopback/LoopbackMeasure.h"
-#include "LoopChain.h"
+#include "support/LoopChain.h"
 
 namespace {
 

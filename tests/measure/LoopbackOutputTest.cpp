@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The --loopback table, JSON and checks from measures taken on a simulated
-// chain with known impairments, and the exit status each outcome gives.
+// The loopback's table, JSON and checks from measures taken on a simulated
+// chain with known impairments.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 
-#include "../analysis/loopback/LoopChain.h"
-#include "ProcessRunner.h"
-#include "cli/loopback/LoopbackCommand.h"
 #include "measure/loopback/LoopbackChecks.h"
 #include "measure/loopback/LoopbackJson.h"
 #include "measure/loopback/LoopbackText.h"
+#include "support/JsonReader.h"
+#include "support/LoopChain.h"
 
 namespace {
 
@@ -296,22 +295,6 @@ TEST(LoopbackChecks, SwapDropoutsAndMissingFiguresFail)
     const auto range = CheckLoopback(m, {.minDynamicRangeDb = 60}, {});
     ASSERT_EQ(range.size(), 1u);
     EXPECT_EQ(range[0], "--min-dynamic-range: channel 1 has no dynamic range, at least 60.00 dB wanted");
-}
-
-TEST(LoopbackExitStatus, FollowsTheOutcome)
-{
-    CLoopbackRun run = Impaired();
-    EXPECT_EQ(LoopbackExitStatus(run), 0);
-    run.failedChecks = {"--max-latency: ..."};
-    EXPECT_EQ(LoopbackExitStatus(run), 3);
-    run.failedChecks.clear();
-    run.plotError = "cannot write '/nonexistent/x.png'";
-    EXPECT_EQ(LoopbackExitStatus(run), 3);
-    for (auto [outcome, status] : {std::pair{LoopbackOutcome::NotMeasured, 1}, std::pair{LoopbackOutcome::DeviceFailed, 1},
-                                   std::pair{LoopbackOutcome::Cancelled, 130}, std::pair{LoopbackOutcome::TimedOut, 130}}) {
-        run.outcome = outcome;
-        EXPECT_EQ(LoopbackExitStatus(run), status) << LoopbackOutcomeName(outcome);
-    }
 }
 
 } // namespace
