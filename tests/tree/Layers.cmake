@@ -11,6 +11,9 @@
 # folders relative to src/, as the build configured them. Exits with an
 # error naming every breach.
 
+# A target that links nothing ends its line with an empty field.
+cmake_policy(SET CMP0007 NEW)
+
 # Rank in the drawing; modules of one rank must not use each other.
 set(layer_ranks
   platform=0
