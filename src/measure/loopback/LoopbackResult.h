@@ -29,7 +29,7 @@ struct CLoopbackRun {
     std::string error;            // why not measured, in a line for a user
     // DeviceFailed only.
     WaveDirection failedDirection = WaveDirection::Input;
-    std::string failedStep;       // "open", "queue", "start"
+    std::string failedStep;       // "open", "queue", "start", "transfer" (the device was lost)
     WaveResult code = WaveNoError;
     std::optional<WaveHostDetail> inputHost;
     std::optional<WaveHostDetail> outputHost;
