@@ -28,18 +28,32 @@ std::string ToneLine(const ToneFigures& t)
            FormatFigure(t.noiseFloorDbfs, 1) + " dBFS";
 }
 
+const char* SilenceWords(const ChannelAnalysis& c)
+{
+    if (c.silent)
+        return "digital silence";
+    return c.ditherLevel ? "silence at dither level" : "not silent";
+}
+
 void ChannelLines(std::vector<std::string>& lines, const ChannelAnalysis& c, std::size_t index)
 {
-    lines.push_back(Line("Channel %zu: peak %s dBFS (sample %d), RMS %s dBFS, DC %s (%s of full scale), crest %s dB",
+    if (c.silent && std::isnan(c.peakDbfs)) {
+        // Every sample at the centre: there is no level to give in dB.
+        lines.push_back(Line("Channel %zu: digital silence (every sample %d), DC %s (%s of full scale)", index + 1,
+                             c.peakSample, FormatFigure(c.dcOffset, 2).c_str(),
+                             FormatFigure(c.dcOffsetFraction, 6).c_str()));
+    } else {
+        lines.push_back(Line("Channel %zu: peak %s dBFS (sample %d), RMS %s dBFS, DC %s (%s of full scale), crest %s dB",
                          index + 1, FormatFigure(c.peakDbfs, 2).c_str(), c.peakSample,
                          FormatFigure(c.rmsDbfs, 2).c_str(), FormatFigure(c.dcOffset, 2).c_str(),
                          FormatFigure(c.dcOffsetFraction, 6).c_str(), FormatFigure(c.crestFactorDb, 2).c_str()));
+    }
     lines.push_back(Line("  clipped %llu samples in %llu runs (longest %llu); %s; leading silence %llu, trailing %llu "
                          "frames",
                          static_cast<unsigned long long>(c.clippedSamples),
                          static_cast<unsigned long long>(c.clipRuns),
                          static_cast<unsigned long long>(c.longestClipRun),
-                         c.silent ? "digital silence" : "not silent",
+                         SilenceWords(c),
                          static_cast<unsigned long long>(c.leadingSilenceFrames),
                          static_cast<unsigned long long>(c.trailingSilenceFrames)));
     lines.push_back("  " + ToneLine(c.tone));
@@ -74,7 +88,12 @@ std::string AnalysisText(const SignalAnalysis& a, const std::string& title, bool
         lines.push_back(std::string("Channels: ") + ChannelRelationName(a.relation));
         for (std::size_t c = 0; c < a.channel.size(); ++c)
             ChannelLines(lines, a.channel[c], c);
-        lines.push_back(Line("Dropouts: %llu", static_cast<unsigned long long>(a.dropoutCount)));
+        bool dither = false;
+        for (const ChannelAnalysis& c : a.channel)
+            dither = dither || c.ditherLevel;
+        // Gaps and slips are sought in a signal, not in dither.
+        lines.push_back(Line("Dropouts: %llu%s", static_cast<unsigned long long>(a.dropoutCount),
+                             dither ? " (none are sought in silence at dither level)" : ""));
         for (std::size_t i = 0; i < a.dropouts.size() && i < 10; ++i) {
             const Dropout& d = a.dropouts[i];
             lines.push_back(Line("  channel %u at %s ms: %s of %llu frames", d.channel + 1u,

@@ -98,6 +98,8 @@ void CChannelStats::Finish(std::uint16_t channelIndex, ChannelAnalysis& out, std
     out.clipRuns = clipRuns;
     out.longestClipRun = longestClipRun;
     out.silent = minValue == maxValue;
+    const int valid = std::clamp(scale.validBits, 1, scale.containerBits);
+    out.ditherLevel = !out.silent && peak <= DitherSteps * (std::int64_t{1} << (scale.containerBits - valid));
     out.leadingSilenceFrames = leadingFrames;
     out.trailingSilenceFrames = trailingFrames;
     int unusedLow = bitsSeen == 0 ? scale.containerBits : std::countr_zero(bitsSeen);

@@ -10,6 +10,7 @@ const char* ChannelRelationName(ChannelRelation relation)
     case ChannelRelation::BothSilent: return "both silent";
     case ChannelRelation::Independent: return "independent";
     case ChannelRelation::NotCompared: return "not compared";
+    case ChannelRelation::DitherApart: return "identical but for dither";
     }
     return "independent";
 }

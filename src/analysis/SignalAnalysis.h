@@ -29,6 +29,7 @@ enum class ChannelRelation {
     BothSilent,  // both are digital silence, at different values
     Independent, // anything else
     NotCompared, // more than two channels that are not all identical
+    DitherApart, // two channels never further apart than dither (DitherSteps steps)
 };
 
 enum class DropoutKind {
@@ -72,6 +73,10 @@ struct ChannelAnalysis {
     std::uint64_t longestClipRun = 0;
 
     bool silent = false; // every sample holds one value
+    // Not digital silence, but no sample further from the centre than
+    // DitherSteps steps of the valid precision: dither or an idle input's
+    // noise, silence at dither level (no dropouts are sought in it).
+    bool ditherLevel = false;
     // Frames of zero (8-bit: 128, or the program's own 127) before the
     // signal starts and after it ends.
     std::uint64_t leadingSilenceFrames = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -17,7 +18,7 @@ namespace {
 
 constexpr std::size_t Block = CChannelStats::BlockSize;
 
-ChannelRelation Relate(const std::vector<ChannelAnalysis>& channels, bool identical)
+ChannelRelation Relate(const std::vector<ChannelAnalysis>& channels, bool identical, bool ditherApart)
 {
     if (channels.size() < 2)
         return ChannelRelation::Mono;
@@ -29,7 +30,7 @@ ChannelRelation Relate(const std::vector<ChannelAnalysis>& channels, bool identi
         return ChannelRelation::BothSilent;
     if (channels[0].silent || channels[1].silent)
         return ChannelRelation::OneSilent;
-    return ChannelRelation::Independent;
+    return ditherApart ? ChannelRelation::DitherApart : ChannelRelation::Independent;
 }
 
 } // namespace
@@ -76,6 +77,7 @@ struct CSignalAnalyzer::State {
     std::size_t gathered = 0;          // frames of the block so far
     std::uint64_t frames = 0;
     bool identical = true;
+    std::int64_t apart = 0; // the largest difference between two channels' samples
     bool finished = false;
 };
 
@@ -99,6 +101,8 @@ void CSignalAnalyzer::State::Frames(const std::uint8_t* p, std::size_t count)
             }
             if (identical)
                 identical = std::equal(left, left + n, right);
+            for (std::size_t i = 0; i < n; ++i)
+                apart = std::max(apart, std::abs(std::int64_t{left[i]} - right[i]));
         }
         gathered += n;
         if (gathered == Block)
@@ -250,7 +254,8 @@ SignalAnalysis CSignalAnalyzer::Finish()
             a.dropouts.resize(MaxDropoutsKept);
         a.validBitsCarried = static_cast<int>(carried);
         a.validBitsMismatch = carried != 0 && a.validBitsCarried != s.requested;
-        a.relation = Relate(a.channel, s.identical);
+        const std::int64_t step = std::int64_t{1} << (s.format.bitsPerSample - s.requested);
+        a.relation = Relate(a.channel, s.identical, s.apart <= DitherSteps * step);
         a.ok = true;
     } catch (const std::bad_alloc&) {
         a = SignalAnalysis{};

@@ -2,6 +2,11 @@
 // The "analysis" member of a JSON document: every figure of the
 // analysis, null where a figure does not exist; and a file's "file" member.
 #include "measure/AnalysisOutcome.h"
+
+#include <cmath>
+#include <string>
+#include <utility>
+
 #include "measure/JsonWriter.h"
 
 namespace {
@@ -35,10 +40,13 @@ void WriteChannel(CJsonWriter& json, const ChannelAnalysis& c)
     json.Member("minSample", c.minSample);
     json.Member("maxSample", c.maxSample);
     json.Member("peakSample", c.peakSample);
-    json.Key("peakDbfs");
-    json.Real(c.peakDbfs, 3);
-    json.Key("rmsDbfs");
-    json.Real(c.rmsDbfs, 3);
+    // Levels of digital silence at the centre do not exist: null, and why.
+    for (auto [key, value] : {std::pair{"peakDbfs", c.peakDbfs}, std::pair{"rmsDbfs", c.rmsDbfs}}) {
+        json.Key(key);
+        json.Real(value, 3);
+        if (std::isnan(value))
+            json.Member(std::string(key) + "Reason", "digital silence: every sample at the centre");
+    }
     json.Key("dcOffset");
     json.Real(c.dcOffset, 6);
     json.Key("dcOffsetFraction");
@@ -49,6 +57,14 @@ void WriteChannel(CJsonWriter& json, const ChannelAnalysis& c)
     Count(json, "clipRuns", c.clipRuns);
     Count(json, "longestClipRun", c.longestClipRun);
     json.Member("silent", c.silent);
+    // How quiet the signal is, when it is silence.
+    json.Key("silence");
+    if (c.silent)
+        json.String("digital silence");
+    else if (c.ditherLevel)
+        json.String("silence at dither level");
+    else
+        json.Null();
     Count(json, "leadingSilenceFrames", c.leadingSilenceFrames);
     Count(json, "trailingSilenceFrames", c.trailingSilenceFrames);
     json.Member("validBitsCarried", c.validBitsCarried);

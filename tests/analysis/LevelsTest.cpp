@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TestSignals.h"
+#include "analysis/AnalysisText.h"
 #include "analysis/SignalAnalyzer.h"
 
 namespace {
@@ -191,6 +192,11 @@ TEST(Relation, ChannelsAreCompared)
         {"both silent apart", [](std::size_t, int c) { return c == 0 ? 0.0 : 0.01; }, ChannelRelation::BothSilent},
         {"both silent alike", [](std::size_t, int) { return 0.0; }, ChannelRelation::Identical},
         {"different", [&](std::size_t i, int c) { return Sine(0.5, 440, i, f.rate, c); }, ChannelRelation::Independent},
+        {"same but for dither",
+         [&](std::size_t i, int c) { return Sine(0.5, 440, i, f.rate) + (c == 1 && i % 3 == 0 ? f.Step() : 0.0); },
+         ChannelRelation::DitherApart},
+        {"a leak far below", [&](std::size_t i, int c) { return Sine(0.5, 440, i, f.rate) + c * Sine(0.001, 50, i, f.rate); },
+         ChannelRelation::Independent},
     };
     for (const Row& row : rows) {
         auto bytes = Build(f, 9600, row.signal);
@@ -260,6 +266,28 @@ TEST(Refusals, NothingToAnalyseIsSaidSo)
     EXPECT_TRUE(once.ok);
     EXPECT_EQ(once.frames, 1u);
     EXPECT_FALSE(twice.Finish().ok);
+}
+
+TEST(Silence, DigitalAndDitherLevelAreSaidSoWithTheirLevels)
+{
+    TestFormat f{2, 2};
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> lsb(-1, 1);
+    // Channel 1 all zero, channel 2 dither of +-1 step.
+    auto bytes = Build(f, 48000, [&](std::size_t, int c) { return c == 0 ? 0.0 : lsb(random) * f.Step(); });
+    SignalAnalysis a = Analyse(bytes, f);
+    ASSERT_TRUE(a.ok);
+    EXPECT_TRUE(a.channel[0].silent);
+    EXPECT_FALSE(a.channel[0].ditherLevel);
+    EXPECT_TRUE(a.channel[1].ditherLevel);
+    EXPECT_NEAR(a.channel[1].peakDbfs, Db(f.Step()), 0.01);
+    EXPECT_EQ(a.dropoutCount, 0u);
+    const std::string text = AnalysisText(a, "silence", false, {}, "\n");
+    EXPECT_NE(text.find("Channel 1: digital silence (every sample 0), DC 0.00"), std::string::npos) << text;
+    EXPECT_EQ(text.find("peak - dBFS"), std::string::npos) << text;
+    EXPECT_NE(text.find("Channel 2: peak -90.31 dBFS"), std::string::npos) << text;
+    EXPECT_NE(text.find("; silence at dither level;"), std::string::npos) << text;
+    EXPECT_NE(text.find("Dropouts: 0 (none are sought in silence at dither level)"), std::string::npos) << text;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -154,6 +155,20 @@ TEST(CliAnalysis, FilesArePlottedAndAnalysedOnTheirOwn)
     EXPECT_NE(missing.out.find("\"ok\": false"), std::string::npos) << missing.out;
     for (const char* name : {"take.wav", "take.png", "broken.wav"})
         std::filesystem::remove(TempPath(name));
+}
+
+TEST(CliAnalysis, DitherIsSilenceAtDitherLevelWithoutDropouts)
+{
+    // sox dithers its own silence to +-1 step of 16 bits.
+    const std::string wave = TempPath("dither.wav");
+    ASSERT_EQ(std::system(("sox -n -r 48000 -c 1 -b 16 '" + wave + "' trim 0 1").c_str()), 0);
+    Result text = Cli("--analyze-file '" + wave + "' --max-dropouts 0");
+    EXPECT_EQ(text.status, 0) << text.out;
+    EXPECT_NE(text.out.find("; silence at dither level;"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Dropouts: 0 (none are sought in silence at dither level)"), std::string::npos) << text.out;
+    Result json = Cli("--analyze-file '" + wave + "' --json");
+    EXPECT_NE(json.out.find("\"silence\": \"silence at dither level\""), std::string::npos) << json.out;
+    std::filesystem::remove(wave);
 }
 
 TEST(CliAnalysis, UsageNamesTheFlagsAndTheExitStatus)
