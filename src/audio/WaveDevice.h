@@ -135,7 +135,7 @@ private:
     bool formatRepaired = false;
 };
 
-class CWaveOutDevice : public CWaveDevice {
+class CWaveOutDevice final : public CWaveDevice {
 public:
     explicit CWaveOutDevice(std::int32_t deviceIndex) : CWaveDevice(deviceIndex, WaveDirection::Output) {}
 
@@ -154,7 +154,7 @@ public:
     int Restart(WaveResult* resultCode = nullptr);
 };
 
-class CWaveInDevice : public CWaveDevice {
+class CWaveInDevice final : public CWaveDevice {
 public:
     explicit CWaveInDevice(std::int32_t deviceIndex) : CWaveDevice(deviceIndex, WaveDirection::Input) {}
 
