@@ -193,7 +193,7 @@ std::int64_t CWaveReader::Read(std::uint8_t* destination, std::uint64_t count)
         return -1;
     }
     const std::uint32_t frameBytes = layout.FrameBytes();
-    const std::uint64_t n = std::min({count, frames - position, std::numeric_limits<std::size_t>::max() / frameBytes});
+    const std::uint64_t n = std::min<std::uint64_t>({count, frames - position, std::numeric_limits<std::size_t>::max() / frameBytes});
     if (n == 0)
         return 0;
     if (!ReadExactly(dataStart + position * frameBytes, destination, static_cast<std::size_t>(n * frameBytes),
