@@ -95,10 +95,10 @@ results=$(wait_window "Test Results" 120)
 echo "results shown"
 shoot "$results" win32-results-dialog.png
 
-# The report for the default parameters on the virtual devices; Wine's
-# version record classifies as the newest system of the table.
+# The report for the default parameters on the virtual devices; the test
+# prefix's Wine reports 6.1.7601, which the report names Windows 7.
 {
-  printf 'Operating System:\t Windows XP\r\n\r\n'
+  printf 'Operating System:\t Windows 7\r\n\r\n'
   printf 'Channels:\t1\r\nnSampling Rate:\t44100\r\nBits Per Sample:\t16\r\nValid Bits:\t16\r\nAPI Mode:\tStandard\r\n'
   printf '\r\nInput Device:\tTallowmere Virtual Input\r\n   Open\tCalled sucessfully\r\n   Record\tCalled sucessfully\r\n'
   printf '\r\nOutput Device:\tTallowmere Virtual Output\r\n   Open\tCalled sucessfully\r\n   Playback\tCalled sucessfully\r\n'
