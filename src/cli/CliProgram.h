@@ -3,6 +3,16 @@
 // The command line fills the controls, the run button is pressed, the
 // results dialog prints the report and saves the recording, and the exit
 // status tells how the test went.
+//
+// The driver of template 102 types the flags into the edits, selects the
+// devices in the dialog's own lists (FindListedDevice; an unknown one is a
+// usage error shown alone, the status line held until the devices are
+// chosen), arms the time-out and presses IdRunTest, then reads the outcome
+// (CCliOutcome) and each tested device's host detail. The driver of template
+// 129 prints the report box and presses IdSaveRecording with --save; the save
+// failed when a message was shown or CTesterDlg::LastSaveSucceeded() says so.
+// A run whose tone question was declined shows no results dialog, so the
+// program prints the report itself.
 #pragma once
 
 #include <cstdio>

@@ -4,6 +4,31 @@
 // opens them in exactly the format asked for (no resampling, no conversion
 // on hardware devices) and moves data with one worker thread per open
 // device, a period at a time, recovering from under- and overruns.
+//
+// The list: "default" when it opens, each card's PCM devices ("card: device"
+// names, hardware hw:N,M), then the PCMs the configuration describes with a
+// hint (no per-card variants, no conversion plugins). The 12 format bits are
+// found by testing each format on the device's parameter space at capability
+// time. Open is exact: the container picks U8/S16_LE/S24_3LE/S32_LE, the
+// rate is set without resampling, valid bits above the device's significant
+// bits are refused with 8. Periods are 20 ms; output rings 4 periods, input
+// rings 25 (500 ms, so a busy machine or a sound server does not overrun).
+// The worker thread of an open device does every alsa-lib call after the
+// open, completing an output buffer only once its last frame has played:
+// after every step it calls snd_pcm_avail_update (plugins update their
+// position only then) and reads the delay. A delay stuck at a small remnant
+// (at most 2 periods or 50 ms) for 60 ms with nothing more to play is a
+// sound-server plugin reporting its own latency, and the buffer is done (no
+// blocking drain, which could hold the worker while a server stalls). A step
+// that moves nothing waits 10 ms on the worker's condition variable. A
+// disconnected device, or an error no recovery mends (anything but EPIPE,
+// ESTRPIPE, EINTR, or a failed snd_pcm_recover), is lost: its buffers stay
+// not done and the host detail says lost with the call and errno. Each xrun
+// mended during a buffer is counted with the frames it cost; an output that
+// ran dry because nothing was queued is not. Errors: ENOENT 2, EBUSY 4,
+// ENODEV/ENXIO 6, ENOMEM 7, EINVAL while setting the format 8 (else 11),
+// anything else 1. alsa-lib's own stderr chatter is silenced unless
+// TALLOWMERE_ALSA_DEBUG is set.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,19 @@
 // A dialog's window in Qt Widgets, built from its template: every control at
 // its template position converted from dialog units with the dialog font,
 // tab order as in the template, commands delivered to the CDialog.
+//
+// The template's "MS Sans Serif" becomes DejaVu Sans, Liberation Sans, Noto
+// Sans or any sans serif font, in that order. Edits are QLineEdits; combo
+// boxes editable, unsorted QComboBoxes with a 13-unit field (typing into a
+// closed box clears its selection but keeps the text); push buttons are never
+// default and carry & mnemonics; group boxes are lowered and let clicks
+// through; labels are widened when their text would not fit; the progress
+// bar has no text and clamps to 0..100; the report box is a CReportEdit.
+// Enter and Esc are routed from every control to the dialog: Enter on a push
+// button presses it, Enter anywhere else is IdOk, Esc or the close box is
+// IdCancel. Qt moves the focus off a control it disables, so EnableControl
+// remembers where the focus was and gives it back when the control is
+// enabled again: after a test Enter presses "&Run Test..." again.
 #pragma once
 
 #include <QDialog>

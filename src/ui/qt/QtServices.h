@@ -2,6 +2,15 @@
 // The services of the desktop program: message boxes, the wait cursor,
 // sleeping that keeps the windows painted while user input is held back,
 // the keyboard peek of the test loop, the clipboard and the save-file dialog.
+//
+// A failure message has no owner and an empty title; the question is owned by
+// the main dialog. Sleep runs a nested event loop so the status line and
+// progress bar repaint during a test; meanwhile CInputHold drops clicks and
+// the close box, claims shortcuts so mnemonics do not fire, and queues key
+// presses per window for PeekKey (one at a time, Esc is 27). Keys still
+// queued are dropped when a modal window starts, as its loop would have
+// taken them. The save dialog is QFileDialog in save mode with overwrite
+// confirmation.
 #pragma once
 
 #include "platform/Services.h"

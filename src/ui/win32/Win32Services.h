@@ -3,6 +3,15 @@
 // MessageBoxA, the IDC_WAIT cursor, Sleep and GetTickCount, PeekMessageA,
 // the clipboard and GetSaveFileNameA. Window handles are HWNDs. The header
 // leaves out <windows.h>, whose multimedia names clash with the wave API's.
+//
+// Sleep first dispatches pending WM_PAINT only, so uncovered parts of the
+// dialogs are drawn during a test while input stays queued. PeekKey is
+// PeekMessageA on the dialog for 0x100..0x108 with PM_REMOVE (a control's key
+// counts, as it is the dialog's child). The clipboard takes CF_TEXT in a
+// GMEM_MOVEABLE | GMEM_ZEROINIT block, freed again if the clipboard refuses
+// it. The save dialog's default extension is "wav" (the platform appends the
+// first three characters of it, so "*.wav" would give "name.*.w"), with
+// OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT and a 260-character buffer.
 #pragma once
 
 #include <cstdint>
