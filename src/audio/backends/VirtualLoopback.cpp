@@ -55,6 +55,7 @@ void CVirtualLoop::BeginPlayback(const WaveFormatInfo& format, const VirtualLoop
     ringFirst = 0;
     played = format;
     playLatency = Latency(settings);
+    reachExtra = ExtraReach(settings);
     lost = false;
 }
 
@@ -63,6 +64,7 @@ void CVirtualLoop::BeginCapture(const WaveFormatInfo& format, const VirtualLoopb
     frameValues.resize(std::max<std::size_t>({frameValues.size(), format.channels, 2}));
     chain = settings;
     chain.latencyFrames = Latency(settings);
+    reachExtra = std::max(reachExtra, ExtraReach(settings));
     recorded = format;
     gain = Linear(chain.gainDb);
     harmonic = Linear(chain.harmonicDb);
@@ -77,6 +79,7 @@ void CVirtualLoop::BeginCapture(const WaveFormatInfo& format, const VirtualLoopb
         tiltC = 0;
         tiltGain = 1;
     }
+    inputToOutput = chain.driftPpm == 0 ? 1.0 : 1 / (1 + chain.driftPpm / 1e6);
     random = chain.seed;
     spareNoiseHeld = false;
 }
@@ -109,9 +112,18 @@ void CVirtualLoop::Play(std::uint64_t loopFrame, const std::uint8_t* data, std::
 std::uint64_t CVirtualLoop::Reach() const
 {
     // A later input starts no earlier than now, so it needs no more than the
-    // latency back, and a frame more each for the tilt's and the resampler's
-    // memory.
-    return std::uint64_t{std::max(playLatency, chain.latencyFrames)} + 2;
+    // latency back, a frame more each for the tilt's and the resampler's
+    // memory, two for the interpolation and what repeats go back.
+    return std::uint64_t{std::max(playLatency, chain.latencyFrames)} + 2 + reachExtra;
+}
+
+std::uint64_t CVirtualLoop::ExtraReach(const VirtualLoopbackChain& settings)
+{
+    std::uint64_t frames = settings.driftPpm != 0 ? 3 : 0;
+    for (const VirtualGlitch& g : settings.glitches)
+        if (g.kind == VirtualGlitch::Kind::Repeat)
+            frames += g.frames;
+    return frames;
 }
 
 void CVirtualLoop::Trim(bool listening, std::uint64_t listenerNext)
@@ -122,8 +134,11 @@ void CVirtualLoop::Trim(bool listening, std::uint64_t listenerNext)
     std::uint64_t end = ringFirst + ring.size() / frameBytes;
     std::uint64_t keepFrom = end > Reach() ? end - Reach() : 0;
     if (listening) {
-        std::uint64_t needed = listenerNext > chain.latencyFrames + 1 ? listenerNext - chain.latencyFrames - 1 : 0;
-        keepFrom = std::min(keepFrom, needed);
+        // The listener's next frame on the output's clock, less what the
+        // chain reaches back from it.
+        auto next = static_cast<std::uint64_t>(static_cast<double>(listenerNext) * inputToOutput);
+        std::uint64_t back = std::uint64_t{chain.latencyFrames} + 1 + ExtraReach(chain);
+        keepFrom = std::min(keepFrom, next > back ? next - back : 0);
     }
     if (keepFrom <= ringFirst)
         return;
@@ -192,6 +207,57 @@ bool CVirtualLoop::InDropout(std::uint64_t captureFrame) const
     });
 }
 
+std::int64_t CVirtualLoop::GlitchOffset(std::uint64_t captureFrame) const
+{
+    std::int64_t offset = 0;
+    for (const VirtualGlitch& g : chain.glitches) {
+        if (captureFrame < g.frame)
+            continue;
+        if (g.kind == VirtualGlitch::Kind::Skip)
+            offset += g.frames;
+        else if (g.kind == VirtualGlitch::Kind::Repeat)
+            offset -= g.frames;
+    }
+    return offset;
+}
+
+double CVirtualLoop::Chained(std::int64_t frame, std::uint16_t channel) const
+{
+    return (Shaped(frame, channel) + tiltC * Shaped(frame - 1, channel)) * tiltGain * gain;
+}
+
+// The chain's steps 1 to 6 for one input frame, into frameValues.
+void CVirtualLoop::ChainFrame(std::uint64_t loopFrame, std::uint64_t captureFrame, std::uint16_t sources)
+{
+    const std::int64_t offset = GlitchOffset(captureFrame) - static_cast<std::int64_t>(chain.latencyFrames);
+    if (inputToOutput == 1) {
+        auto s = static_cast<std::int64_t>(loopFrame) + offset;
+        for (std::uint16_t c = 0; c < sources; ++c)
+            frameValues[c] = Chained(s, c);
+    } else {
+        // Between two output frames: a cubic through the four around it.
+        const double at = static_cast<double>(loopFrame) * inputToOutput;
+        const double whole = std::floor(at);
+        const double u = at - whole;
+        const double w[4] = {-u * (u - 1) * (u - 2) / 6, (u + 1) * (u - 1) * (u - 2) / 2,
+                             -(u + 1) * u * (u - 2) / 2, (u + 1) * u * (u - 1) / 6};
+        const std::int64_t s = static_cast<std::int64_t>(whole) + offset;
+        for (std::uint16_t c = 0; c < sources; ++c) {
+            double v = 0;
+            for (int k = 0; k < 4; ++k)
+                v += w[k] * Chained(s - 1 + k, c);
+            frameValues[c] = v;
+        }
+    }
+    if (sources >= 2) {
+        double first = frameValues[0], second = frameValues[1];
+        frameValues[0] = first + leak * second;
+        frameValues[1] = second + leak * first;
+        if (chain.swapChannels)
+            std::swap(frameValues[0], frameValues[1]);
+    }
+}
+
 void CVirtualLoop::Record(std::uint8_t* out, std::uint64_t loopFrame, std::uint64_t captureFrame,
                           std::uint32_t frames)
 {
@@ -201,16 +267,7 @@ void CVirtualLoop::Record(std::uint8_t* out, std::uint64_t loopFrame, std::uint6
     const std::uint16_t valid = chain.serverBits != 0 && chain.serverBits < recorded.validBits ? chain.serverBits
                                                                                               : recorded.validBits;
     for (std::uint32_t i = 0; i < frames; ++i) {
-        auto s = static_cast<std::int64_t>(loopFrame + i) - static_cast<std::int64_t>(chain.latencyFrames);
-        for (std::uint16_t c = 0; c < sources; ++c)
-            frameValues[c] = (Shaped(s, c) + tiltC * Shaped(s - 1, c)) * tiltGain * gain;
-        if (sources >= 2) {
-            double first = frameValues[0], second = frameValues[1];
-            frameValues[0] = first + leak * second;
-            frameValues[1] = second + leak * first;
-            if (chain.swapChannels)
-                std::swap(frameValues[0], frameValues[1]);
-        }
+        ChainFrame(loopFrame + i, captureFrame + i, sources);
         bool dropped = InDropout(captureFrame + i);
         for (std::uint16_t c = 0; c < recorded.channels; ++c, out += width) {
             double v = sources == 0 ? 0.0 : frameValues[std::min<std::uint16_t>(c, sources - 1)];

@@ -38,6 +38,10 @@
 //   9. dropouts: the input's frames frame .. frame + frames - 1, counted on
 //      its stream clock from its open (with a buffer queued before the start,
 //      the frame's index in the capture), become digital silence;
+//   9a. glitches in the cable, on the same count: from a skip's frame on the
+//      input hears the output `frames` frames later (those frames are lost),
+//      from a repeat's frame on `frames` earlier (the frames before it come
+//      again); both hold for the rest of the stream, added up;
 //  10. encode in the input's container and valid bits (fewer when the
 //      server's precision serverBits is lower): round(v 2^(valid-1))
 //      half away from zero, clamped to the valid range, shifted up into the
@@ -59,6 +63,24 @@
 // than the input takes the ticks between the starts off the latency (each
 // start rounded down to a frame on that clock); a running input that an
 // output joins later hears it that much later.
+//
+// Clocks that are off (soak truths): the output's clock runs `outputPpm`
+// fast against the system's (the services' ticks), and the input's runs
+// `driftPpm` fast against the output's, so it moves frames at
+// rate x (1 + outputPpm / 1e6) x (1 + driftPpm / 1e6). Each end counts its
+// loop frames on its own clock; the input's loop frame n holds the output's
+// n / (1 + driftPpm / 1e6) - latencyFrames, read between output frames by a
+// four-point cubic (Lagrange) interpolation of the chain's steps 1 to 4.
+// With no drift the frames are taken whole, as above.
+//
+// Xruns at set frames of a stream (frames moved through its buffers since
+// its open): an overrun of the input at frame F loses `frames` frames there
+// (the capture goes on with what was played that much later, and its
+// buffers fill that much later); an underrun of the output at frame F
+// stalls it for `frames` frames (the cable carries silence meanwhile, and
+// what follows plays that much later). Each adds one xrun and its frames
+// to the device's hostDetail (xruns, framesLost), as a real back end counts
+// the xruns it recovered from.
 #pragma once
 
 #include <cstddef>
@@ -90,6 +112,15 @@ struct VirtualDropout {
     std::uint32_t frames = 0;
 };
 
+// A glitch or an xrun at a frame of a stream, `frames` long.
+struct VirtualGlitch {
+    enum class Kind { Skip, Repeat, Overrun, Underrun } kind = Kind::Skip;
+    std::uint64_t frame = 0;
+    std::uint32_t frames = 0;
+};
+constexpr std::size_t VirtualLoopbackMaxGlitches = 64;
+constexpr double VirtualLoopbackMaxPpm = 10000;
+
 struct VirtualLoopbackChain {
     std::uint32_t latencyFrames = 256;
     double gainDb = 0;
@@ -104,14 +135,25 @@ struct VirtualLoopbackChain {
     // its precision in bits (0: none, the input's valid bits kept).
     std::uint32_t serverRate = 0;
     std::uint16_t serverBits = 0;
+    // Clocks off their rate and glitches at set frames (see above).
+    double driftPpm = 0;
+    double outputPpm = 0;
+    std::vector<VirtualGlitch> glitches{};
+
+    // The input's and the output's clocks against the system's, as factors
+    // of the nominal rate.
+    double InputClock() const { return OutputClock() * (1 + driftPpm / 1e6); }
+    double OutputClock() const { return 1 + outputPpm / 1e6; }
 };
 
 // Reads a chain from comma-separated settings (the syntax of
 // TALLOWMERE_VIRTUAL_LOOPBACK): latency=FRAMES (0 to the maximum),
 // gain=DB (-120 to 40), noise=DBFS, harmonic=DB and crosstalk=DB (-200 to 0,
 // or -inf/off), tilt=DB (-12 to 12), seed=N (32-bit), dropout=FRAME+FRAMES
-// (1 to the maximum latency of frames; may repeat, up to 64), swap, and a
-// server's server=RATE (1000 to 384000) and bits=N (1 to 32).
+// (1 to the maximum latency of frames; may repeat, up to 64), swap, a
+// server's server=RATE (1000 to 384000) and bits=N (1 to 32), the clocks'
+// drift=PPM and outrate=PPM (-10000 to 10000), and skip=, repeat=,
+// overrun= and underrun=FRAME+FRAMES (as a dropout; up to 64 in all).
 // Settings not named keep the plain chain's values; null or empty text is the
 // plain chain. Returns true and sets `chain`; false with `error` naming the
 // bad setting, `chain` untouched.
@@ -134,10 +176,12 @@ public:
     // `frames` frames the output plays, the first at loop frame `loopFrame`.
     void Play(std::uint64_t loopFrame, const std::uint8_t* data, std::uint32_t frames);
     // Fills `frames` frames of the input, the first at loop frame `loopFrame`
-    // and at frame `captureFrame` of the input's stream clock.
+    // (on the input's clock) and at frame `captureFrame` of the input's
+    // stream clock.
     void Record(std::uint8_t* out, std::uint64_t loopFrame, std::uint64_t captureFrame, std::uint32_t frames);
     // Drops what nobody can ask for any more; `listenerNext` is the next loop
-    // frame a running input records (none: no input is moving).
+    // frame (on the input's clock) a running input records (none: no input
+    // is moving).
     void Trim(bool listening, std::uint64_t listenerNext);
 
     std::size_t HeldBytes() const { return ring.size(); }
@@ -150,8 +194,13 @@ private:
     double Source(std::int64_t frame, std::uint16_t channel) const;
     double Resampled(std::int64_t frame, std::uint16_t channel) const;
     double Shaped(std::int64_t frame, std::uint16_t channel) const;
+    double Chained(std::int64_t frame, std::uint16_t channel) const;
+    void ChainFrame(std::uint64_t loopFrame, std::uint64_t captureFrame, std::uint16_t sources);
     double Noise();
     bool InDropout(std::uint64_t captureFrame) const;
+    std::int64_t GlitchOffset(std::uint64_t captureFrame) const;
+    // Frames held beyond the latency for the interpolation and the repeats.
+    static std::uint64_t ExtraReach(const VirtualLoopbackChain& settings);
     void Keep(std::size_t bytes);
 
     // What the output played, from loop frame `ringFirst` on.
@@ -159,6 +208,7 @@ private:
     std::uint64_t ringFirst = 0;
     WaveFormatInfo played{};
     std::uint32_t playLatency = 0;
+    std::uint64_t reachExtra = 0;
 
     WaveFormatInfo recorded{};
     VirtualLoopbackChain chain;
@@ -168,6 +218,8 @@ private:
     double tiltGain = 1;
     double leak = 0;
     double noise = 0;
+    // Output frames per input frame: 1 / (1 + drift); exactly 1 without it.
+    double inputToOutput = 1;
     std::uint64_t random = 0;
     bool spareNoiseHeld = false;
     double spareNoise = 0;

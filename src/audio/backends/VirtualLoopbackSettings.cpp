@@ -20,7 +20,7 @@ bool ReadWhole(std::string_view text, Number& value)
     return failure == std::errc{} && stop == end && !text.empty();
 }
 
-// A level in dB from `low` to `high`; with `offAllowed`, -inf or off for none.
+// A number (a level in dB, a clock's ppm) from `low` to `high`; with `offAllowed`, -inf or off for none.
 bool ReadLevel(std::string_view text, double low, double high, bool offAllowed, double& value)
 {
     if (offAllowed && (text == "-inf" || text == "off")) {
@@ -51,6 +51,19 @@ bool ReadDropout(std::string_view text, VirtualLoopbackChain& chain)
     return true;
 }
 
+bool ReadGlitch(std::string_view text, VirtualGlitch::Kind kind, VirtualLoopbackChain& chain)
+{
+    std::size_t plus = text.find('+');
+    VirtualGlitch glitch;
+    glitch.kind = kind;
+    if (plus == std::string_view::npos || !ReadWhole(text.substr(0, plus), glitch.frame) ||
+        !ReadWhole(text.substr(plus + 1), glitch.frames) || glitch.frames == 0 ||
+        glitch.frames > VirtualLoopbackMaxLatencyFrames || chain.glitches.size() >= VirtualLoopbackMaxGlitches)
+        return false;
+    chain.glitches.push_back(glitch);
+    return true;
+}
+
 // One name=value setting; false when the name is unknown or the value bad.
 bool ReadSetting(std::string_view name, std::string_view value, bool hasValue, VirtualLoopbackChain& chain)
 {
@@ -76,6 +89,18 @@ bool ReadSetting(std::string_view name, std::string_view value, bool hasValue, V
         return ReadWhole(value, chain.seed);
     if (name == "dropout")
         return ReadDropout(value, chain);
+    if (name == "drift")
+        return ReadLevel(value, -VirtualLoopbackMaxPpm, VirtualLoopbackMaxPpm, false, chain.driftPpm);
+    if (name == "outrate")
+        return ReadLevel(value, -VirtualLoopbackMaxPpm, VirtualLoopbackMaxPpm, false, chain.outputPpm);
+    if (name == "skip")
+        return ReadGlitch(value, VirtualGlitch::Kind::Skip, chain);
+    if (name == "repeat")
+        return ReadGlitch(value, VirtualGlitch::Kind::Repeat, chain);
+    if (name == "overrun")
+        return ReadGlitch(value, VirtualGlitch::Kind::Overrun, chain);
+    if (name == "underrun")
+        return ReadGlitch(value, VirtualGlitch::Kind::Underrun, chain);
     if (name == "server")
         return ReadWhole(value, chain.serverRate) && chain.serverRate >= 1000 && chain.serverRate <= 384000;
     if (name == "bits")

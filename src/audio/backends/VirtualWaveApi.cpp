@@ -2,6 +2,7 @@
 #include "audio/backends/VirtualWaveApi.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "audio/DeviceName.h"
@@ -146,6 +147,8 @@ WaveResult CVirtualWaveApi::Open(WaveDirection direction, WaveHandle& handle, st
         if (device.loopback)
             OpenLoopback(direction, opened, info);
         Stream& stream = streams.emplace(opened, Stream{direction, index, info, {}}).first->second;
+        if (device.loopback)
+            SetLoopbackClock(stream);
         ++nextHandle;
         handle = opened;
         device.isOpen = true;
@@ -167,6 +170,18 @@ void CVirtualWaveApi::OpenLoopback(WaveDirection direction, WaveHandle opened, c
         loop.BeginCapture(format, loopbackChain);
         loopListener = opened;
     }
+}
+
+void CVirtualWaveApi::SetLoopbackClock(Stream& stream)
+{
+    const bool input = stream.direction == WaveDirection::Input;
+    stream.clock = input ? loopbackChain.InputClock() : loopbackChain.OutputClock();
+    const auto kind = input ? VirtualGlitch::Kind::Overrun : VirtualGlitch::Kind::Underrun;
+    for (const VirtualGlitch& g : loopbackChain.glitches)
+        if (g.kind == kind)
+            stream.xruns.push_back(g);
+    std::sort(stream.xruns.begin(), stream.xruns.end(),
+              [](const VirtualGlitch& a, const VirtualGlitch& b) { return a.frame < b.frame; });
 }
 
 CVirtualWaveApi::Stream* CVirtualWaveApi::Find(WaveHandle handle)
@@ -354,7 +369,7 @@ void CVirtualWaveApi::Run(Stream& stream)
     if (!DeviceOf(stream).loopback)
         return;
     const std::uint64_t ticks = LoopTicksNow();
-    stream.loopAtRunStart = LoopFrame(ticks, stream.format.sampleRate);
+    stream.loopAtRunStart = LoopFrame(ticks, stream);
     Stream* feeder = Find(loopFeeder);
     Stream* listener = Find(loopListener);
     if (&stream == listener && feeder != nullptr && !feeder->running) {
@@ -365,7 +380,7 @@ void CVirtualWaveApi::Run(Stream& stream)
         // took between the two starts, so the capture does not depend on it.
         listener->waitingForFeeder = false;
         listener->runStartTick = stream.runStartTick;
-        listener->loopAtRunStart = LoopFrame(ticks, listener->format.sampleRate);
+        listener->loopAtRunStart = LoopFrame(ticks, *listener);
     }
 }
 
@@ -382,9 +397,28 @@ std::uint64_t CVirtualWaveApi::LoopTicksNow()
     return loopTicks;
 }
 
-std::uint64_t CVirtualWaveApi::LoopFrame(std::uint64_t ticks, std::uint32_t sampleRate)
+std::uint64_t CVirtualWaveApi::LoopFrame(std::uint64_t ticks, const Stream& stream)
 {
-    return ticks * sampleRate / 1000;
+    const std::uint32_t rate = stream.format.sampleRate;
+    if (stream.clock == 1)
+        return ticks * rate / 1000;
+    // A clock off its rate: the frames that clock has counted by then.
+    return static_cast<std::uint64_t>(std::floor(static_cast<long double>(ticks) * rate * stream.clock / 1000));
+}
+
+bool CVirtualWaveApi::TakeXrun(Stream& stream, std::uint64_t& target)
+{
+    if (stream.nextXrun >= stream.xruns.size() || stream.xruns[stream.nextXrun].frame > stream.framePosition)
+        return false;
+    // The stream's clock runs on while no frame moves through its buffers:
+    // the input loses them, the output plays silence meanwhile.
+    const std::uint32_t frames = stream.xruns[stream.nextXrun++].frames;
+    stream.loopAtRunStart += frames;
+    target = target > frames ? target - frames : 0;
+    WaveHostDetail& detail = DeviceOf(stream).hostDetail;
+    ++detail.xruns;
+    detail.framesLost += frames;
+    return true;
 }
 
 void CVirtualWaveApi::Halt(Stream& stream)
@@ -424,19 +458,25 @@ void CVirtualWaveApi::AdvanceStream(Stream& stream, std::uint64_t loopTicks)
     std::uint64_t target = 0;
     if (DeviceOf(stream).loopback) {
         // On the loop's clock, so that streams started at one tick stay in
-        // step frame for frame.
-        target = stream.framesAtRunStart + LoopFrame(loopTicks, stream.format.sampleRate) - stream.loopAtRunStart;
+        // step frame for frame (an xrun moves the start on by its frames).
+        const std::uint64_t reached = stream.framesAtRunStart + LoopFrame(loopTicks, stream);
+        target = reached > stream.loopAtRunStart ? reached - stream.loopAtRunStart : 0;
     } else {
         // Unsigned difference: right across the wrap of the 32-bit tick count.
         std::uint32_t elapsed = Services().TickCount() - stream.runStartTick;
         target = stream.framesAtRunStart + std::uint64_t{elapsed} * stream.format.sampleRate / 1000;
     }
     while (stream.framePosition < target && !stream.queue.empty()) {
+        if (TakeXrun(stream, target))
+            continue;
         const Queued& buffer = stream.queue.front();
         WaveHeader& header = *buffer.header;
         std::uint32_t blockAlign = stream.format.blockAlign;
         std::uint32_t framesLeft = (buffer.length - stream.filled) / blockAlign;
-        auto frames = static_cast<std::uint32_t>(std::min<std::uint64_t>(framesLeft, target - stream.framePosition));
+        std::uint64_t until = target;
+        if (stream.nextXrun < stream.xruns.size())
+            until = std::min(until, stream.xruns[stream.nextXrun].frame);
+        auto frames = static_cast<std::uint32_t>(std::min<std::uint64_t>(framesLeft, until - stream.framePosition));
         MoveFrames(stream, buffer, frames);
         if ((buffer.length - stream.filled) / blockAlign > 0)
             continue;

@@ -74,7 +74,8 @@ struct VirtualDevice {
     // of the test signal.
     bool loopback = false;
 
-    // What HostDetail hands out for this device, as a test sets it.
+    // What HostDetail hands out for this device, as a test sets it; each
+    // xrun the loopback chain injects adds to its xruns and framesLost.
     WaveHostDetail hostDetail;
 
     // What happened, for inspection: one entry per call ("Open", "Prepare
@@ -161,6 +162,11 @@ private:
         // A loopback input started while its output was held: it moves
         // nothing until the output starts, and then starts with it.
         bool waitingForFeeder = false;
+        // A loopback end's clock against the system's (a factor of the
+        // rate), and its xruns still to come, by frame.
+        double clock = 1;
+        std::vector<VirtualGlitch> xruns{};
+        std::size_t nextXrun = 0;
     };
 
     Stream* Find(WaveHandle handle);
@@ -171,8 +177,11 @@ private:
     // The loop's clock brought up to now, in milliseconds, and a reading of
     // it in frames at a rate.
     std::uint64_t LoopTicksNow();
-    static std::uint64_t LoopFrame(std::uint64_t ticks, std::uint32_t sampleRate);
+    static std::uint64_t LoopFrame(std::uint64_t ticks, const Stream& stream);
+    // Applies the xrun due at the stream's frame, if any; false when none is.
+    bool TakeXrun(Stream& stream, std::uint64_t& target);
     void OpenLoopback(WaveDirection direction, WaveHandle opened, const WaveFormatInfo& format);
+    void SetLoopbackClock(Stream& stream);
     void Run(Stream& stream);
     void Halt(Stream& stream);
     void MoveFrames(Stream& stream, const Queued& buffer, std::uint32_t frames);
