@@ -8,8 +8,7 @@
 #include <new>
 
 #include "cli/Interrupts.h"
-#include "cli/Keyboard.h"
-#include "wavefile/TemporaryFiles.h"
+#include "ui/TerminationSignals.h"
 
 namespace {
 
@@ -29,8 +28,9 @@ bool IsOutOfMemory(std::exception_ptr exception)
 [[noreturn]] void OnUncaughtException()
 {
     const bool outOfMemory = IsOutOfMemory(std::current_exception());
-    RemoveTemporaryFilesNow();
-    CKeyboard::RestoreFromSignal();
+    // The same clean-up as a termination signal: the save's temporary files,
+    // then the terminal put back (the part the interrupts registered).
+    CleanUpForTermination();
     if (outOfMemory) {
         // No allocation here: the heap is what ran out.
         [[maybe_unused]] auto written = write(STDERR_FILENO, OutOfMemoryText, std::strlen(OutOfMemoryText));
