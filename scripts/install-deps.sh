@@ -33,7 +33,7 @@ test_packages=(
   libbenchmark-dev alsa-utils sox libsox-fmt-all
   xvfb xauth xdotool xclip x11-utils imagemagick dbus-daemon at-spi2-core
   appstream desktop-file-utils librsvg2-bin man-db bash-completion
-  dpkg-dev file lintian python3
+  dpkg-dev file lintian python3 chromium
 )
 all_packages=(
   clang libclang-rt-dev

@@ -74,3 +74,15 @@ std::vector<OverviewColumn> OverviewColumns(const std::vector<float>& low, const
     }
     return out;
 }
+
+double ResponseSpanDb(const std::vector<FrequencyResponse>& response, double& stepDb)
+{
+    double widest = 0;
+    for (const FrequencyResponse& r : response)
+        for (const ResponsePoint& p : r.points)
+            if (std::isfinite(p.db))
+                widest = std::max(widest, std::fabs(p.db));
+    const double span = std::clamp(std::ceil(widest + 0.5), 3.0, 60.0);
+    stepDb = span <= 3 ? 1 : span <= 12 ? 3 : span <= 30 ? 6 : 12;
+    return std::ceil(span / stepDb) * stepDb;
+}

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/SignalAnalysis.h"
+#include "analysis/loopback/FrequencyResponse.h"
 
 // The lowest frequency a picture shows: the band's lower end. Below it
 // the bins are few and wide, and the lowest are the leakage of DC.
@@ -43,3 +44,8 @@ struct OverviewColumn {
 // no pixel is left out and none is drawn twice. Empty when either is empty.
 std::vector<OverviewColumn> OverviewColumns(const std::vector<float>& low, const std::vector<float>& high,
                                             int columns);
+
+// The dB range (+-span) the responses of every channel are drawn over: wide
+// enough for every finite point, at least +-3 dB, at most +-60 dB, in whole
+// steps of the grid, which `stepDb` receives (1, 3, 6 or 12 dB).
+double ResponseSpanDb(const std::vector<FrequencyResponse>& response, double& stepDb);

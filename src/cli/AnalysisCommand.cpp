@@ -79,7 +79,7 @@ std::string AnalysisUsageText()
       --analyze-file FILE.wav
                           analyse a WAVE file instead of running the test
                           (--valid-bits N: the precision it should carry)
-      --plot FILE.png     draw the waveform and the spectrum
+      --plot FILE.png     draw the waveform and the spectrum (FILE.svg: as SVG)
     Checks (each implies --analyze; any failed one gives exit status 3):
       --expect-frequency HZ    the dominant tone of every channel is here
       --frequency-tolerance HZ within this [1]
@@ -107,32 +107,37 @@ std::shared_ptr<CAnalysisOutcome> AnalyseTestRun(const CTesterDlg& tester, bool 
     return std::make_shared<CAnalysisOutcome>(AnalyseTestBuffer(run, options.Request()));
 }
 
+namespace {
+
+std::string FileAnalysisJson(const CAnalysisOutcome& outcome, int status)
+{
+    CJsonWriter writer;
+    writer.BeginObject();
+    writer.Member("program", "tallowmere-cli");
+    WriteAnalysisJson(writer, outcome);
+    WriteFileJson(writer, outcome);
+    writer.Member("exitStatus", status);
+    writer.EndObject();
+    return writer.Text();
+}
+
+} // namespace
+
 int RunAnalyzeFile(const CAnalysisOptions& options, std::optional<int> requestedValidBits, bool json, bool crlf,
-                   std::FILE* out, std::FILE* err)
+                   std::FILE* out, std::FILE* err, const AnalysisReportHook& report)
 {
     const CAnalysisOutcome outcome = AnalyseFile(*options.file, requestedValidBits.value_or(0), options.Request());
     int status = 1;
-    if (!outcome.unreadable) {
+    if (!outcome.unreadable)
         status = outcome.Failed() ? ExitSignalCheckFailed : 0;
-    } else {
+    else
         std::fprintf(err, "tallowmere: %s\n", outcome.analysis.error.c_str());
-        if (!json)
-            return status;
-    }
-    if (json) {
-        CJsonWriter writer;
-        writer.BeginObject();
-        writer.Member("program", "tallowmere-cli");
-        WriteAnalysisJson(writer, outcome);
-        WriteFileJson(writer, outcome);
-        writer.Member("exitStatus", status);
-        writer.EndObject();
-        std::string text = writer.Text();
-        std::fwrite(text.data(), 1, text.size(), out);
-    } else {
-        std::string text = AnalysisSection(outcome, crlf ? "\r\n" : "\n");
-        std::fwrite(text.data(), 1, text.size(), out);
-    }
+    if (report)
+        status = report(outcome, FileAnalysisJson(outcome, status), status);
+    if (outcome.unreadable && !json)
+        return status;
+    const std::string text = json ? FileAnalysisJson(outcome, status) : AnalysisSection(outcome, crlf ? "\r\n" : "\n");
+    std::fwrite(text.data(), 1, text.size(), out);
     std::fflush(out);
     return status;
 }

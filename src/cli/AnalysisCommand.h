@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,8 +49,14 @@ std::string AnalysisUsageText();
 std::shared_ptr<CAnalysisOutcome> AnalyseTestRun(const CTesterDlg& tester, bool tonePlayed,
                                                  const CAnalysisOptions& options);
 
+// Called once the outcome and its status are known, before anything is
+// printed, with the JSON document --json prints; returns the status to give
+// (--report's writing).
+using AnalysisReportHook = std::function<int(const CAnalysisOutcome& outcome, const std::string& json, int status)>;
+
 // tallowmere-cli --analyze-file: the section (or JSON) on `out`, failures on
 // `err`. 0 when the file was analysed and every check passed, 3 when a
-// check failed, 1 when the file could not be read.
+// check failed, 1 when the file could not be read; or what `report` makes
+// of that status.
 int RunAnalyzeFile(const CAnalysisOptions& options, std::optional<int> requestedValidBits, bool json, bool crlf,
-                   std::FILE* out, std::FILE* err);
+                   std::FILE* out, std::FILE* err, const AnalysisReportHook& report);

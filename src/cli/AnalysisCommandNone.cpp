@@ -25,7 +25,8 @@ std::shared_ptr<CAnalysisOutcome> AnalyseTestRun(const CTesterDlg&, bool, const 
     return nullptr;
 }
 
-int RunAnalyzeFile(const CAnalysisOptions&, std::optional<int>, bool, bool, std::FILE*, std::FILE* err)
+int RunAnalyzeFile(const CAnalysisOptions&, std::optional<int>, bool, bool, std::FILE*, std::FILE* err,
+                   const AnalysisReportHook&)
 {
     std::fprintf(err, "tallowmere: the signal analysis is not in this build\n");
     return 2;

@@ -10,6 +10,7 @@
 #include "cli/DeviceList.h"
 #include "cli/Keyboard.h"
 #include "cli/StatusLine.h"
+#include "cli/ReportCommand.h"
 #include "cli/TerminalServices.h"
 #include "cli/TerminalToolkit.h"
 #include "cli/formats/FormatsCommand.h"
@@ -260,6 +261,32 @@ void RunDialogs(const CCliOptions& options, const CCliStreams& streams, CInterru
     usageError = mainDriver.usageError;
 }
 
+// --report of the test (and its analysis): the dialogs' report, the
+// parameters, the host's words, the JSON document.
+int WriteTestReport(const CCliOptions& options, const CCliOutcome& o, int status, std::FILE* err)
+{
+    ReportTest test;
+    test.parameters = o.parameters;
+    test.reportText = o.report;
+    test.recordTested = o.record.tested;
+    test.recordComplete = o.recordComplete;
+    test.playbackTested = o.playbackRan;
+    test.playbackComplete = o.playbackComplete;
+    test.cancelled = o.testCancelled;
+    test.recordHost = o.recordHost;
+    test.playbackHost = o.playbackHost;
+    ReportInput input;
+    input.test = &test;
+    input.analysis = o.analysis.get();
+    input.json = OutcomeJson(o, status);
+    std::vector<SnapshotDevice> devices;
+    if (o.record.tested)
+        devices.push_back(ReportDevice("capture", o.parameters.inputDeviceName, o.recordHost));
+    if (o.playbackRan)
+        devices.push_back(ReportDevice("playback", o.parameters.outputDeviceName, o.playbackHost));
+    return WriteReportIfAsked(options, input, devices, status, err);
+}
+
 } // namespace
 
 int ExitStatusOf(const CCliOutcome& outcome)
@@ -318,7 +345,14 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
             validBits = std::stoi(*options.validBits); // a count the parser checked
         CExplainingServices services(streams.err);
         CScopedServices servicesScope(services);
-        return RunAnalyzeFile(options.analysis, validBits, options.json, options.crlf, streams.out, streams.err);
+        auto report = [&](const CAnalysisOutcome& outcome, const std::string& json, int status) {
+            ReportInput input;
+            input.analysis = &outcome;
+            input.json = json;
+            return WriteReportIfAsked(options, input, {}, status, streams.err);
+        };
+        return RunAnalyzeFile(options.analysis, validBits, options.json, options.crlf, streams.out, streams.err,
+                              report);
     }
 
     std::unique_ptr<CWaveApi> waveApi = CreateWaveApi(AudioBackEndFromEnvironment());
@@ -351,6 +385,8 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
         std::fprintf(streams.err, "tallowmere: no results were shown, so nothing was saved to %s\n",
                      options.savePath->c_str());
     int status = ExitStatusOf(outcome);
+    if (options.reportPath)
+        status = WriteTestReport(options, outcome, status, streams.err);
     if (options.json) {
         std::string text = OutcomeJson(outcome, status);
         std::fwrite(text.data(), 1, text.size(), streams.out);

@@ -67,12 +67,28 @@ std::string Quoted(const std::string& text)
     return "'" + text + "'";
 }
 
+// An argument as a shell would need it typed: bare when it is plain, else
+// in single quotes.
+std::string ShellWord(const std::string& text)
+{
+    if (!text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                                                "-_=./,:+@%") == std::string::npos)
+        return text;
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
 } // namespace
 
 CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
 {
     CCliParseResult result;
     CCliOptions& options = result.options;
+    options.commandLine = "tallowmere-cli";
+    for (const std::string& argument : arguments)
+        options.commandLine += " " + ShellWord(argument);
     auto fail = [&result](const std::string& message) {
         result.ok = false;
         result.error = message;
@@ -148,6 +164,13 @@ CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
              if (value.empty())
                  return "needs a file name";
              options.savePath = value;
+             return "";
+         }},
+        {"--report",
+         [&options](const std::string& value) -> std::string {
+             if (value.empty())
+                 return "needs a file name";
+             options.reportPath = value;
              return "";
          }},
     };
@@ -260,6 +283,9 @@ Results:
       --save FILE.wav     save the recording as a WAVE file
       --crlf              print the report with its CR LF line ends
       --json              print a machine-readable result instead of the report
+      --report FILE.html  also write a shareable report of the run (any mode):
+                          the system, the test, analysis, loopback or matrix,
+                          the pictures and the JSON, in one file for a browser
 
 )"
            + AnalysisUsageText() + "\n" + LoopbackUsageText() + "\n" + FormatsUsageText() + R"(
@@ -273,7 +299,8 @@ Esc (on a terminal) or Ctrl-C cancels the running device step.
 Exit status: 0 when recording and playback both completed; 1 when a device
 step failed (or the recording could not be saved, or a loopback measurement
 found no marker, or --formats met a device failure other than a refused
-format); 2 on a usage error; 3 when the signal check failed (a threshold
+format, or a run that would give 0 could not write its --report); 2 on a
+usage error; 3 when the signal check failed (a threshold
 above was not met, or the plot could not be written, or an --expect-formats
 entry was not met); 130 when the test (or the matrix) was cancelled.
 )";

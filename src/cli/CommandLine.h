@@ -36,6 +36,10 @@ struct CCliOptions {
     std::optional<std::string> savePath;
     bool crlf = false;
     bool json = false;
+    // --report FILE.html: the shareable report of whatever ran.
+    std::optional<std::string> reportPath;
+    // The command line as given, for the report ("tallowmere-cli --analyze ...").
+    std::string commandLine;
     // --analyze, --analyze-file, the signal checks and --plot.
     CAnalysisOptions analysis;
     // --loopback and its own flags.

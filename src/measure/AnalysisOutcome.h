@@ -18,7 +18,7 @@ class CJsonWriter;
 // What an analysis is asked for beyond the samples.
 struct AnalysisRequest {
     AnalysisExpectations expect;      // the checks; none set: no verdict
-    std::optional<std::string> plotPath; // the picture to draw (PNG)
+    std::optional<std::string> plotPath; // the picture to draw: SVG for a name ending in .svg, else PNG
 };
 
 // One analysis with its verdict, as printed and written to JSON.
@@ -26,6 +26,7 @@ struct CAnalysisOutcome {
     std::string subject;      // "recording", "tone" or "file"
     std::string title;        // for the text: "the recording", the file's name, ...
     SignalAnalysis analysis;
+    AnalysisExpectations expect; // the checks asked for
     bool checksSet = false;
     std::vector<std::string> failedChecks;
     std::optional<std::string> plotPath; // written

@@ -6,15 +6,20 @@
 #include "analysis/SignalAnalyzer.h"
 #include "measure/PlotModule.h"
 #include "measure/WaveFileAnalysis.h"
+#include "measure/svg/MeasureSvg.h"
 
 namespace {
 
 void Conclude(CAnalysisOutcome& outcome, const AnalysisRequest& request)
 {
+    outcome.expect = request.expect;
     outcome.checksSet = request.expect.Any();
     outcome.failedChecks = CheckAnalysis(outcome.analysis, request.expect);
     if (request.plotPath && outcome.analysis.ok) {
-        if (WritePlotThroughModule(outcome.analysis, outcome.title, *request.plotPath, outcome.plotError))
+        // A name ending in .svg gets the program's own SVG drawing, else a PNG.
+        const bool svg = IsSvgPath(*request.plotPath);
+        if (svg ? SaveSvg(AnalysisSvg(outcome.analysis, outcome.title, "plot"), *request.plotPath, outcome.plotError)
+                : WritePlotThroughModule(outcome.analysis, outcome.title, *request.plotPath, outcome.plotError))
             outcome.plotPath = request.plotPath;
     } else if (request.plotPath) {
         outcome.plotError = "nothing to draw: " + outcome.analysis.error;

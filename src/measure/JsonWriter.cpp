@@ -5,9 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace {
-
-// Length of the UTF-8 sequence starting at `i`, or 0 when it is not one.
 std::size_t Utf8Length(std::string_view text, std::size_t i)
 {
     auto byte = [&text](std::size_t at) { return static_cast<unsigned char>(text[at]); };
@@ -38,8 +35,6 @@ std::size_t Utf8Length(std::string_view text, std::size_t i)
         return 0;
     return length;
 }
-
-} // namespace
 
 std::string JsonQuote(std::string_view text)
 {

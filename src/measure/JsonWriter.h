@@ -3,9 +3,15 @@
 // strings, whole numbers, booleans and null, two-space indented.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// The length of the well-formed UTF-8 sequence starting at text[i] (1 to
+// 4), or 0 when none starts there (a stray byte, an overlong form, a
+// surrogate, a sequence cut short). For i < text.size().
+std::size_t Utf8Length(std::string_view text, std::size_t i);
 
 // A JSON string literal. Valid UTF-8 passes through; control characters are
 // escaped; bytes that are not UTF-8 (a device name in another encoding)

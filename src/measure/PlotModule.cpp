@@ -66,16 +66,13 @@ bool WriteLoopbackPlotThroughModule(const CLoopbackRun& run, const std::string& 
     auto entry = reinterpret_cast<WriteLoopbackPlotEntry>(PlotEntryPoint(WriteLoopbackPlotSymbol, error));
     if (entry == nullptr)
         return false;
-    const CLoopbackFormat& f = run.format;
-    const std::string title = run.input.name + " from " + run.output.name + ", " + std::to_string(f.sampleRate) +
-                              " Hz, " + std::to_string(f.channels) + " channel(s), " + std::to_string(f.bits) +
-                              "-bit";
+    const std::string title = LoopbackRunTitle(run);
     LoopbackPlotInput input;
     input.title = title.c_str();
     input.response = &run.measures.response;
     input.tone = &run.measures.tone;
     input.bandLowHz = SweepStartHz;
-    input.bandHighHz = SweepTopShare * f.sampleRate;
+    input.bandHighHz = SweepTopShare * run.format.sampleRate;
     char why[512] = {};
     if (entry(&input, path.c_str(), why, sizeof why) == 1)
         return true;

@@ -6,23 +6,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/Picture.h"
 #include "plot/PlotPieces.h"
 
 namespace {
-
-// The dB range drawn: at least +-3 dB, wide enough for every point, in
-// whole steps of the grid, at most +-60 dB.
-double ResponseSpanDb(const std::vector<FrequencyResponse>& response, double& stepDb)
-{
-    double widest = 0;
-    for (const FrequencyResponse& r : response)
-        for (const ResponsePoint& p : r.points)
-            if (std::isfinite(p.db))
-                widest = std::max(widest, std::fabs(p.db));
-    const double span = std::clamp(std::ceil(widest + 0.5), 3.0, 60.0);
-    stepDb = span <= 3 ? 1 : span <= 12 ? 3 : span <= 30 ? 6 : 12;
-    return std::ceil(span / stepDb) * stepDb;
-}
 
 void DrawResponseGrid(QPainter& p, const QRect& box, double lowHz, double highHz, double spanDb, double stepDb)
 {

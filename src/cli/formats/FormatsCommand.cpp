@@ -8,6 +8,7 @@
 #include "audio/backends/CompositeWaveApi.h"
 #include "cli/Keyboard.h"
 #include "cli/StatusLine.h"
+#include "cli/ReportCommand.h"
 #include "cli/TerminalServices.h"
 #include "cli/formats/FormatsOptions.h"
 #include "measure/JsonWriter.h"
@@ -136,11 +137,22 @@ int RunFormats(const CCliOptions& options, const CCliStreams& streams, CInterrup
                 unmet.push_back(e.text);
                 break;
             }
-    const int status = cancelled ? ExitCancelled : failed ? ExitDeviceFailed : !unmet.empty() ? ExitFormatsUnmet
+    int status = cancelled ? ExitCancelled : failed ? ExitDeviceFailed : !unmet.empty() ? ExitFormatsUnmet
                                                                                                 : ExitCompleted;
     for (const std::string& text : unmet)
         std::fprintf(streams.err, "tallowmere: formats: %s is not met at the %s level\n", text.c_str(),
                      FormatLevelName(options.formats.level));
+    if (options.reportPath) {
+        ReportInput input;
+        input.formats = &results;
+        input.unmetFormats = unmet;
+        input.json = Json(results, unmet, status);
+        std::vector<SnapshotDevice> devices;
+        for (const FormatMatrixResult& result : results)
+            for (const FormatDeviceMatrix& m : result.devices)
+                devices.push_back({m.direction == WaveDirection::Input ? "capture" : "playback", m.name, m.hostName});
+        status = WriteReportIfAsked(options, input, devices, status, streams.err);
+    }
     std::string text;
     if (options.json) {
         text = Json(results, unmet, status);

@@ -9,6 +9,7 @@
 #include "cli/CliDiagnostics.h"
 #include "cli/CliOutcome.h"
 #include "cli/Keyboard.h"
+#include "cli/ReportCommand.h"
 #include "cli/StatusLine.h"
 #include "cli/TerminalServices.h"
 #include "measure/loopback/LoopbackJson.h"
@@ -99,7 +100,16 @@ int RunLoopback(const CCliOptions& options, const CCliStreams& streams, CInterru
     }
     PrintDiagnostics(run, streams.err);
 
-    const int status = LoopbackExitStatus(run);
+    int status = LoopbackExitStatus(run);
+    if (options.reportPath) {
+        ReportInput input;
+        input.loopback = &run;
+        input.json = LoopbackJson(run, status);
+        status = WriteReportIfAsked(options, input,
+                                    {ReportDevice("capture", run.input.name, run.inputHost),
+                                     ReportDevice("playback", run.output.name, run.outputHost)},
+                                    status, streams.err);
+    }
     const std::string text = options.json ? LoopbackJson(run, status)
                                           : LoopbackTable(run, options.crlf ? "\r\n" : "\n");
     std::fwrite(text.data(), 1, text.size(), streams.out);

@@ -17,3 +17,10 @@ const char* LoopbackOutcomeName(LoopbackOutcome outcome)
     }
     return "unknown";
 }
+
+std::string LoopbackRunTitle(const CLoopbackRun& run)
+{
+    const CLoopbackFormat& f = run.format;
+    return run.input.name + " from " + run.output.name + ", " + std::to_string(f.sampleRate) + " Hz, " +
+           std::to_string(f.channels) + " channel(s), " + std::to_string(f.bits) + "-bit";
+}

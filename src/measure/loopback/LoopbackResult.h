@@ -43,3 +43,6 @@ struct CLoopbackRun {
 };
 
 const char* LoopbackOutcomeName(LoopbackOutcome outcome);
+
+// "IN from OUT, 48000 Hz, 2 channel(s), 24-bit": the pictures' title.
+std::string LoopbackRunTitle(const CLoopbackRun& run);

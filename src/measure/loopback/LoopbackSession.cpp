@@ -7,6 +7,7 @@
 
 #include "audio/FullDuplexRun.h"
 #include "measure/PlotModule.h"
+#include "measure/svg/MeasureSvg.h"
 #include "measure/loopback/LoopbackChecks.h"
 #include "sequence/Report.h"
 
@@ -84,7 +85,9 @@ void Measure(const LoopbackSequence& seq, const std::vector<std::uint8_t>& captu
     run.checksSet = LoopbackChecksSet(request.limits, request.toneChecks);
     run.failedChecks = CheckLoopback(run.measures, request.limits, request.toneChecks);
     if (request.plotPath && run.outcome == LoopbackOutcome::Measured) {
-        if (WriteLoopbackPlotThroughModule(run, *request.plotPath, run.plotError))
+        const bool svg = IsSvgPath(*request.plotPath);
+        if (svg ? SaveSvg(LoopbackRunSvg(run, "plot"), *request.plotPath, run.plotError)
+                : WriteLoopbackPlotThroughModule(run, *request.plotPath, run.plotError))
             run.plotPath = request.plotPath;
     } else if (request.plotPath) {
         run.plotError = "nothing to draw: " + run.error;
