@@ -45,6 +45,8 @@ struct ReportInput {
     const CLoopbackRun* loopback = nullptr;
     const std::vector<FormatMatrixResult>* formats = nullptr;
     std::vector<std::string> unmetFormats; // --expect-formats not met
+    // The soak's section (its summary, timeline and first events) belongs
+    // after the matrix, as a pointer and a Write...Section of its own.
     std::string json;       // the --json document
     int exitStatus = 0;
 };
