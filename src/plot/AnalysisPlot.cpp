@@ -7,8 +7,6 @@
 #include "analysis/Picture.h"
 #include "plot/PlotPieces.h"
 
-namespace {
-
 void DrawWaveform(QPainter& p, const SignalAnalysis& a, const QRect& box)
 {
     p.setPen(Qt::black);
@@ -40,8 +38,6 @@ void DrawWaveform(QPainter& p, const SignalAnalysis& a, const QRect& box)
                                                     : QString("0 s ... %1 s").arg(a.durationSeconds, 0, 'f', 3);
     p.drawText(box.left(), box.bottom() + 16, seconds);
 }
-
-} // namespace
 
 bool WriteAnalysisPlot(const SignalAnalysis& a, const std::string& title, const std::string& path, std::string& error)
 {

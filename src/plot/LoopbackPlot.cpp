@@ -40,6 +40,8 @@ void DrawResponseGrid(QPainter& p, const QRect& box, double lowHz, double highHz
     p.drawRect(box);
 }
 
+} // namespace
+
 void DrawResponse(QPainter& p, const LoopbackPlotInput& in, const QRect& box)
 {
     p.setPen(Qt::black);
@@ -78,8 +80,6 @@ void DrawResponse(QPainter& p, const LoopbackPlotInput& in, const QRect& box)
         p.drawText(box.right() - 60, box.top() + 16 + 16 * static_cast<int>(c), QString("ch %1").arg(c + 1));
     }
 }
-
-} // namespace
 
 bool WriteLoopbackPlot(const LoopbackPlotInput& in, const std::string& path, std::string& error)
 {

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Pieces the module's drawings share: the application Qt's fonts need, the
-// picture with its heading, the averaged spectrum panel, the PNG's writing
-// and the entry points' error copy.
+// Pieces the drawings share: the application Qt's fonts need, the picture
+// with its heading, the panels (spectrum, waveform, response; a window
+// draws them too, as the PNGs have them), the PNG's writing and the entry
+// points' error copy.
 #pragma once
 
 #include <QColor>
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "analysis/SignalAnalysis.h"
+#include "plot/LoopbackPlot.h"
 
 inline constexpr int PlotWidth = 1200;
 inline constexpr int PlotHeight = 820;
@@ -35,6 +37,16 @@ void BeginPlot(QPainter& p, const QString& heading);
 // component at its peak level in dBFS as the text gives it (Picture.h),
 // labelled with `caption`; "no spectrum" when the analysis has none.
 void DrawSpectrumPanel(QPainter& p, const SignalAnalysis& a, const QRect& box, const QString& caption);
+
+// The waveform overview of every channel in `box`, one lane per channel,
+// with its caption above, the channel names and scale left of it (from x 4,
+// so keep PlotLeft pixels free there) and the length below.
+void DrawWaveform(QPainter& p, const SignalAnalysis& a, const QRect& box);
+
+// The response of every channel in `box` (dB re 1 kHz over the band), with
+// its caption above and the scale left of it; "response not measured" when
+// there is none.
+void DrawResponse(QPainter& p, const LoopbackPlotInput& input, const QRect& box);
 
 // Writes the picture as PNG; false with "cannot write 'PATH': WHY", leaving
 // no file behind (and a file already there as it was).

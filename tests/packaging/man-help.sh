@@ -47,7 +47,7 @@ done <<<"$page_flags"
 version_line=$("$cli" --version)
 [[ $version_line =~ ^tallowmere-cli\ ([0-9][0-9A-Za-z.+~-]*)$ ]] || fail "--version printed '$version_line'"
 version=${BASH_REMATCH[1]:-none}
-for name in tallowmere-cli.1 tallowmere.1; do
+for name in tallowmere-cli.1 tallowmere.1 tallowmere-measure.1; do
   th=$(grep -m1 '^\.TH ' "$man_dir/$name" || true)
   [[ $th == *"\"Tallowmere $version\""* ]] || fail "$name: the footer '$th' does not carry version $version"
 done
@@ -55,7 +55,7 @@ done
 # Every TALLOWMERE_* variable the programs read.
 mapfile -t variables < <(grep -rhoE 'getenv\("TALLOWMERE_[A-Z0-9_]+"\)' "$source_dir/src" | grep -oE 'TALLOWMERE_[A-Z0-9_]+' | sort -u)
 ((${#variables[@]} > 0)) || fail "no getenv(\"TALLOWMERE_...\") found under $source_dir/src"
-for name in tallowmere-cli.1 tallowmere.1; do
+for name in tallowmere-cli.1 tallowmere.1 tallowmere-measure.1; do
   environment=$(roff_section "$man_dir/$name" ENVIRONMENT | roff_text /dev/stdin)
   for variable in "${variables[@]}"; do
     grep -qw -- "$variable" <<<"$environment" || fail "$name: $variable is read by the program but not in ENVIRONMENT"
@@ -64,7 +64,7 @@ done
 
 # scdoc markup that did not render (it opens no underline after "+"), left
 # in the text as underscores or asterisks around a word.
-for name in tallowmere-cli.1 tallowmere.1; do
+for name in tallowmere-cli.1 tallowmere.1 tallowmere-measure.1; do
   leftovers=$(roff_text "$man_dir/$name" |
     grep -nE '(^|[^[:alnum:]_])_[[:alpha:]][[:alnum:]_.-]*_([^[:alnum:]_]|$)|(^|[[:space:]])\*[[:alpha:]][^*]*\*' || true)
   [[ -z $leftovers ]] || fail "$name: scdoc markup left in the text: $leftovers"

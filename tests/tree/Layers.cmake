@@ -21,7 +21,7 @@ set(layer_ranks
   audio=2 wavefile=2 sequence=2 analysis=2
   plot=3
   ui=4 measure=4
-  ui/qt=5 ui/win32=5 cli=5)
+  ui/qt=5 ui/win32=5 cli=5 desk=5)
 
 foreach(entry IN LISTS layer_ranks)
   string(REPLACE "=" ";" pair "${entry}")

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// "Loopback": plays the measurement sequence on the chosen output while the
+// chosen input records (the output wired back to the input), with progress
+// and Esc, then shows the table, the checks against the limits set here,
+// and the response above the spectrum of the captured 1 kHz tone. The run
+// is the measurement library's loopback session, off the interface thread.
+#pragma once
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QWidget>
+
+#include <optional>
+
+#include "desk/DeskContext.h"
+#include "measure/loopback/LoopbackResult.h"
+
+class CLoopbackPicture;
+class CVerdictList;
+
+// A limit field's value: empty or unreadable is "not set".
+std::optional<double> LimitValue(const QLineEdit* field);
+
+class CLoopbackView final : public QWidget {
+public:
+    enum class State { Idle, Running, Shown, Failed };
+
+    CLoopbackView(const DeskContext& context, QWidget* parent = nullptr);
+
+    bool StartRun();
+    State CurrentState() const { return state; }
+    QString StatusText() const { return status->text(); }
+    const CLoopbackRun& Run() const { return run; }
+    CVerdictList* Checks() const { return checks; }
+    QPushButton* RunButton() const { return runButton; }
+    QLineEdit* LatencyLimit() const { return maxLatency; }
+    QLineEdit* ThdnLimit() const { return maxThdn; }
+
+    void Restore(const QSettings& settings);
+    void Save(QSettings& settings) const;
+
+private:
+    void OnRunning(bool running);
+    void ShowRun(const QString& said);
+
+    DeskContext context;
+    State state = State::Idle;
+    CLoopbackRun run;
+    QLineEdit* maxLatency;
+    QLineEdit* maxDeviation;
+    QLineEdit* minDynamicRange;
+    QLineEdit* maxThdn;
+    QPushButton* runButton;
+    QPushButton* cancelButton;
+    QProgressBar* progress;
+    QLabel* status;
+    CVerdictList* checks;
+    QPlainTextEdit* table;
+    CLoopbackPicture* picture;
+};

@@ -1,0 +1,186 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "desk/MeasureWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "desk/DeskServices.h"
+#include "desk/FormatPanel.h"
+#include "desk/FormatsView.h"
+#include "desk/InputView.h"
+#include "desk/LoopbackView.h"
+#include "desk/SessionRunner.h"
+
+namespace {
+
+// A save is a write of a new file and a rename over the old one: the
+// watcher sees the name vanish and come back, so it looks again a moment later.
+constexpr int ReanalyseDelayMs = 300;
+
+} // namespace
+
+QString FirstWaveFile(const QList<QUrl>& urls)
+{
+    for (const QUrl& url : urls)
+        if (url.isLocalFile() && url.toLocalFile().endsWith(".wav", Qt::CaseInsensitive))
+            return url.toLocalFile();
+    return {};
+}
+
+CMeasureWindow::CMeasureWindow(CDeskServices& deskServices, QWidget* parent)
+    : QMainWindow(parent), services(deskServices), runner(new CSessionRunner(this)), format(new CFormatPanel),
+      views(new QTabWidget)
+{
+    setWindowTitle("Tallowmere Measurements");
+    setAcceptDrops(true);
+    DeskContext context;
+    context.format = format;
+    context.runner = runner;
+    context.services = &services;
+    context.onRunning = [this](bool running) { OnRunning(running); };
+    inputView = new CInputView(context);
+    loopbackView = new CLoopbackView(context);
+    formatsView = new CFormatsView(context);
+    views->setAccessibleName("Measurements");
+    views->addTab(inputView, "Chec&k the input");
+    views->addTab(loopbackView, "Loop&back");
+    views->addTab(formatsView, "Forma&ts");
+
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(format);
+    layout->addWidget(views, 1);
+    setCentralWidget(central);
+    BuildMenus();
+
+    // Esc ends whatever session runs, from anywhere in the window.
+    auto* cancel = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    cancel->setContext(Qt::WindowShortcut);
+    connect(cancel, &QShortcut::activated, this, [this] { runner->Cancel(); });
+    connect(&watcher, &QFileSystemWatcher::fileChanged, this, [this] { OnFollowedFileChanged(); });
+
+    format->ListDevices();
+    RestoreSettings();
+    statusBar()->showMessage("Ready");
+}
+
+CMeasureWindow::~CMeasureWindow() = default;
+
+void CMeasureWindow::BuildMenus()
+{
+    QMenu* file = menuBar()->addMenu("&File");
+    openAction = file->addAction("&Open a WAVE file...", this, [this] { OnOpenFile(); });
+    openAction->setShortcut(QKeySequence::Open);
+    refreshAction = file->addAction("&Refresh the device lists", this, [this] { format->ListDevices(); });
+    refreshAction->setShortcut(QKeySequence(Qt::Key_F5));
+    file->addSeparator();
+    QAction* quit = file->addAction("&Quit", this, [this] { close(); });
+    quit->setShortcut(QKeySequence::Quit);
+}
+
+void CMeasureWindow::OnOpenFile()
+{
+    const QString path = QFileDialog::getOpenFileName(this, "Open a WAVE file", QString(), "WAVE files (*.wav)");
+    if (!path.isEmpty())
+        OpenWaveFile(path);
+}
+
+bool CMeasureWindow::OpenWaveFile(const QString& path)
+{
+    if (runner->Running())
+        return false;
+    views->setCurrentWidget(inputView);
+    if (!followed.isEmpty())
+        watcher.removePath(followed);
+    followed = QFileInfo(path).absoluteFilePath();
+    watcher.addPath(followed);
+    return inputView->OpenFile(followed);
+}
+
+void CMeasureWindow::OnFollowedFileChanged()
+{
+    if (reanalysePending)
+        return;
+    reanalysePending = true;
+    QTimer::singleShot(ReanalyseDelayMs, this, [this] {
+        reanalysePending = false;
+        if (followed.isEmpty() || !QFileInfo::exists(followed))
+            return;
+        // A name replaced by a rename is no longer watched; watch it again.
+        if (!watcher.files().contains(followed))
+            watcher.addPath(followed);
+        if (runner->Running() || !inputView->OpenFile(followed))
+            return;
+        views->setCurrentWidget(inputView);
+        statusBar()->showMessage("The file changed; analysing it again");
+    });
+}
+
+void CMeasureWindow::OnRunning(bool running)
+{
+    // The devices and format stay as they were while a session uses them,
+    // and the wave API is the session's alone.
+    format->setEnabled(!running);
+    openAction->setEnabled(!running);
+    refreshAction->setEnabled(!running);
+    statusBar()->showMessage(running ? "Running: Esc cancels" : "Ready");
+}
+
+void CMeasureWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls() && !FirstWaveFile(event->mimeData()->urls()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMeasureWindow::dropEvent(QDropEvent* event)
+{
+    if (OpenDropped(*event->mimeData()))
+        event->acceptProposedAction();
+}
+
+bool CMeasureWindow::OpenDropped(const QMimeData& data)
+{
+    const QString path = FirstWaveFile(data.urls());
+    return !path.isEmpty() && OpenWaveFile(path);
+}
+
+void CMeasureWindow::RestoreSettings()
+{
+    QSettings settings;
+    format->Restore(settings);
+    loopbackView->Restore(settings);
+    formatsView->Restore(settings);
+    inputView->SecondsBox()->setValue(settings.value("input/seconds", 4).toInt());
+    views->setCurrentIndex(std::clamp(settings.value("window/view", 0).toInt(), 0, views->count() - 1));
+    if (!restoreGeometry(settings.value("window/geometry").toByteArray()))
+        resize(1100, 780);
+}
+
+void CMeasureWindow::SaveSettings() const
+{
+    QSettings settings;
+    format->Save(settings);
+    loopbackView->Save(settings);
+    formatsView->Save(settings);
+    settings.setValue("input/seconds", inputView->SecondsBox()->value());
+    settings.setValue("window/view", views->currentIndex());
+    settings.setValue("window/geometry", saveGeometry());
+}
+
+void CMeasureWindow::closeEvent(QCloseEvent* event)
+{
+    SaveSettings();
+    runner->Cancel();
+    event->accept();
+}

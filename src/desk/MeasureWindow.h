@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The measurement window: the devices and format above, the views below
+// (Check the input, Loopback, Formats), a WAVE file opened from the menu,
+// by dropping it on the window or named on the command line. Esc cancels
+// the session that runs. A file opened is watched: when it is written
+// again (the test dialog saving its recording over it, say) it is analysed
+// again. What was chosen is kept in the settings for the next start.
+#pragma once
+
+#include <QAction>
+#include <QFileSystemWatcher>
+#include <QMainWindow>
+#include <QMimeData>
+#include <QTabWidget>
+
+#include "desk/DeskContext.h"
+
+class CFormatPanel;
+class CSessionRunner;
+class CDeskServices;
+class CInputView;
+class CLoopbackView;
+class CFormatsView;
+
+class CMeasureWindow final : public QMainWindow {
+public:
+    explicit CMeasureWindow(CDeskServices& services, QWidget* parent = nullptr);
+    ~CMeasureWindow() override;
+
+    // Analyses `path` in the input view and watches it; false while a
+    // session runs.
+    bool OpenWaveFile(const QString& path);
+    // What a drop on the window opens: the first local .wav file among the
+    // dropped URLs. False when there is none or a session runs.
+    bool OpenDropped(const QMimeData& data);
+    // The WAVE file followed for changes; empty when none.
+    QString FollowedFile() const { return followed; }
+
+    CFormatPanel* FormatPanel() const { return format; }
+    CInputView* InputView() const { return inputView; }
+    CLoopbackView* LoopbackView() const { return loopbackView; }
+    CFormatsView* FormatsView() const { return formatsView; }
+    QTabWidget* Views() const { return views; }
+    CSessionRunner* Runner() const { return runner; }
+
+    void SaveSettings() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void BuildMenus();
+    void OnOpenFile();
+    void OnRunning(bool running);
+    void OnFollowedFileChanged();
+    void RestoreSettings();
+
+    CDeskServices& services;
+    CSessionRunner* runner;
+    CFormatPanel* format;
+    QTabWidget* views;
+    CInputView* inputView;
+    CLoopbackView* loopbackView;
+    CFormatsView* formatsView;
+    QAction* openAction = nullptr;
+    QAction* refreshAction = nullptr;
+    QFileSystemWatcher watcher;
+    QString followed;
+    bool reanalysePending = false;
+};
+
+// The first local .wav file among dropped or given URLs; empty when none.
+QString FirstWaveFile(const QList<QUrl>& urls);
