@@ -3,7 +3,8 @@
 # Builds the Debian package, checks it with lintian, installs it with apt,
 # uses what it installed as a user would (tallowmere-cli --version and a
 # default run on the virtual devices, man -w, the bash completion, the
-# desktop program under Xvfb up to its main dialog), then purges it and
+# desktop program under Xvfb up to its main dialog, the measurement window
+# up to its window), then purges it and
 # checks that none of its files is left. Needs root or sudo; CI runs it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -70,8 +71,10 @@ step "--version and a default run passed"
 
 [[ $(man -w tallowmere-cli) == /usr/share/man/man1/tallowmere-cli.1.gz ]] || fail "man -w tallowmere-cli: $(man -w tallowmere-cli)"
 [[ $(man -w tallowmere) == /usr/share/man/man1/tallowmere.1.gz ]] || fail "man -w tallowmere: $(man -w tallowmere)"
+[[ $(man -w tallowmere-measure) == /usr/share/man/man1/tallowmere-measure.1.gz ]] ||
+  fail "man -w tallowmere-measure: $(man -w tallowmere-measure)"
 MANWIDTH=80 man tallowmere-cli 2>/dev/null | grep -q 'EXIT STATUS' || fail "man tallowmere-cli shows no EXIT STATUS"
-for page in tallowmere-cli tallowmere; do
+for page in tallowmere-cli tallowmere tallowmere-measure; do
   zcat "/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH .*\"Tallowmere $version\"" || fail "$page(1) does not carry version $version"
 done
 grep -q "<release version=\"$version\"" /usr/share/metainfo/io.github.tallowmere.Tallowmere.metainfo.xml ||
@@ -98,6 +101,21 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   wait "$pid" || fail "tallowmere exited with $? after Esc"
 ' || fail "the installed desktop program did not show its main dialog and close"
 step "the desktop program ran"
+
+# The measurement window up to its window, then ended with Ctrl+Q, with a
+# home of its own for the settings it keeps.
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  set -euo pipefail
+  source tests/ui/qt/x11-driver.sh
+  export QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME=$(mktemp -d)
+  trap "rm -rf \"\$XDG_CONFIG_HOME\"" EXIT
+  tallowmere-measure & pid=$!
+  main=$(wait_window "Tallowmere Measurements" 120)
+  echo "package-test: the installed measurement window shows"
+  keys "$main" ctrl+q
+  wait "$pid" || fail "tallowmere-measure exited with $? after Ctrl+Q"
+' || fail "the installed measurement window did not show and close"
+step "the measurement window ran"
 
 apt_get purge tallowmere >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get purge tallowmere failed"; }
 installed=0
