@@ -4,11 +4,13 @@
 # on the virtual devices and read over AT-SPI as a screen reader reads it
 # (run under xvfb-run and dbus-run-session): every control named; check the
 # input; Esc ending a check; the loopback on the virtual pair; the format
-# matrix; Ctrl+Q ending the program.
-# Usage: keyboard-atspi.sh PROGRAM ATSPI-TREE
+# matrix on the test plugin's "narrow" device (S16_LE and S24_3LE, two
+# channels, 44.1, 48 and 96 kHz); Ctrl+Q ending the program.
+# Usage: keyboard-atspi.sh PROGRAM ATSPI-TREE TEST-PLUGIN
 set -euo pipefail
 program=$(realpath "$1")
 tree=$(realpath "$2")
+plugin=$(realpath "$3")
 here=$(dirname "$(realpath "$0")")
 source "$here/../ui/qt/x11-driver.sh"
 
@@ -21,7 +23,21 @@ cleanup() {
 trap cleanup EXIT
 export XDG_RUNTIME_DIR=$work/run HOME=$work XDG_CONFIG_HOME=$work/config
 mkdir -m 700 "$XDG_RUNTIME_DIR"
-export TALLOWMERE_AUDIO=virtual QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+# A hermetic ALSA configuration with the test plugin's narrow device alone,
+# listed first, then the virtual devices.
+cat >"$work/alsa.conf" <<CONF
+pcm_type.tallowtest { lib "$plugin" }
+pcm.narrow {
+  type tallowtest
+  lock "$work/narrow.lock"
+  rates [ 44100 48000 96000 ]
+  formats [ "S16_LE" "S24_3LE" ]
+  channels [ 2 ]
+  hint { show on description "Narrow test device" }
+}
+CONF
+export ALSA_CONFIG_PATH=$work/alsa.conf
+export TALLOWMERE_AUDIO=auto QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 unset QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE
 
 "$program" 2>"$work/program.err" &
@@ -52,8 +68,8 @@ for label in "Input device:" "Output device:" "Sampling rate (Hz):" "Sampling pr
 done
 echo "every control is named"
 
-# Check the input for one second.
-keys "$main" alt+l ctrl+a
+# Check the input for one second, on the virtual input after the narrow device.
+keys "$main" alt+i Down alt+l ctrl+a
 type_text "$main" 1
 keys "$main" alt+c
 wait_shows label "Recorded and analysed"
@@ -70,15 +86,19 @@ keys "$main" Escape
 wait_shows label "the check was cancelled" 20
 echo "Esc cancelled the check"
 
-# The loopback on the virtual pair: each list moves down to its loopback device.
-keys "$main" alt+b alt+i Down alt+o Down alt+l
+# The loopback on the virtual pair: each list's last device.
+keys "$main" alt+b alt+i End alt+o End alt+l
 wait_shows label "Measured" 90
 echo "the loopback was measured"
 
-# The format matrix.
-keys "$main" alt+t alt+m
+# The format matrix on the narrow device, both ways.
+keys "$main" alt+t alt+i Home alt+o Home alt+m
 wait_shows label "Done in" 90
-echo "the format matrix ran"
+grep -q $'^page tab\tInput: Narrow test device' "$work/tree.txt" || { grep 'page tab' "$work/tree.txt" >&2; fail "no grid for the narrow device's input"; }
+for mark in + . -; do
+  grep -q $'^cell\t'"$mark"$'\t' "$work/tree.txt" || fail "no cell marked \"$mark\" in the grid"
+done
+echo "the format matrix ran on the test plugin"
 
 keys "$main" ctrl+q
 exited() { ! kill -0 "$pid" 2>/dev/null; }
