@@ -6,6 +6,7 @@
 #include "plot/AnalysisPlot.h"
 #include "plot/LoopbackPlot.h"
 #include "plot/PlotPieces.h"
+#include "plot/SoakPlot.h"
 
 extern "C" __attribute__((visibility("default"))) int TallowmereWriteAnalysisPlot(const SignalAnalysis* analysis,
                                                                                    const char* title, const char* path,
@@ -32,6 +33,20 @@ extern "C" __attribute__((visibility("default"))) int TallowmereWriteLoopbackPlo
     try {
         written = input != nullptr && input->title != nullptr && path != nullptr &&
                   WriteLoopbackPlot(*input, path, why);
+    } catch (...) {
+        why = "no memory for the picture";
+    }
+    return PlotEntryResult(written, std::move(why), "nothing to draw", error, errorSize);
+}
+
+extern "C" __attribute__((visibility("default"))) int TallowmereWriteSoakPlot(const SoakPlotInput* input,
+                                                                               const char* path, char* error,
+                                                                               std::size_t errorSize) noexcept
+{
+    std::string why;
+    bool written = false;
+    try {
+        written = input != nullptr && input->title != nullptr && path != nullptr && WriteSoakPlot(*input, path, why);
     } catch (...) {
         why = "no memory for the picture";
     }
