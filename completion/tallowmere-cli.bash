@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # bash completion for tallowmere-cli: its flags, the values of --api,
-# --level, --measure and --tone, the device names that --list shows, and .wav files
+# --level, --measure, --soak-mode and --tone, the device names that --list shows, and .wav files
 # for --save.
 
 # The device names of one direction ("input" or "output") from --list, one
@@ -54,6 +54,14 @@ _tallowmere_cli()
         --level)
             mapfile -t COMPREPLY < <(compgen -W 'accepts delivers transparent' -- "$cur")
             return ;;
+        --soak-mode)
+            mapfile -t COMPREPLY < <(compgen -W 'full-duplex record play' -- "$cur")
+            return ;;
+        --log)
+            local IFS=$'\n'
+            compopt -o filenames 2>/dev/null
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return ;;
         --input|--output)
             # Names are matched ignoring case, as the program selects them.
             local name quoted typed=${cur//\\/}
@@ -84,7 +92,8 @@ _tallowmere_cli()
             return ;;
         --channels|--rate|--bits|--valid-bits|--duration|--timeout|--expect-frequency|--frequency-tolerance|\
         --min-snr|--max-thdn|--max-clipped|--expect-valid-bits|--max-dropouts|--min-level|--max-latency|\
-        --max-response-deviation|--min-dynamic-range|--max-noise-floor|--max-crosstalk|--expect-formats)
+        --max-response-deviation|--min-dynamic-range|--max-noise-floor|--max-crosstalk|--expect-formats|\
+        --soak|--max-xruns|--max-glitches|--max-drift-ppm|--max-latency-wander)
             COMPREPLY=()
             return ;;
     esac

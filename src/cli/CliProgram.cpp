@@ -15,6 +15,7 @@
 #include "cli/TerminalToolkit.h"
 #include "cli/formats/FormatsCommand.h"
 #include "cli/loopback/LoopbackCommand.h"
+#include "cli/soak/SoakCommand.h"
 #include "measure/JsonWriter.h"
 #include "ui/TesterApp.h"
 #include "ui/TesterDlg.h"
@@ -339,6 +340,8 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
         return RunLoopback(options, streams, interrupts);
     if (options.formats.wanted && options.action == CliAction::Run)
         return RunFormats(options, streams, interrupts);
+    if (options.soak.wanted && options.action == CliAction::Run)
+        return RunSoak(options, streams, interrupts);
     if (options.analysis.file && options.action == CliAction::Run) {
         std::optional<int> validBits;
         if (options.validBits)

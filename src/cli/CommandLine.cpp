@@ -218,6 +218,12 @@ CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
                 return fail(formatsError);
             continue;
         }
+        std::string soakError;
+        if (int taken = ParseSoakFlag(flag, inlineValue, arguments, i, options.soak, soakError)) {
+            if (taken < 0)
+                return fail(soakError);
+            continue;
+        }
         auto handler = valued.find(flag);
         if (handler == valued.end()) {
             if (flag.starts_with("-") && flag.size() > 1)
@@ -234,6 +240,8 @@ CCliParseResult ParseCommandLine(const std::vector<std::string>& arguments)
     if (std::string error; !CheckLoopbackCommandLine(options, error))
         return fail(error);
     if (std::string error; !CheckFormatsCommandLine(options, error))
+        return fail(error);
+    if (std::string error; !CheckSoakCommandLine(options, error))
         return fail(error);
     return result;
 }
@@ -288,7 +296,7 @@ Results:
                           the pictures and the JSON, in one file for a browser
 
 )"
-           + AnalysisUsageText() + "\n" + LoopbackUsageText() + "\n" + FormatsUsageText() + R"(
+           + AnalysisUsageText() + "\n" + LoopbackUsageText() + "\n" + FormatsUsageText() + "\n" + SoakUsageText() + R"(
 Other:
   -l, --list              list the input and output devices
   -h, --help              show this help

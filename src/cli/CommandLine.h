@@ -10,6 +10,7 @@
 #include "cli/AnalysisCommand.h"
 #include "cli/formats/FormatsOptions.h"
 #include "cli/loopback/LoopbackOptions.h"
+#include "cli/soak/SoakOptions.h"
 
 enum class CliAction { Run, List, Help, Version };
 enum class ToneAnswer { Yes, No, Ask };
@@ -46,6 +47,8 @@ struct CCliOptions {
     CLoopbackOptions loopback;
     // --formats and its own flags.
     CFormatsOptions formats;
+    // --soak and its own flags.
+    CSoakOptions soak;
 };
 
 struct CCliParseResult {
