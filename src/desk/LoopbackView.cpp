@@ -171,6 +171,7 @@ bool CLoopbackView::StartRun()
     auto finished = [this, result] {
         OnRunning(false);
         run = *result;
+        hasRun = true;
         if (!context.runner->Failure().empty()) {
             run.outcome = LoopbackOutcome::NotMeasured;
             run.error = context.runner->Failure();

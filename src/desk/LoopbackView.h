@@ -35,6 +35,8 @@ public:
     State CurrentState() const { return state; }
     QString StatusText() const { return status->text(); }
     const CLoopbackRun& Run() const { return run; }
+    // A run ended (measured or not), so Run() holds it.
+    bool HasRun() const { return hasRun; }
     CVerdictList* Checks() const { return checks; }
     QPushButton* RunButton() const { return runButton; }
     QLineEdit* LatencyLimit() const { return maxLatency; }
@@ -50,6 +52,7 @@ private:
     DeskContext context;
     State state = State::Idle;
     CLoopbackRun run;
+    bool hasRun = false;
     QLineEdit* maxLatency;
     QLineEdit* maxDeviation;
     QLineEdit* minDynamicRange;

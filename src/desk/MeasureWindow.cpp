@@ -20,7 +20,12 @@
 #include "desk/FormatsView.h"
 #include "desk/InputView.h"
 #include "desk/LoopbackView.h"
+#include "desk/ReportSave.h"
 #include "desk/SessionRunner.h"
+
+#ifndef TALLOWMERE_VERSION
+#define TALLOWMERE_VERSION "unknown"
+#endif
 
 namespace {
 
@@ -84,6 +89,8 @@ void CMeasureWindow::BuildMenus()
     openAction->setShortcut(QKeySequence::Open);
     refreshAction = file->addAction("&Refresh the device lists", this, [this] { format->ListDevices(); });
     refreshAction->setShortcut(QKeySequence(Qt::Key_F5));
+    reportAction = file->addAction("&Save report...", this, [this] { OnSaveReport(); });
+    reportAction->setShortcut(QKeySequence::Save);
     file->addSeparator();
     QAction* quit = file->addAction("&Quit", this, [this] { close(); });
     quit->setShortcut(QKeySequence::Quit);
@@ -106,6 +113,58 @@ bool CMeasureWindow::OpenWaveFile(const QString& path)
     followed = QFileInfo(path).absoluteFilePath();
     watcher.addPath(followed);
     return inputView->OpenFile(followed);
+}
+
+void CMeasureWindow::OnSaveReport()
+{
+    const QString path =
+        QFileDialog::getSaveFileName(this, "Save report", "tallowmere-report.html", "HTML report (*.html)");
+    if (!path.isEmpty())
+        SaveReport(path);
+}
+
+bool CMeasureWindow::SaveReport(const QString& path)
+{
+    auto content = std::make_shared<DeskReportContent>();
+    if (inputView->CurrentState() == CInputView::State::Shown)
+        content->analysis = inputView->Outcome();
+    if (loopbackView->CurrentState() == CLoopbackView::State::Shown ||
+        loopbackView->CurrentState() == CLoopbackView::State::Failed)
+        if (loopbackView->HasRun())
+            content->loopback = loopbackView->Run();
+    if (formatsView->CurrentState() == CFormatsView::State::Shown ||
+        formatsView->CurrentState() == CFormatsView::State::Cancelled)
+        content->formats = formatsView->Result();
+    if (content->loopback) {
+        content->devices.push_back({"capture", content->loopback->input.name,
+                                    content->loopback->inputHost ? content->loopback->inputHost->deviceName : ""});
+        content->devices.push_back({"playback", content->loopback->output.name,
+                                    content->loopback->outputHost ? content->loopback->outputHost->deviceName : ""});
+    }
+    if (content->Empty()) {
+        lastReportMessage = "Nothing to report yet: check the input, run the loopback or the matrix first";
+        statusBar()->showMessage(lastReportMessage);
+        return false;
+    }
+    auto outcome = std::make_shared<std::string>();
+    auto written = std::make_shared<bool>(false);
+    const std::string file = path.toStdString();
+    auto work = [content, outcome, written, file] {
+        *written = SaveDeskReport(*content, "tallowmere-measure " TALLOWMERE_VERSION, file, *outcome);
+    };
+    auto finished = [this, outcome, written, path] {
+        reportSaving = false;
+        OnRunning(false);
+        lastReportMessage = *written ? "Report saved to " + path + " (and its JSON beside it)"
+                                     : "The report was not saved: " + QString::fromStdString(*outcome);
+        statusBar()->showMessage(lastReportMessage);
+    };
+    if (!runner->Start(work, finished))
+        return false;
+    reportSaving = true;
+    OnRunning(true);
+    statusBar()->showMessage("Saving the report...");
+    return true;
 }
 
 void CMeasureWindow::OnFollowedFileChanged()
@@ -134,7 +193,9 @@ void CMeasureWindow::OnRunning(bool running)
     format->setEnabled(!running);
     openAction->setEnabled(!running);
     refreshAction->setEnabled(!running);
-    statusBar()->showMessage(running ? "Running: Esc cancels" : "Ready");
+    reportAction->setEnabled(!running);
+    if (!reportSaving)
+        statusBar()->showMessage(running ? "Running: Esc cancels" : "Ready");
 }
 
 void CMeasureWindow::dragEnterEvent(QDragEnterEvent* event)

@@ -45,6 +45,14 @@ public:
 
     void SaveSettings() const;
 
+    // Writes the report of what the views show to `path` (and its JSON
+    // beside it, ReportSave.h) off the interface thread; false while a
+    // session runs or when nothing is shown yet. The outcome goes to the
+    // status bar and to LastReportMessage.
+    bool SaveReport(const QString& path);
+    QString LastReportMessage() const { return lastReportMessage; }
+    bool ReportSaving() const { return reportSaving; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -53,6 +61,7 @@ protected:
 private:
     void BuildMenus();
     void OnOpenFile();
+    void OnSaveReport();
     void OnRunning(bool running);
     void OnFollowedFileChanged();
     void RestoreSettings();
@@ -66,6 +75,9 @@ private:
     CFormatsView* formatsView;
     QAction* openAction = nullptr;
     QAction* refreshAction = nullptr;
+    QAction* reportAction = nullptr;
+    QString lastReportMessage;
+    bool reportSaving = false;
     QFileSystemWatcher watcher;
     QString followed;
     bool reanalysePending = false;

@@ -256,4 +256,23 @@ TEST_F(MeasureWindow, EveryControlIsNamedForAScreenReader)
     EXPECT_GT(checked, 20);
 }
 
+TEST_F(MeasureWindow, SaveReportWritesWhatTheViewsShow)
+{
+    const QString html = QString::fromStdString(scratch.File("report.html"));
+    EXPECT_FALSE(W().SaveReport(html)) << "nothing shown yet";
+    EXPECT_NE(W().LastReportMessage().indexOf("Nothing to report yet"), -1);
+
+    CInputView& view = *W().InputView();
+    view.SecondsBox()->setValue(1);
+    ASSERT_TRUE(view.StartCheck());
+    ASSERT_TRUE(WaitUntil([&] { return view.CurrentState() == CInputView::State::Shown; }));
+    ASSERT_TRUE(W().SaveReport(html));
+    EXPECT_FALSE(W().FormatPanel()->isEnabled());
+    ASSERT_TRUE(WaitUntil([&] { return !W().ReportSaving(); }, 30000));
+    EXPECT_NE(W().LastReportMessage().indexOf("Report saved"), -1) << W().LastReportMessage().toStdString();
+    EXPECT_TRUE(Exists(scratch.File("report.html")));
+    EXPECT_TRUE(Exists(scratch.File("report.json")));
+    EXPECT_TRUE(W().FormatPanel()->isEnabled());
+}
+
 } // namespace
