@@ -67,7 +67,8 @@ package: deps-all
 	@cp $(PACKAGE_BUILD)/tallowmere_*.deb .
 	@echo "package: $$(cd $(PACKAGE_BUILD) && ls tallowmere_*.deb)"
 
-# Both Windows builds (mingw-w64) and their zips in dist/.
+# Both Windows builds (mingw-w64) and their zips in dist/. Each build tree
+# compiles FFTW once (cmake/WindowsFftw.cmake); later builds reuse it.
 windows: windows-build
 	@bash scripts/windows-zip.sh build/windows-x86 win32
 	@bash scripts/windows-zip.sh build/windows-x64 win64
@@ -80,17 +81,20 @@ windows-build: deps-all
 
 # The Windows builds' tests under Wine, in one private prefix: the unit
 # tests (one at a time: Wine programs started side by side in one prefix
-# race for its desktop), then tallowmere-cli.exe on the virtual devices and on WinMM.
+# race for its desktop), then tallowmere-cli.exe on the virtual devices and on
+# WinMM, and its measurements beside the Linux build's (build/default).
 # The 32-bit half runs only where Wine's 32-bit half is installed
 # (scripts/install-deps.sh warns when the archive cannot give it).
 WINE32 = $(shell dpkg-query -W -f='$${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed' && echo yes)
-test-windows: windows-build
+test-windows: windows-build build
 	@bash scripts/windows-wine-prefix.sh build/wine/prefix
 	@ctest --preset windows-x64 -j 1
 	@bash scripts/windows-wine-tests.sh build/windows-x64 build/wine/prefix
+	@bash scripts/windows-measure-tests.sh build/windows-x64 build/wine/prefix build/default
 	@if [ "$(WINE32)" = yes ]; then \
 	  ctest --preset windows-x86 -j 1 && \
-	  bash scripts/windows-wine-tests.sh build/windows-x86 build/wine/prefix; \
+	  bash scripts/windows-wine-tests.sh build/windows-x86 build/wine/prefix && \
+	  bash scripts/windows-measure-tests.sh build/windows-x86 build/wine/prefix build/default; \
 	else \
 	  echo "test-windows: SKIPPED the 32-bit Windows tests: wine32:i386 is not installed" >&2; \
 	fi

@@ -7,7 +7,13 @@
 
 namespace {
 
+// mingw-w64's own printf (the Windows builds') is checked as GNU's, not as
+// the C runtime's.
+#if defined(__MINGW32__)
+std::string Line(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+#else
 std::string Line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#endif
 
 std::string Line(const char* format, ...)
 {

@@ -6,9 +6,10 @@
 // Where the compiler can pick a version at run time, AVX2 machines get one
 // of their own; the baseline version serves the rest. Not in sanitizer
 // builds: the version chooser runs before the sanitizer's runtime is set up
-// and crashes there.
+// and crashes there. Not on Windows, whose executables have no ifunc to
+// choose with.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && \
-    !defined(__SANITIZE_THREAD__)
+    !defined(__SANITIZE_THREAD__) && !defined(_WIN32)
 #define TALLOWMERE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define TALLOWMERE_VECTOR_CLONES

@@ -6,6 +6,7 @@
 #include "cli/NumberText.h"
 #include "measure/AnalysisSources.h"
 #include "measure/JsonWriter.h"
+#include "measure/PlotModule.h"
 #include "ui/TesterDlg.h"
 
 int ParseAnalysisFlag(const std::string& flag, const std::optional<std::string>& inlineValue,
@@ -36,6 +37,10 @@ int ParseAnalysisFlag(const std::string& flag, const std::optional<std::string>&
     if (flag == "--analyze-file" || flag == "--plot") {
         if (value.empty())
             return refuse("needs a file name");
+        if (flag == "--plot" && !PlotModuleInThisBuild()) {
+            error = flag + ": the pictures are not in this build";
+            return -1;
+        }
         (flag == "--plot" ? o.plotPath : o.file) = value;
         return 1;
     }

@@ -51,6 +51,11 @@ void* PlotEntryPoint(const char* symbol, std::string& error)
 
 } // namespace
 
+bool PlotModuleInThisBuild()
+{
+    return true;
+}
+
 bool WritePlotThroughModule(const SignalAnalysis& analysis, const std::string& title, const std::string& path,
                             std::string& error)
 {

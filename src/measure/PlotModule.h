@@ -11,6 +11,11 @@
 
 struct CLoopbackRun;
 
+// True where the program can draw pictures: false in a build without the
+// plot module (the Windows builds), whose two calls below then answer "the
+// pictures are not in this build".
+bool PlotModuleInThisBuild();
+
 // True when the file was written; otherwise `error` says why ("the plot
 // module cannot be loaded: ...", the module's own reason).
 bool WritePlotThroughModule(const SignalAnalysis& analysis, const std::string& title, const std::string& path,

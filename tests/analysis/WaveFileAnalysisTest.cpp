@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -89,7 +90,7 @@ Bytes MakeWave(const FileFormat& f, std::size_t frames, const std::function<doub
 
 double Sine(double amplitude, double hz, std::size_t i)
 {
-    return amplitude * std::sin(2 * M_PI * hz * static_cast<double>(i) / 48000);
+    return amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / 48000);
 }
 
 class WaveFileAnalysisTest : public testing::Test {
