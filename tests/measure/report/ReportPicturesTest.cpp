@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <regex>
 #include <vector>
 
@@ -24,7 +25,7 @@ std::vector<std::uint8_t> Tone(int rate, double seconds, int zeroRuns = 0)
     const std::size_t frames = static_cast<std::size_t>(rate * seconds);
     std::vector<std::uint8_t> bytes(frames * 4);
     for (std::size_t n = 0; n < frames; ++n) {
-        const auto v = static_cast<std::int16_t>(std::lround(16384 * std::sin(2 * M_PI * 1000.0 * n / rate)));
+        const auto v = static_cast<std::int16_t>(std::lround(16384 * std::sin(2 * std::numbers::pi * 1000.0 * n / rate)));
         for (int c = 0; c < 2; ++c) {
             bytes[n * 4 + c * 2] = static_cast<std::uint8_t>(v & 0xFF);
             bytes[n * 4 + c * 2 + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
