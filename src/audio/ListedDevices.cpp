@@ -1,18 +1,39 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/ListedDevices.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace {
 
+char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
 bool SameIgnoringCase(const std::string& a, const std::string& b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return Lower(x) == Lower(y);
+           });
+}
+
+bool HasPartIgnoringCase(const std::string& text, const std::string& part)
+{
+    return !part.empty() && std::search(text.begin(), text.end(), part.begin(), part.end(), [](char x, char y) {
+                                return Lower(x) == Lower(y);
+                            }) != text.end();
+}
+
+bool AllDigits(const std::string& text)
+{
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The first entry the test holds for, or -1.
+template <typename Test> int FirstWhere(const std::vector<ListedDevice>& devices, Test test)
+{
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        if (test(devices[i]))
+            return static_cast<int>(i);
+    return -1;
 }
 
 } // namespace
@@ -26,22 +47,51 @@ std::vector<ListedDevice> ListWaveDevices(CWaveApi& api, WaveDirection direction
         if (api.GetDeviceCaps(direction, id, caps) != WaveNoError)
             continue;
         caps.productName[WaveProductNameLength - 1] = '\0';
-        devices.push_back({id, caps.productName, caps});
+        devices.push_back({id, caps.productName, caps, api.HostDeviceName(direction, id)});
     }
     return devices;
 }
 
+ListedDeviceMatch MatchListedDevice(const std::vector<ListedDevice>& devices, const std::string& wanted)
+{
+    ListedDeviceMatch match;
+    // Five digits at most, so the number always fits; longer ones are names.
+    if (AllDigits(wanted) && wanted.size() <= 5 && std::stoi(wanted) < static_cast<int>(devices.size())) {
+        match.position = std::stoi(wanted);
+        return match;
+    }
+    const auto exactName = [&](const ListedDevice& d) { return d.name == wanted; };
+    const auto exactHost = [&](const ListedDevice& d) { return !d.hostName.empty() && d.hostName == wanted; };
+    const auto eitherIgnoringCase = [&](const ListedDevice& d) {
+        return SameIgnoringCase(d.name, wanted) || (!d.hostName.empty() && SameIgnoringCase(d.hostName, wanted));
+    };
+    for (int found : {FirstWhere(devices, exactName), FirstWhere(devices, exactHost),
+                      FirstWhere(devices, eitherIgnoringCase)})
+        if (found >= 0) {
+            match.position = found;
+            return match;
+        }
+    if (AllDigits(wanted))
+        return match;
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        if (HasPartIgnoringCase(devices[i].name, wanted) || HasPartIgnoringCase(devices[i].hostName, wanted))
+            match.candidates.push_back(static_cast<int>(i));
+    if (match.candidates.size() == 1)
+        match.position = match.candidates.front();
+    return match;
+}
+
 int FindListedDevice(const std::vector<ListedDevice>& devices, const std::string& wanted)
 {
-    const bool digits = !wanted.empty() && wanted.find_first_not_of("0123456789") == std::string::npos;
-    // Five digits at most, so the number always fits; longer ones are names.
-    if (digits && wanted.size() <= 5 && std::stoi(wanted) < static_cast<int>(devices.size()))
-        return std::stoi(wanted);
-    for (int pass = 0; pass < 2; ++pass)
-        for (std::size_t i = 0; i < devices.size(); ++i)
-            if (pass == 0 ? devices[i].name == wanted : SameIgnoringCase(devices[i].name, wanted))
-                return static_cast<int>(i);
-    return -1;
+    return MatchListedDevice(devices, wanted).position;
+}
+
+bool ListHostDeviceNamed(CWaveApi& api, WaveDirection direction, const std::string& wanted)
+{
+    const ListedDeviceMatch match = MatchListedDevice(ListWaveDevices(api, direction), wanted);
+    if (match.position >= 0 || match.Ambiguous() || AllDigits(wanted))
+        return false;
+    return api.AddHostDevice(direction, wanted);
 }
 
 std::int32_t ListedDeviceId(const std::vector<ListedDevice>& devices, std::int32_t position)

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/ScopedInstall.h"
 #include "platform/Services.h"
@@ -161,6 +162,23 @@ struct WaveHostDetail {
                                   // (ALSA: counted on the stream's clock from the gap each xrun left)
 };
 
+// What the host states of one device without streaming from it: its own
+// name for the device and, where the host has one, the configuration space
+// the device offers (ALSA: snd_pcm_hw_params_any on a handle opened without
+// automatic conversion). For --list and the device names a user may give;
+// the capability record stays the dialog's.
+struct WaveHostSpace {
+    bool known = false;         // false: the host states none (or it could not be had)
+    std::string failure;        // why not, in the host's words ("snd_pcm_open: Device or resource busy")
+    std::vector<std::string> access;  // "MMAP_INTERLEAVED", "RW_INTERLEAVED", ...
+    std::vector<std::string> formats; // the host's sample format names ("S16_LE")
+    unsigned channelsMin = 0, channelsMax = 0;
+    unsigned rateMin = 0, rateMax = 0;           // Hz, the interval as stated (not every rate in it need open)
+    unsigned long periodMin = 0, periodMax = 0;  // frames
+    unsigned long bufferMin = 0, bufferMax = 0;  // frames
+    unsigned periodsMin = 0, periodsMax = 0;
+};
+
 // Division of work. Every back end calls the shared checks first:
 // ReadWaveFormat (WaveFormatRules.h) in Open, and the header rules
 // (WaveHeaderRules.h) in PrepareHeader, UnprepareHeader and QueueBuffer,
@@ -239,6 +257,37 @@ public:
         (void)direction;
         (void)device;
         return {};
+    }
+
+    // The host's own name of device `device` (ALSA: the PCM name, "hw:1,0");
+    // empty for back ends without one and for a number beyond the list.
+    virtual std::string HostDeviceName(WaveDirection direction, std::uint32_t device)
+    {
+        (void)direction;
+        (void)device;
+        return {};
+    }
+    // The configuration space the host states for the device; `known` false
+    // for back ends that state none, with `failure` saying why when the
+    // host was asked and could not answer (a busy or vanished device).
+    virtual WaveHostSpace HostDeviceSpace(WaveDirection direction, std::uint32_t device)
+    {
+        (void)direction;
+        (void)device;
+        return {};
+    }
+    // Lists a device that the host can open by the name `hostName` (an ALSA
+    // PCM name such as "plughw:1,0" that the listing leaves out) after the
+    // others of its back end, so that a user may name any device the host
+    // knows. True when it was added or is listed already under that host
+    // name; false when the host does not know or cannot open it, or for back
+    // ends that name no devices. Adding moves the numbers of the devices of
+    // later back ends: list again afterwards.
+    virtual bool AddHostDevice(WaveDirection direction, const std::string& hostName)
+    {
+        (void)direction;
+        (void)hostName;
+        return false;
     }
 };
 

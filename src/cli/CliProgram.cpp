@@ -102,10 +102,7 @@ private:
             window.ComboSetCurSel(input ? IdInputDevice : IdOutputDevice, position);
             return true;
         }
-        const bool digits = wanted->find_first_not_of("0123456789") == std::string::npos;
-        usageError = std::string(input ? "--input: no input" : "--output: no output") + " device " +
-                     (digits ? "at position " : "named ") + "'" + *wanted + "' (" +
-                     std::to_string(devices.size()) + " listed; see --list)";
+        usageError = ListedDeviceError(direction, devices, *wanted);
         return false;
     }
 
@@ -372,6 +369,12 @@ int RunCli(const std::vector<std::string>& arguments, const CCliStreams& streams
         if (!repaired.empty())
             std::fprintf(streams.err, "%s\n", repaired.c_str());
     }
+    // A PCM name the lists leave out ("plughw:1,0") is listed before the
+    // dialog reads them.
+    if (options.inputDevice)
+        ListHostDeviceNamed(*waveApi, WaveDirection::Input, *options.inputDevice);
+    if (options.outputDevice)
+        ListHostDeviceNamed(*waveApi, WaveDirection::Output, *options.outputDevice);
     CCliOutcome outcome;
     std::string usageError;
     RunDialogs(options, streams, interrupts, outcome, usageError);

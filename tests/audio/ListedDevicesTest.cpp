@@ -8,11 +8,11 @@
 
 namespace {
 
-std::vector<ListedDevice> Named(std::vector<std::string> names)
+std::vector<ListedDevice> Named(std::vector<std::string> names, std::vector<std::string> hostNames = {})
 {
     std::vector<ListedDevice> devices;
     for (std::size_t i = 0; i < names.size(); ++i)
-        devices.push_back({static_cast<std::uint32_t>(10 + i), names[i], {}});
+        devices.push_back({static_cast<std::uint32_t>(10 + i), names[i], {}, i < hostNames.size() ? hostNames[i] : ""});
     return devices;
 }
 
@@ -53,19 +53,43 @@ TEST(ListedDevicesTest, NoEntryIsNoDevice)
     EXPECT_EQ(ListedDeviceId({}, 0), -1);
 }
 
-TEST(ListedDevicesTest, PositionThenExactNameThenNameIgnoringCase)
+TEST(ListedDevicesTest, PositionThenExactNameThenNameIgnoringCaseThenAPart)
 {
     const std::vector<ListedDevice> listed = Named({"USB Audio", "usb audio", "2", "Line In", "123456"});
     struct Row {
         const char* wanted;
         int position;
     } rows[] = {
-        {"0", 0},          {"4", 4},        {"5", -1},        {"00002", 2},
+        {"0", 0},          {"4", 4},         {"5", -1},        {"00002", 2},
         {"2", 2},          {"usb audio", 1}, {"USB Audio", 0}, {"LINE IN", 3},
-        {"123456", 4},     {"Line", -1},    {"", -1},         {"-1", -1},
-        {"99999999999", -1},
+        {"123456", 4},     {"Line", 3},      {"", -1},         {"-1", -1},
+        {"99999999999", -1}, {"12345", -1},  {"ne i", 3},      {"Lines", -1},
     };
     for (const Row& row : rows)
         EXPECT_EQ(FindListedDevice(listed, row.wanted), row.position) << row.wanted;
     EXPECT_EQ(FindListedDevice({}, "0"), -1);
+    // "usb" is a part of two names: no entry, and both as candidates.
+    const ListedDeviceMatch usb = MatchListedDevice(listed, "usb");
+    EXPECT_EQ(usb.position, -1);
+    EXPECT_TRUE(usb.Ambiguous());
+    EXPECT_EQ(usb.candidates, (std::vector<int>{0, 1}));
+}
+
+// The host's names, whole or ignoring case, then as parts beside the
+// product names; a device with the part in both counts once.
+TEST(ListedDevicesTest, HostNamesFindTheirDevices)
+{
+    const std::vector<ListedDevice> listed =
+        Named({"Default ALSA device", "HDA Intel PCH: ALC892 Analog", "USB Audio CODEC: USB Audio", "Line Out"},
+              {"default", "hw:0,0", "hw:1,0", ""});
+    struct Row {
+        const char* wanted;
+        int position;
+    } rows[] = {
+        {"hw:1,0", 2},  {"HW:0,0", 1},  {"default", 0}, {"USB Audio", 2}, {"usb", 2},
+        {"alc892", 1},  {"hw:", -1},    {"DEFAULT ALSA", 0},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(FindListedDevice(listed, row.wanted), row.position) << row.wanted;
+    EXPECT_EQ(MatchListedDevice(listed, "hw:").candidates, (std::vector<int>{1, 2}));
 }

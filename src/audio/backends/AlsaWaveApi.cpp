@@ -9,6 +9,7 @@
 
 #include "audio/DeviceName.h"
 #include "audio/WaveHeaderRules.h"
+#include "audio/backends/AlsaHostSpace.h"
 #include "audio/backends/AlsaStream.h"
 #include "audio/backends/NoThrow.h"
 
@@ -312,6 +313,48 @@ WaveHostDetail CAlsaWaveApi::HostDetail(WaveDirection direction, std::uint32_t d
         return live->Detail();
     } catch (const std::bad_alloc&) {
         return {};
+    }
+}
+
+std::string CAlsaWaveApi::HostDeviceName(WaveDirection direction, std::uint32_t device)
+{
+    try {
+        std::lock_guard lock(mutex);
+        const std::vector<AlsaDeviceEntry>& list = direction == WaveDirection::Input ? inputs : outputs;
+        return device < list.size() ? list[device].pcmName : std::string();
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+WaveHostSpace CAlsaWaveApi::HostDeviceSpace(WaveDirection direction, std::uint32_t device)
+{
+    try {
+        std::string name = HostDeviceName(direction, device);
+        return name.empty() ? WaveHostSpace{} : ReadAlsaHostSpace(name, direction);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+bool CAlsaWaveApi::AddHostDevice(WaveDirection direction, const std::string& hostName)
+{
+    try {
+        {
+            std::lock_guard lock(mutex);
+            for (const AlsaDeviceEntry& entry : direction == WaveDirection::Input ? inputs : outputs)
+                if (entry.pcmName == hostName)
+                    return true;
+        }
+        // Opened outside the lock: a sound server may take its time.
+        if (hostName.empty() || !PcmExists(hostName.c_str(), direction))
+            return false;
+        std::lock_guard lock(mutex);
+        (direction == WaveDirection::Input ? inputs : outputs)
+            .push_back({hostName, CutDeviceName(hostName), hostName.rfind("hw:", 0) == 0});
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
     }
 }
 

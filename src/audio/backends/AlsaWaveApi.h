@@ -75,6 +75,14 @@ public:
     // snd_strerror text, whether the device was lost, and the xruns of its
     // last stream (live while it is open).
     WaveHostDetail HostDetail(WaveDirection direction, std::uint32_t device) override;
+    // The PCM name snd_pcm_open is given ("hw:1,0", "default", "pipewire").
+    std::string HostDeviceName(WaveDirection direction, std::uint32_t device) override;
+    // ReadAlsaHostSpace on that name (AlsaHostSpace.h).
+    WaveHostSpace HostDeviceSpace(WaveDirection direction, std::uint32_t device) override;
+    // Any PCM name alsa-lib can open in the direction ("plughw:1,0",
+    // "sysdefault:CARD=PCH", what `aplay -L` prints), listed under that name
+    // as its product name; a card's "hw:" device is opened as hardware.
+    bool AddHostDevice(WaveDirection direction, const std::string& hostName) override;
 
 private:
     using DeviceKey = std::pair<WaveDirection, std::uint32_t>;

@@ -40,6 +40,26 @@ WaveHostDetail CCompositeWaveApi::HostDetail(WaveDirection direction, std::uint3
     return backEnd == nullptr ? WaveHostDetail{} : backEnd->HostDetail(direction, device);
 }
 
+std::string CCompositeWaveApi::HostDeviceName(WaveDirection direction, std::uint32_t device)
+{
+    CWaveApi* backEnd = Locate(direction, device);
+    return backEnd == nullptr ? std::string() : backEnd->HostDeviceName(direction, device);
+}
+
+WaveHostSpace CCompositeWaveApi::HostDeviceSpace(WaveDirection direction, std::uint32_t device)
+{
+    CWaveApi* backEnd = Locate(direction, device);
+    return backEnd == nullptr ? WaveHostSpace{} : backEnd->HostDeviceSpace(direction, device);
+}
+
+bool CCompositeWaveApi::AddHostDevice(WaveDirection direction, const std::string& hostName)
+{
+    for (auto& backEnd : backEnds)
+        if (backEnd->AddHostDevice(direction, hostName))
+            return true;
+    return false;
+}
+
 WaveResult CCompositeWaveApi::Open(WaveDirection direction, WaveHandle& handle, std::uint32_t device,
                                    const void* format, WindowHandle callbackWindow, std::uintptr_t instance,
                                    std::uint32_t flags)

@@ -31,6 +31,10 @@ public:
     WaveResult Reset(WaveHandle handle) override;
     void Update(WaveHandle handle) override;
     WaveHostDetail HostDetail(WaveDirection direction, std::uint32_t device) override;
+    std::string HostDeviceName(WaveDirection direction, std::uint32_t device) override;
+    WaveHostSpace HostDeviceSpace(WaveDirection direction, std::uint32_t device) override;
+    // Asks each back end in listing order; the first that adds it wins.
+    bool AddHostDevice(WaveDirection direction, const std::string& hostName) override;
 
 private:
     struct Route {

@@ -6,6 +6,7 @@
 
 #include "audio/ListedDevices.h"
 #include "audio/backends/CompositeWaveApi.h"
+#include "cli/DeviceList.h"
 #include "cli/Keyboard.h"
 #include "cli/StatusLine.h"
 #include "cli/ReportCommand.h"
@@ -22,14 +23,12 @@ constexpr std::uint32_t EscKey = 27;
 bool Choose(CWaveApi& api, WaveDirection direction, const std::optional<std::string>& wanted, std::int32_t& id,
             std::string& error)
 {
-    const std::vector<ListedDevice> list = ListWaveDevices(api, direction);
     const std::string name = wanted.value_or("0");
+    ListHostDeviceNamed(api, direction, name);
+    const std::vector<ListedDevice> list = ListWaveDevices(api, direction);
     const int position = FindListedDevice(list, name);
     if (position < 0) {
-        const bool digits = name.find_first_not_of("0123456789") == std::string::npos;
-        error = std::string(direction == WaveDirection::Input ? "--input: no input" : "--output: no output") +
-                " device " + (digits ? "at position " : "named ") + "'" + name + "' (" +
-                std::to_string(list.size()) + " listed; see --list)";
+        error = ListedDeviceError(direction, list, name);
         return false;
     }
     id = ListedDeviceId(list, position);

@@ -8,6 +8,7 @@
 #include "cli/AnalysisCommand.h"
 #include "cli/CliDiagnostics.h"
 #include "cli/CliOutcome.h"
+#include "cli/DeviceList.h"
 #include "cli/Keyboard.h"
 #include "cli/ReportCommand.h"
 #include "cli/StatusLine.h"
@@ -21,15 +22,12 @@ namespace {
 bool ChooseDevice(CWaveApi& api, WaveDirection direction, const std::optional<std::string>& wanted,
                   CLoopbackDevice& device, std::string& error)
 {
-    const std::vector<ListedDevice> list = ListWaveDevices(api, direction);
     const std::string name = wanted.value_or("0");
+    ListHostDeviceNamed(api, direction, name);
+    const std::vector<ListedDevice> list = ListWaveDevices(api, direction);
     const int position = FindListedDevice(list, name);
-    const bool input = direction == WaveDirection::Input;
     if (position < 0) {
-        const bool digits = name.find_first_not_of("0123456789") == std::string::npos;
-        error = std::string(input ? "--input: no input" : "--output: no output") + " device " +
-                (digits ? "at position " : "named ") + "'" + name + "' (" + std::to_string(list.size()) +
-                " listed; see --list)";
+        error = ListedDeviceError(direction, list, name);
         return false;
     }
     device.position = position;
