@@ -7,6 +7,9 @@
 // interval its parameter space shows; at the end the matrix's answers are
 // set beside the ones alsa-lib's own tests on one open handle give
 // (snd_pcm_hw_params_test_*), which cannot see such a gap.
+// Then the delivers level on the same device and the transparent level on a
+// cable of the plugin with a capability set, at 48 kHz: the time per
+// accepted combination (bound 0.5 s).
 #include <benchmark/benchmark.h>
 
 #include <alsa/asoundlib.h>
@@ -30,7 +33,10 @@ void InstallConfiguration()
     std::ofstream(path) << "pcm_type.tallowtest { lib \"" TALLOWMERE_BENCH_PLUGIN "\" }\n"
                            "pcm.narrow {\n  type tallowtest\n  rates [ 44100 48000 96000 192000 ]\n"
                            "  formats [ \"S16_LE\" \"S24_3LE\" \"S32_LE\" ]\n  channels [ 2 ]\n"
-                           "  hint { show on description \"Narrow test device\" }\n}\n";
+                           "  hint { show on description \"Narrow test device\" }\n}\n"
+                           "pcm.narrowloop {\n  type tallowtest\n  loopback \"benchcable\"\n  loopdelay 480\n"
+                           "  rates [ 48000 96000 ]\n  formats [ \"S16_LE\" \"S32_LE\" ]\n"
+                           "  hint { show on description \"Narrow loopback device\" }\n}\n";
     setenv("ALSA_CONFIG_PATH", path.c_str(), 1);
 }
 
@@ -56,6 +62,47 @@ void BM_AcceptsMatrix(benchmark::State& state)
     state.counters["combinations"] = static_cast<double>(cells);
 }
 BENCHMARK(BM_AcceptsMatrix)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Seconds per combination that was run at the level (accepted by both ends).
+double perAccepted[2] = {-1, -1};
+
+std::int32_t Listed(CAlsaWaveApi& api, WaveDirection direction, const std::string& pcm)
+{
+    const std::vector<AlsaDeviceEntry> list = api.Devices(direction);
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (list[i].pcmName == pcm)
+            return static_cast<std::int32_t>(i);
+    return -1;
+}
+
+void BM_LevelAt48k(benchmark::State& state)
+{
+    const bool transparent = state.range(0) != 0;
+    CAlsaWaveApi api;
+    FormatMatrixRequest request;
+    request.level = transparent ? FormatLevel::Transparent : FormatLevel::Delivers;
+    request.rates = {48000};
+    const char* pcm = transparent ? "narrowloop" : "narrow";
+    request.input = Listed(api, WaveDirection::Input, pcm);
+    request.output = Listed(api, WaveDirection::Output, pcm);
+    FormatMatrixResult result;
+    std::size_t accepted = 0;
+    double best = -1;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        if (RunFormatMatrix(api, request, result) != 1 || result.devices.size() != 2)
+            state.SkipWithError("the matrix was not taken");
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        accepted = 0;
+        for (std::size_t i = 0; i < result.devices[0].cells.size(); ++i)
+            accepted += result.devices[0].cells[i].accept.Accepted() && result.devices[1].cells[i].accept.Accepted();
+        best = best < 0 || seconds < best ? seconds : best;
+    }
+    state.counters["accepted"] = static_cast<double>(accepted);
+    if (accepted > 0)
+        perAccepted[transparent] = best / static_cast<double>(accepted);
+}
+BENCHMARK(BM_LevelAt48k)->Arg(0)->Arg(1)->ArgNames({"transparent"})->Unit(benchmark::kMillisecond)->Iterations(2);
 
 void BM_DumpHwParams(benchmark::State& state)
 {
@@ -113,6 +160,10 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
     std::printf("\nAccepts matrix, one input and one output of the test plugin, fastest run: %.3f s (bound 5 s)\n",
                 fastest);
+    std::printf("Delivers level, 48 kHz, fastest run: %.3f s per accepted combination (bound 0.5 s)\n",
+                perAccepted[0]);
+    std::printf("Transparent level, 48 kHz, fastest run: %.3f s per accepted combination (bound 0.5 s)\n",
+                perAccepted[1]);
     std::fflush(stdout);
     std::system("arecord -D narrow --dump-hw-params -d 1 /dev/null 2>&1 | sed -n '/^HW Params/,/^TICK_TIME/p'");
     for (const FormatDeviceMatrix& m : lastResult.devices) {

@@ -104,7 +104,7 @@ struct Duplex {
     void Poll()
     {
         for (std::uint32_t step = 1;; ++step) {
-            Services().Sleep(FullDuplexPollMs);
+            Services().Sleep(std::max<std::uint32_t>(1, request.pollMs));
             result.steps = step;
             if (request.onStep)
                 request.onStep(step);
@@ -153,7 +153,8 @@ struct Duplex {
     void Run()
     {
         if (Open()) {
-            Services().Sleep(FullDuplexSettleMs);
+            if (request.settleMs > 0)
+                Services().Sleep(request.settleMs);
             if (Queue() && Start())
                 Poll();
         }

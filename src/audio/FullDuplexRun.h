@@ -3,7 +3,7 @@
 // its input: the input and the output are opened in one format through the
 // usual wave devices, the stimulus is queued on the output and a longer
 // capture buffer on the input, both are started one right after the other
-// and polled in the same 100 ms steps until the capture is full, Esc is
+// and polled in the same steps (100 ms unless asked otherwise) until the capture is full, Esc is
 // pressed or a device step fails. Both devices end closed whatever happens.
 #pragma once
 
@@ -15,7 +15,8 @@
 #include "audio/WaveApi.h"
 #include "platform/Services.h"
 
-// Poll step and the pause after opening, as in the record and playback test.
+// Poll step and the pause after opening, as in the record and playback test
+// (the defaults of a request).
 constexpr std::uint32_t FullDuplexPollMs = 100;
 constexpr std::uint32_t FullDuplexSettleMs = 250;
 
@@ -36,6 +37,11 @@ struct FullDuplexRequest {
     std::uint64_t captureBytes = 0;
     // The window whose keys are peeked (Esc cancels).
     WindowHandle window = nullptr;
+    // The pause between opening and starting, and the poll step. A caller
+    // that runs many short captures (the format matrix) shortens both: the
+    // capture's length and what is found in it do not depend on them.
+    std::uint32_t settleMs = FullDuplexSettleMs;
+    std::uint32_t pollMs = FullDuplexPollMs;
     // Called after every poll step with the step number (from 1), for a
     // progress display; may be empty.
     std::function<void(std::uint32_t step)> onStep;
@@ -99,8 +105,8 @@ struct FullDuplexResult {
 // one is put back). Returns 1 when the outcome is Completed, else 0; the
 // outcome and its detail are in `result`, which is overwritten. Order:
 // construct both devices, open the input then the output, sleep
-// FullDuplexSettleMs, queue the capture then the stimulus, Start the input
-// and Restart the output at once, then per step: Sleep(FullDuplexPollMs),
+// the request's settleMs, queue the capture then the stimulus, Start the input
+// and Restart the output at once, then per step: Sleep(pollMs, at least 1),
 // PeekKey (Esc cancels: both are reset, what was recorded kept; Esc wins
 // over a capture that fills in the same step), the output's done flag, the
 // input's done flag (the run ends when it is done), then whether either

@@ -16,6 +16,9 @@ namespace {
 // delay: the first frames searched, the rest compared.
 constexpr std::uint32_t LoopSequenceMs = 60;
 constexpr std::uint32_t LoopSlackMs = 200;
+// No pause before the start (the sequence is searched for wherever it lies)
+// and fine steps, so a run lasts little more than its capture.
+constexpr std::uint32_t LoopPollMs = 10;
 
 std::vector<FormatKey> Keys(const FormatMatrixRequest& request)
 {
@@ -44,6 +47,8 @@ FormatLoopVerdict RunLoop(CWaveApi& api, const FormatMatrixRequest& request, con
     run.stimulus = sequence;
     run.captureBytes = (frames + std::uint64_t{key.sampleRate} * LoopSlackMs / 1000) * frameBytes;
     run.window = request.window;
+    run.settleMs = 0;
+    run.pollMs = LoopPollMs;
     FullDuplexResult result;
     RunFullDuplex(api, run, result);
     cancelled = result.outcome == FullDuplexOutcome::Cancelled;
@@ -94,11 +99,25 @@ struct Session {
         if (matrix->hostName.empty() && device.GetDeviceIndex() >= 0)
             matrix->hostName =
                 api.HostDetail(direction, static_cast<std::uint32_t>(device.GetDeviceIndex())).deviceName;
-        if (cell.accept.Accepted() && request.level == FormatLevel::Delivers)
-            cell.delivery = DeliverFormat(api, direction == WaveDirection::Input ? input.get() : nullptr,
-                                          direction == WaveDirection::Output ? output.get() : nullptr, key);
         matrix->cells.push_back(std::move(cell));
         return true;
+    }
+
+    // The delivers level of the key's cells that were accepted, both
+    // directions at once.
+    void Deliver(const FormatKey& key)
+    {
+        auto accepted = [&](WaveDirection direction) -> FormatDelivery* {
+            FormatDeviceMatrix* m = Matrix(direction);
+            if (m == nullptr || m->cells.empty() || !(m->cells.back().key == key) ||
+                !m->cells.back().accept.Accepted())
+                return nullptr;
+            return &m->cells.back().delivery;
+        };
+        FormatDelivery* in = accepted(WaveDirection::Input);
+        FormatDelivery* out = accepted(WaveDirection::Output);
+        if (in != nullptr || out != nullptr)
+            DeliverFormats(api, input.get(), output.get(), key, in, out);
     }
 
     // The loop run of a combination both ends took; false when Esc ended it.
@@ -205,6 +224,8 @@ int RunFormatMatrix(CWaveApi& api, const FormatMatrixRequest& request, FormatMat
             result.cancelled = true;
             break;
         }
+        if (request.level == FormatLevel::Delivers)
+            session.Deliver(key);
     }
     result.elapsedMs = Services().TickCount() - begin;
     return result.cancelled ? 0 : 1;

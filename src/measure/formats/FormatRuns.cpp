@@ -89,43 +89,100 @@ FormatAcceptance TryFormat(CWaveApi& api, CWaveDevice& device, const FormatKey& 
     return a;
 }
 
-FormatDelivery DeliverFormat(CWaveApi& api, CWaveInDevice* input, CWaveOutDevice* output, const FormatKey& key)
-{
-    FormatDelivery d;
-    d.run = true;
-    d.expectedMs = FormatDeliveryMs;
-    CWaveDevice& device = input != nullptr ? static_cast<CWaveDevice&>(*input) : *output;
-    const std::size_t frameBytes = std::size_t{key.width.bits / 8u} * key.channels;
-    const std::uint32_t frames = key.sampleRate * FormatDeliveryMs / 1000;
-    std::vector<std::uint8_t> buffer = input != nullptr ? std::vector<std::uint8_t>(frames * frameBytes)
-                                                        : BuildMatrixSequence(key, frames);
-    // Played a tenth as loud: whoever listens hears a short hiss.
-    if (output != nullptr) {
-        const auto width = static_cast<std::uint16_t>(key.width.bits / 8);
-        for (std::size_t i = 0; i + width <= buffer.size(); i += width)
-            StoreAlignedSample(&buffer[i], LoadAlignedSample(&buffer[i], width) / 10, width);
+namespace {
+
+// One direction's short run inside DeliverFormats.
+struct DeliveryRun {
+    CWaveDevice& device;
+    CWaveInDevice* input; // null for the output
+    CWaveOutDevice* output;
+    FormatDelivery& d;
+    std::vector<std::uint8_t> buffer;
+
+    // Opens, queues the buffer; false with the step's code when that failed.
+    bool Queue(const FormatKey& key)
+    {
+        d = FormatDelivery{};
+        d.run = true;
+        d.expectedMs = FormatDeliveryMs;
+        const std::size_t frameBytes = std::size_t{key.width.bits / 8u} * key.channels;
+        const std::uint32_t frames = key.sampleRate * FormatDeliveryMs / 1000;
+        buffer = input != nullptr ? std::vector<std::uint8_t>(frames * frameBytes) : BuildMatrixSequence(key, frames);
+        // Played a tenth as loud: whoever listens hears a short hiss.
+        if (output != nullptr) {
+            const auto width = static_cast<std::uint16_t>(key.width.bits / 8);
+            for (std::size_t i = 0; i + width <= buffer.size(); i += width)
+                StoreAlignedSample(&buffer[i], LoadAlignedSample(&buffer[i], width) / 10, width);
+        }
+        if ((d.stepCode = OpenAs(device, key)) != WaveNoError)
+            return false;
+        const auto length = static_cast<std::uint32_t>(buffer.size());
+        const int queued = input != nullptr ? input->AddBuffer(buffer.data(), length, 0, &d.stepCode)
+                                            : output->AddBuffer(buffer.data(), length, 0, 0, &d.stepCode);
+        return Failed(queued);
     }
-    if ((d.stepCode = OpenAs(device, key)) != WaveNoError)
-        return d;
-    const auto length = static_cast<std::uint32_t>(buffer.size());
-    int queued = input != nullptr ? input->AddBuffer(buffer.data(), length, 0, &d.stepCode)
-                                  : output->AddBuffer(buffer.data(), length, 0, 0, &d.stepCode);
-    int started = queued && (input != nullptr ? input->Start(&d.stepCode) : output->Restart(&d.stepCode));
-    if (!started) {
+
+    bool Start() { return Failed(input != nullptr ? input->Start(&d.stepCode) : output->Restart(&d.stepCode)); }
+
+    // Closes the device after a failed step; true when the step went well.
+    bool Failed(int succeeded)
+    {
+        if (succeeded)
+            return true;
         if (d.stepCode == WaveNoError)
             d.stepCode = WaveErrUnspecified;
         device.Close();
-        return d;
+        return false;
     }
+
+    void Finish(CWaveApi& api, const FormatKey& key)
+    {
+        const WaveHeader* header = device.GetHeader(0);
+        const std::uint32_t recorded = header != nullptr ? header->bytesRecorded.load() : 0;
+        device.Close();
+        if (input != nullptr)
+            JudgeRecording(key, buffer,
+                           std::min<std::uint32_t>(recorded, static_cast<std::uint32_t>(buffer.size())), d);
+        d.xruns = api.HostDetail(device.GetDirection(), static_cast<std::uint32_t>(device.GetDeviceIndex())).xruns;
+    }
+};
+
+} // namespace
+
+void DeliverFormats(CWaveApi& api, CWaveInDevice* input, CWaveOutDevice* output, const FormatKey& key,
+                    FormatDelivery* inputDelivery, FormatDelivery* outputDelivery)
+{
+    std::vector<DeliveryRun> runs;
+    runs.reserve(2);
+    if (input != nullptr && inputDelivery != nullptr)
+        runs.push_back({*input, input, nullptr, *inputDelivery, {}});
+    if (output != nullptr && outputDelivery != nullptr)
+        runs.push_back({*output, nullptr, output, *outputDelivery, {}});
+    // Both queued before either starts, then started one right after the
+    // other, so they run side by side for the same FormatDeliveryMs.
+    std::vector<DeliveryRun*> queued;
+    for (DeliveryRun& run : runs)
+        if (run.Queue(key))
+            queued.push_back(&run);
+    std::vector<DeliveryRun*> going;
+    for (DeliveryRun* run : queued)
+        if (run->Start())
+            going.push_back(run);
     const std::uint32_t begin = Services().TickCount();
-    while (!(d.done = device.IsBufferDone(0) != 0) && Services().TickCount() - begin <= FormatDeliveryMs + FormatDeliveryGraceMs)
-        Services().Sleep(PollMs);
-    d.elapsedMs = Services().TickCount() - begin;
-    const WaveHeader* header = device.GetHeader(0);
-    std::uint32_t recorded = header != nullptr ? header->bytesRecorded.load() : 0;
-    device.Close();
-    if (input != nullptr)
-        JudgeRecording(key, buffer, std::min<std::uint32_t>(recorded, length), d);
-    d.xruns = api.HostDetail(device.GetDirection(), static_cast<std::uint32_t>(device.GetDeviceIndex())).xruns;
-    return d;
+    for (std::size_t pending = going.size(); pending > 0;) {
+        pending = 0;
+        const std::uint32_t elapsed = Services().TickCount() - begin;
+        for (DeliveryRun* run : going) {
+            if (!run->d.done && (run->d.done = run->device.IsBufferDone(0) != 0))
+                run->d.elapsedMs = elapsed;
+            if (!run->d.done) {
+                run->d.elapsedMs = elapsed;
+                pending += elapsed <= FormatDeliveryMs + FormatDeliveryGraceMs;
+            }
+        }
+        if (pending > 0)
+            Services().Sleep(PollMs);
+    }
+    for (DeliveryRun* run : going)
+        run->Finish(api, key);
 }

@@ -18,9 +18,14 @@ constexpr std::uint32_t FormatDeliveryGraceMs = 300;
 // kept when the open failed.
 FormatAcceptance TryFormat(CWaveApi& api, CWaveDevice& device, const FormatKey& key);
 
-// Opens the device in the key's format (it must be accepted), records or
-// plays FormatDeliveryMs, polls the buffer every 10 ms through the
-// services' clock until it is done or the grace is over, closes, and judges
-// what came: for input silence, the valid bits carried, gaps of exact
-// silence inside the signal; for both the xruns the host counted.
-FormatDelivery DeliverFormat(CWaveApi& api, CWaveInDevice* input, CWaveOutDevice* output, const FormatKey& key);
+// The delivers level of the directions given (a device and where its
+// result goes; each must have accepted the key): each device is opened in
+// the key's format and its buffer of FormatDeliveryMs queued, then both are
+// started one right after the other and run side by side, polled every
+// 10 ms through the services' clock until each is done or the grace is
+// over, and closed. Judged: for input silence, the valid bits carried, gaps
+// of exact silence inside the signal; for both the time to done and the
+// xruns the host counted. A failed open, queue or start leaves its code in
+// stepCode and the other direction runs alone.
+void DeliverFormats(CWaveApi& api, CWaveInDevice* input, CWaveOutDevice* output, const FormatKey& key,
+                    FormatDelivery* inputDelivery, FormatDelivery* outputDelivery);

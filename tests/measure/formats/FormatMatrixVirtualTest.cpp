@@ -12,6 +12,7 @@
 #include "audio/backends/VirtualWaveApi.h"
 #include "measure/formats/FormatMatrix.h"
 #include "measure/formats/FormatMatrixText.h"
+#include "measure/formats/FormatRuns.h"
 #include "support/FakeServices.h"
 
 namespace {
@@ -124,6 +125,33 @@ TEST_F(FormatMatrixVirtualTest, DeliversTellsAHeardDeviceFromOneThatNeverFinishe
         EXPECT_FALSE(cell.delivery.done);
         EXPECT_EQ(FormatCellMark(cell, WaveDirection::Output, result.level), "t");
     }
+}
+
+// Both directions of a combination run side by side: over the loopback pair
+// the input hears the output's sequence (alone it would record silence),
+// and a combination takes one delivery's time, not two.
+TEST_F(FormatMatrixVirtualTest, DeliversRunsBothDirectionsAtOnce)
+{
+    FormatMatrixRequest request;
+    request.input = Loopback;
+    request.output = Loopback;
+    request.level = FormatLevel::Delivers;
+    request.rates = {44100, 48000};
+    request.channelCounts = {1, 2};
+    request.descriptions = {true};
+    FormatMatrixResult result;
+    ASSERT_EQ(RunFormatMatrix(api, request, result), 1);
+    std::size_t delivered = 0;
+    for (const FormatDeviceMatrix& m : result.devices)
+        for (const FormatCell& cell : m.cells) {
+            SCOPED_TRACE(Name(cell.key));
+            ASSERT_TRUE(cell.accept.Accepted());
+            EXPECT_TRUE(cell.delivery.Delivered(m.direction, cell.key.width.validBits));
+            EXPECT_FALSE(cell.delivery.silent);
+            delivered += m.direction == WaveDirection::Input;
+        }
+    ASSERT_EQ(delivered, 2u * 2 * StandardMatrixWidths().size());
+    EXPECT_LT(result.elapsedMs, delivered * (FormatDeliveryMs + 60)) << result.elapsedMs;
 }
 
 struct LoopRow {
