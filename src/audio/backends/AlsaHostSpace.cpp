@@ -17,22 +17,33 @@ void ReadSpace(snd_pcm_t* pcm, snd_pcm_hw_params_t* space, WaveHostSpace& out)
         if (name != nullptr && snd_pcm_hw_params_test_format(pcm, space, static_cast<snd_pcm_format_t>(format)) == 0)
             out.formats.emplace_back(name);
     }
+    // alsa-lib's intervals may be open at an end ("(0 2097152]": more than
+    // 0); these counts are whole numbers, so an open end is the next one in.
+    auto closed = [](auto value, int dir, bool minimum) {
+        return dir == 0 ? value : minimum ? (dir > 0 ? value + 1 : value) : (dir < 0 && value > 0 ? value - 1 : value);
+    };
     int dir = 0;
     snd_pcm_hw_params_get_channels_min(space, &out.channelsMin);
     snd_pcm_hw_params_get_channels_max(space, &out.channelsMax);
-    snd_pcm_hw_params_get_rate_min(space, &out.rateMin, &dir);
-    snd_pcm_hw_params_get_rate_max(space, &out.rateMax, &dir);
+    unsigned rate = 0;
+    if (snd_pcm_hw_params_get_rate_min(space, &rate, &dir) == 0)
+        out.rateMin = closed(rate, dir, true);
+    if (snd_pcm_hw_params_get_rate_max(space, &rate, &dir) == 0)
+        out.rateMax = closed(rate, dir, false);
     snd_pcm_uframes_t frames = 0;
     if (snd_pcm_hw_params_get_period_size_min(space, &frames, &dir) == 0)
-        out.periodMin = frames;
+        out.periodMin = closed(frames, dir, true);
     if (snd_pcm_hw_params_get_period_size_max(space, &frames, &dir) == 0)
-        out.periodMax = frames;
+        out.periodMax = closed(frames, dir, false);
     if (snd_pcm_hw_params_get_buffer_size_min(space, &frames) == 0)
         out.bufferMin = frames;
     if (snd_pcm_hw_params_get_buffer_size_max(space, &frames) == 0)
         out.bufferMax = frames;
-    snd_pcm_hw_params_get_periods_min(space, &out.periodsMin, &dir);
-    snd_pcm_hw_params_get_periods_max(space, &out.periodsMax, &dir);
+    unsigned periods = 0;
+    if (snd_pcm_hw_params_get_periods_min(space, &periods, &dir) == 0)
+        out.periodsMin = closed(periods, dir, true);
+    if (snd_pcm_hw_params_get_periods_max(space, &periods, &dir) == 0)
+        out.periodsMax = closed(periods, dir, false);
 }
 
 } // namespace

@@ -16,8 +16,11 @@ namespace {
 // delay: the first frames searched, the rest compared.
 constexpr std::uint32_t LoopSequenceMs = 60;
 constexpr std::uint32_t LoopSlackMs = 200;
-// No pause before the start (the sequence is searched for wherever it lies)
-// and fine steps, so a run lasts little more than its capture.
+// A shorter pause before the start than the test's 250 ms (the sequence is
+// searched for wherever it lies, but a sound server wants a moment to link
+// the new streams) and fine steps, so a run lasts little more than its
+// capture.
+constexpr std::uint32_t LoopSettleMs = 100;
 constexpr std::uint32_t LoopPollMs = 10;
 
 std::vector<FormatKey> Keys(const FormatMatrixRequest& request)
@@ -47,7 +50,7 @@ FormatLoopVerdict RunLoop(CWaveApi& api, const FormatMatrixRequest& request, con
     run.stimulus = sequence;
     run.captureBytes = (frames + std::uint64_t{key.sampleRate} * LoopSlackMs / 1000) * frameBytes;
     run.window = request.window;
-    run.settleMs = 0;
+    run.settleMs = LoopSettleMs;
     run.pollMs = LoopPollMs;
     FullDuplexResult result;
     RunFullDuplex(api, run, result);
