@@ -57,10 +57,11 @@ double InterpolatePeak(double below, double at, double above, std::size_t window
         return 0;
     double observed = (above - below) / at;
     // The ratio grows with the offset; find the offset whose ideal response
-    // gives the observed ratio.
+    // gives the observed ratio. The responses' common scale (their value at
+    // the centre) is taken once, not in every step.
+    const CWindowResponse response(windowLength, fftSize);
     auto model = [&](double delta) {
-        return (WindowResponse(1 - delta, windowLength, fftSize) - WindowResponse(1 + delta, windowLength, fftSize)) /
-               WindowResponse(delta, windowLength, fftSize);
+        return (response(1 - delta) - response(1 + delta)) / response(delta);
     };
     double lo = -0.5;
     double hi = 0.5;

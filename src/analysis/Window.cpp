@@ -73,8 +73,18 @@ double WindowPowerSum(std::size_t length)
 
 double WindowResponse(double bins, std::size_t length, std::size_t fftSize)
 {
-    double l = static_cast<double>(length);
-    double scaled = bins * l / static_cast<double>(fftSize);
-    double centre = Response(0, l);
-    return centre > 0 ? Response(scaled, l) / centre : 0;
+    return CWindowResponse(length, fftSize)(bins);
+}
+
+CWindowResponse::CWindowResponse(std::size_t windowLength, std::size_t transformSize)
+    : length(static_cast<double>(windowLength)), fftSize(static_cast<double>(transformSize)),
+      centre(Response(0, static_cast<double>(windowLength)))
+{
+}
+
+double CWindowResponse::operator()(double bins) const
+{
+    // Scaled as bins * length / fftSize, in that order, as always.
+    double scaled = bins * length / fftSize;
+    return centre > 0 ? Response(scaled, length) / centre : 0;
 }

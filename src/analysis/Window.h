@@ -23,3 +23,17 @@ double WindowPowerSum(std::size_t length);
 // |DTFT| of the `length`-sample window, zero-padded to `fftSize`, at `bins`
 // (fftSize-point bins) from its centre frequency, relative to its value at 0.
 double WindowResponse(double bins, std::size_t length, std::size_t fftSize);
+
+// WindowResponse for one window and transform size, with the value at the
+// centre worked out once: the same figures, bit for bit, for a caller that
+// asks many times (the peak interpolation's search).
+class CWindowResponse {
+public:
+    CWindowResponse(std::size_t length, std::size_t fftSize);
+    double operator()(double bins) const;
+
+private:
+    double length;
+    double fftSize;
+    double centre;
+};

@@ -29,12 +29,17 @@ public:
     CSampleSource(CWaveReader& reader, const std::string& path) : reader(reader), path(path)
     {
         const WaveSampleLayout& layout = reader.Layout();
-        chunkFrames = std::max<std::size_t>(1, ChunkBytes / layout.FrameBytes());
+        // No larger than the file: a short file is read in one chunk into a
+        // buffer of its own size.
+        chunkFrames = std::max<std::size_t>(
+            1, static_cast<std::size_t>(std::min<std::uint64_t>(ChunkBytes / layout.FrameBytes(), reader.Frames())));
         if (layout.type == WaveSampleType::Float)
             floats.emplace(layout.channels, layout.containerBytes);
     }
 
     std::size_t BufferBytes() const { return chunkFrames * reader.Layout().FrameBytes(); }
+    // The whole file fits in one chunk.
+    bool OneChunk() const { return chunkFrames >= reader.Frames(); }
 
     // Fills `bytes` with the next frames: the bytes to analyse, 0 at the end,
     // -1 when reading failed (Error() says why).
@@ -73,10 +78,11 @@ private:
 // analysing them. The chunks pass through a ring of ChunkCount buffers.
 class CChunkPipe {
 public:
-    explicit CChunkPipe(CSampleSource& source) : source(source)
+    // With `buffers` 1 only ReadAndFeed may be used.
+    CChunkPipe(CSampleSource& source, std::size_t buffers) : source(source)
     {
-        for (Chunk& c : chunks)
-            c.bytes.resize(source.BufferBytes());
+        for (std::size_t i = 0; i < std::min(buffers, ChunkCount); ++i)
+            chunks[i].bytes.resize(source.BufferBytes());
     }
 
     // Reader side: every chunk in order; stops early on a failed read.
@@ -160,10 +166,12 @@ private:
 // reading failed.
 bool Stream(CSampleSource& source, CSignalAnalyzer& analyzer, std::string& error)
 {
-    CChunkPipe pipe(source);
+    // A file of one chunk has nothing to overlap: no thread for it.
+    CChunkPipe pipe(source, source.OneChunk() ? 1 : ChunkCount);
     std::thread reader;
     try {
-        reader = std::thread([&pipe] { pipe.ReadAll(); });
+        if (!source.OneChunk())
+            reader = std::thread([&pipe] { pipe.ReadAll(); });
     } catch (const std::system_error&) {
         reader = std::thread();
     }
