@@ -185,7 +185,7 @@ TEST(SystemSnapshot, ServersAreReadFromTheirOwnAnswers)
     EXPECT_EQ(PipeWireCoreVersion("id: 0\n"), "");
     const PulseInfo viaPipeWire =
         ParsePulseInfo("Server String: /run/pulse/native\nServer Name: PulseAudio (on PipeWire 0.3.65)\n"
-                       "Server Version: 15.0.0\nDefault Sample Specification: float32le 2ch 48000Hz\n");
+                       "Server Version: 15.0.0\nDefault Sink: tm_null\n");
     EXPECT_EQ(viaPipeWire.serverName, "PulseAudio (on PipeWire 0.3.65)");
     EXPECT_EQ(viaPipeWire.serverVersion, "15.0.0");
     EXPECT_EQ(ParsePulseInfo("Server Name: pulseaudio\r\nServer Version: 16.1\r\n").serverVersion, "16.1");
