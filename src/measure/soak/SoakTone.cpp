@@ -368,7 +368,9 @@ SoakEvent CToneFollower::Classify(double moved, std::uint64_t length, std::size_
         event.kind = SoakEventKind::Gap;
         event.shift = silentLength + Wrap(moved - silentLength);
         event.frames = static_cast<std::uint64_t>(std::llround(event.shift));
-        if (Near(outputLoss, reach) && std::abs(static_cast<double>(outputLoss.frames) - event.shift) < 2) {
+        // A sound server may put in more silence than the frames the back
+        // end counted lost: near the output's xrun, it is that xrun's.
+        if (Near(outputLoss, reach)) {
             event.explained = true;
             outputLoss = {};
         }
@@ -384,6 +386,9 @@ SoakEvent CToneFollower::Classify(double moved, std::uint64_t length, std::size_
             event.shiftExact = true;
             event.explained = true;
             inputLoss = {};
+        } else if (Near(outputLoss, reach)) {
+            event.explained = true;
+            outputLoss = {};
         }
         if (event.kind == SoakEventKind::Jump)
             event.frames = static_cast<std::uint64_t>(std::llround(std::abs(event.shift)));

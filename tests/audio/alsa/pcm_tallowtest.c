@@ -12,6 +12,9 @@
  * capture not read in time, which overruns when M exceeds its ring. With
  * `gone N` the device reports an xrun from N ms after it starts and after
  * every mend, as a sound-server plugin does once its server has gone.
+ * With `ppm N` the device's clock runs N ppm fast (slow when negative)
+ * against the monotonic clock: it moves rate x (1 + N / 1e6) frames a
+ * second (not on a loopback end, whose cable keeps one clock).
  * With `loopback "name"` (and `loopdelay N`, frames) the device is one end of
  * a cable inside the process: what its playback plays, its capture records
  * N frames later (alsa/loop_ring.h), in any of the formats above or U8.
@@ -73,6 +76,7 @@ struct tallowtest {
     int stalled;
     long gone_ms;
     int gone;
+    long ppm;
     struct loop_ring *ring; /* NULL unless a loopback end */
     int configured;         /* set up on the ring */
     struct tt_caps caps;
@@ -84,6 +88,8 @@ static snd_pcm_uframes_t elapsed_frames(struct tallowtest *t)
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     int64_t ns = (int64_t)(now.tv_sec - t->started.tv_sec) * 1000000000 + (now.tv_nsec - t->started.tv_nsec);
+    if (t->ppm != 0)
+        return (snd_pcm_uframes_t)((long double)ns * t->io.rate * (1e6L + t->ppm) / 1e15L);
     return (snd_pcm_uframes_t)(ns * (int64_t)t->io.rate / 1000000000);
 }
 
@@ -332,6 +338,7 @@ struct tt_options {
     long stall_ms;
     long stall_length_ms;
     long gone_ms;
+    long ppm;
     long server_rate;
     long server_bits;
     long dither;
@@ -379,7 +386,7 @@ static int tt_parse(snd_config_t *conf, struct tt_options *o)
         {"unplug", &o->unplug_ms},   {"suspend", &o->suspend_ms},       {"stickydelay", &o->sticky_delay},
         {"stall", &o->stall_ms},     {"stallms", &o->stall_length_ms}, {"gone", &o->gone_ms},
         {"loopdelay", &o->loop_delay}, {"serverrate", &o->server_rate}, {"serverbits", &o->server_bits},
-        {"dither", &o->dither},
+        {"dither", &o->dither},      {"ppm", &o->ppm},
     };
     snd_config_iterator_t i, next;
     memset(o, 0, sizeof *o);
@@ -414,6 +421,8 @@ static int tt_parse(snd_config_t *conf, struct tt_options *o)
     }
     if (o->server_bits < 0 || o->server_bits > 32 || o->server_rate < 0 || o->dither < 0 || o->dither > 1 << 20)
         return -EINVAL;
+    if (o->ppm != 0 && (o->ppm < -100000 || o->ppm > 100000 || o->loopback != NULL))
+        return -EINVAL;
     /* The conversion happens on the cable. */
     if ((o->server_rate != 0 || o->server_bits != 0 || o->dither != 0) && o->loopback == NULL)
         return -EINVAL;
@@ -435,6 +444,7 @@ static struct tallowtest *tt_new(const struct tt_options *o, int *err)
     t->stall_ms = o->stall_ms;
     t->stall_length_ms = o->stall_length_ms;
     t->gone_ms = o->gone_ms;
+    t->ppm = o->ppm;
     t->caps = o->caps;
     t->path.rate = (unsigned)o->server_rate;
     t->path.bits = (int)o->server_bits;
