@@ -141,9 +141,10 @@ int RunSoak(const CCliOptions& options, const CCliStreams& streams, CInterrupts&
         status = ExitDeviceFailed;
     }
     if (options.reportPath) {
-        // The system and the soak's whole result (the --json document); the
-        // report draws no section of its own for the soak yet.
+        // The system, the soak's section and its whole result (the --json document).
         ReportInput input;
+        input.soak = &run;
+        input.soakLimits = request.limits;
         input.json = SoakJson(run, status);
         std::vector<SnapshotDevice> devices;
         if (request.mode != SoakMode::PlayOnly)

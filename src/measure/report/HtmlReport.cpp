@@ -37,6 +37,8 @@ std::string TestTitle(const ReportInput& in)
         parts.push_back("loopback");
     if (in.formats)
         parts.push_back("format matrix");
+    if (in.soak)
+        parts.push_back("soak");
     std::string title = "Tallowmere report";
     for (std::size_t i = 0; i < parts.size(); ++i)
         title += (i == 0 ? ": " : ", ") + parts[i];
@@ -160,6 +162,8 @@ std::vector<std::string> ReportSectionIds(const ReportInput& in)
         ids.push_back("loopback");
     if (in.formats)
         ids.push_back("formats");
+    if (in.soak)
+        ids.push_back("soak");
     return ids;
 }
 
@@ -179,7 +183,7 @@ std::string HtmlReport(const ReportInput& in)
     out += "<nav aria-label=\"Sections\"><ul>\n";
     const char* names[][2] = {{"system", "The system"},       {"test", "The record and playback test"},
                               {"analysis", "The analysis"}, {"loopback", "The loopback"},
-                              {"formats", "The format matrix"}};
+                              {"formats", "The format matrix"}, {"soak", "The soak"}};
     for (const std::string& id : ReportSectionIds(in))
         for (const auto& name : names)
             if (id == name[0])
@@ -196,6 +200,8 @@ std::string HtmlReport(const ReportInput& in)
         WriteLoopbackSection(html, *in.loopback);
     if (in.formats)
         WriteFormatsSection(html, *in.formats, in.unmetFormats);
+    if (in.soak)
+        WriteSoakSection(html, *in.soak, in.soakLimits);
     out += html.Text();
     out += "</main>\n<footer><p class=\"meta\">The run's JSON document (as --json writes it) is in this file's "
            "element \"tallowmere-data\".</p></footer>\n";

@@ -16,11 +16,13 @@
 
 #include "audio/WaveApi.h"
 #include "measure/report/SystemSnapshot.h"
+#include "measure/soak/SoakRequest.h"
 #include "sequence/TestParameters.h"
 
 struct CAnalysisOutcome;
 struct CLoopbackRun;
 struct FormatMatrixResult;
+struct SoakRun;
 
 // The record and playback test as the dialogs showed it.
 struct ReportTest {
@@ -45,8 +47,10 @@ struct ReportInput {
     const CLoopbackRun* loopback = nullptr;
     const std::vector<FormatMatrixResult>* formats = nullptr;
     std::vector<std::string> unmetFormats; // --expect-formats not met
-    // The soak's section (its summary, timeline and first events) belongs
-    // after the matrix, as a pointer and a Write...Section of its own.
+    // The soak: its summary, its checks against `soakLimits`, the timeline
+    // and its first events (ReportSections.h says how many).
+    const SoakRun* soak = nullptr;
+    SoakLimits soakLimits;
     std::string json;       // the --json document
     int exitStatus = 0;
 };
@@ -59,7 +63,7 @@ std::string HtmlReport(const ReportInput& input);
 bool WriteHtmlReport(const ReportInput& input, const std::string& path, std::string& error);
 
 // The section ids in document order, for tests and scripts: "system",
-// "test", "analysis", "loopback", "formats".
+// "test", "analysis", "loopback", "formats", "soak".
 std::vector<std::string> ReportSectionIds(const ReportInput& input);
 
 // The sound system's words for a device: its host name and, when a call

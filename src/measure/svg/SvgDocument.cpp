@@ -57,11 +57,11 @@ void CSvgDocument::Polyline(const std::vector<SvgPoint>& points, const SvgStroke
     body += "<polyline fill=\"none\"" + Stroke(stroke) + " stroke-linejoin=\"round\" points=\"" + list + "\"/>\n";
 }
 
-void CSvgDocument::Path(const std::string& data, const SvgStroke& stroke)
+void CSvgDocument::Path(const std::string& data, const SvgStroke& stroke, std::string_view fill)
 {
     if (data.empty())
         return;
-    body += "<path fill=\"none\"" + Stroke(stroke) + " d=\"" + MarkupText(data) + "\"/>\n";
+    body += "<path fill=\"" + MarkupText(fill) + "\"" + Stroke(stroke) + " d=\"" + MarkupText(data) + "\"/>\n";
 }
 
 void CSvgDocument::Text(double x, double y, std::string_view text, SvgAnchor anchor, std::string_view colour)

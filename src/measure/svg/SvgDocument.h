@@ -36,8 +36,9 @@ public:
               std::string_view fill = "none");
     // A polyline through the points; nothing for fewer than two.
     void Polyline(const std::vector<SvgPoint>& points, const SvgStroke& stroke);
-    // Path data the caller built from MarkupNumber()s ("M1 2V3...").
-    void Path(const std::string& data, const SvgStroke& stroke);
+    // Path data the caller built from MarkupNumber()s ("M1 2V3..."); a
+    // fill colour for closed shapes (markers).
+    void Path(const std::string& data, const SvgStroke& stroke, std::string_view fill = "none");
     void Text(double x, double y, std::string_view text, SvgAnchor anchor = SvgAnchor::Start,
               std::string_view colour = "#000");
     // Later elements are clipped to this rectangle until EndClip.

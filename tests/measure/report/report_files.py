@@ -115,6 +115,12 @@ def main():
     run("loopback", loop + ["--loopback", "--channels", "2", "--rate", "48000"], ["system", "loopback"],
         {"TALLOWMERE_VIRTUAL_LOOPBACK": "latency=480,gain=-3,noise=-90,harmonic=-40,tilt=-1,dropout=24000+48"})
     run("formats", ["--formats", "--rate", "48000"], ["system", "formats"])
+    # A second's soak over the pair with an output underrun: the xrun fails
+    # its limit (exit status 3) and is listed in the events table.
+    text = run("soak", loop + ["--soak", "1s", "--max-xruns", "0"], ["system", "soak"],
+               {"TALLOWMERE_VIRTUAL_LOOPBACK": "latency=480,underrun=24000+1024"})
+    if text is not None and not re.search(r"<td>xrun</td><td>output</td>", text):
+        fail("soak: the output's xrun is not in the events table")
 
     # A WAVE file whose name is markup, and the plot as SVG beside it.
     hostile = '<script>&"x\'.wav'
