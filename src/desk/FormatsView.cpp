@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desk/FormatsView.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QPointer>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -11,7 +9,6 @@
 
 #include "desk/DeskServices.h"
 #include "desk/FormatPanel.h"
-#include "desk/SessionRunner.h"
 
 namespace {
 
@@ -44,18 +41,15 @@ QString ProgressLine(const FormatMatrixProgress& p)
 } // namespace
 
 CFormatsView::CFormatsView(const DeskContext& shared, QWidget* parent)
-    : QWidget(parent), context(shared), levelBox(new QComboBox), runButton(new QPushButton("Run the &matrix")),
-      cancelButton(new QPushButton("Cancel")), progress(new QProgressBar), status(new QLabel("Ready")),
+    : QWidget(parent), context(shared), levelBox(new QComboBox),
+      bar(new CSessionBar(shared, {"Run the &matrix", "Cancel",
+                                   "Ends the matrix; what was taken is kept; Esc does the same", "Matrix progress"})),
       grids(new QTabWidget), legend(new QLabel), details(new QPlainTextEdit)
 {
     levelBox->setAccessibleName("Matrix level");
     levelBox->addItem("Accepts: the device opens in the format");
     levelBox->addItem("Delivers: a short recording and playback in each");
     levelBox->addItem("Transparent: bit for bit over the output wired back");
-    cancelButton->setEnabled(false);
-    cancelButton->setAccessibleDescription("Ends the matrix; what was taken is kept; Esc does the same");
-    progress->setAccessibleName("Matrix progress");
-    status->setWordWrap(true);
     grids->setAccessibleName("Matrix grids");
     legend->setAccessibleName("Legend");
     legend->setWordWrap(true);
@@ -64,14 +58,7 @@ CFormatsView::CFormatsView(const DeskContext& shared, QWidget* parent)
     details->setAccessibleName("Cell details");
     details->setPlaceholderText("Select a cell to see its details.");
 
-    auto* levelLabel = new QLabel("L&evel:");
-    levelLabel->setBuddy(levelBox);
-    auto* controls = new QHBoxLayout;
-    controls->addWidget(levelLabel);
-    controls->addWidget(levelBox);
-    controls->addWidget(runButton);
-    controls->addWidget(cancelButton);
-    controls->addWidget(progress, 1);
+    bar->AddField("L&evel:", levelBox);
 
     auto* left = new QWidget;
     auto* leftLayout = new QVBoxLayout(left);
@@ -86,21 +73,10 @@ CFormatsView::CFormatsView(const DeskContext& shared, QWidget* parent)
     split->setChildrenCollapsible(false);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(controls);
-    layout->addWidget(status);
+    layout->addWidget(bar);
     layout->addWidget(split, 1);
 
-    connect(runButton, &QPushButton::clicked, this, [this] { StartMatrix(); });
-    connect(cancelButton, &QPushButton::clicked, this, [this] { context.runner->Cancel(); });
-}
-
-void CFormatsView::OnRunning(bool running)
-{
-    runButton->setEnabled(!running);
-    levelBox->setEnabled(!running);
-    cancelButton->setEnabled(running);
-    if (context.onRunning)
-        context.onRunning(running);
+    connect(bar->RunButton(), &QPushButton::clicked, this, [this] { StartMatrix(); });
 }
 
 bool CFormatsView::StartMatrix()
@@ -108,7 +84,7 @@ bool CFormatsView::StartMatrix()
     const ChosenDevice input = context.format->Input();
     const ChosenDevice output = context.format->Output();
     if (input.id < 0 && output.id < 0) {
-        status->setText("There is no device to try");
+        bar->SetStatus("There is no device to try");
         return false;
     }
     auto request = std::make_shared<FormatMatrixRequest>();
@@ -116,35 +92,23 @@ bool CFormatsView::StartMatrix()
     request->output = output.id;
     request->level = static_cast<FormatLevel>(levelBox->currentIndex());
     auto taken = std::make_shared<FormatMatrixResult>();
-    CSessionRunner* runner = context.runner;
-    QPointer<QProgressBar> shownProgress = progress;
-    QPointer<QLabel> shownStatus = status;
-    request->onProgress = [runner, shownProgress, shownStatus](const FormatMatrixProgress& p) {
+    request->onProgress = [progress = bar->ProgressPoster(),
+                           cancelled = bar->CancelPoll()](const FormatMatrixProgress& p) {
         const int percent = p.total == 0 ? 0 : static_cast<int>(100 * p.done / p.total);
-        const QString line = ProgressLine(p);
-        runner->Post([shownProgress, shownStatus, percent, line] {
-            if (shownProgress)
-                shownProgress->setValue(percent);
-            if (shownStatus)
-                shownStatus->setText("Trying " + line + " (Esc cancels)");
-        });
-        return !runner->CancelRequested();
+        progress(percent, "Trying " + ProgressLine(p) + " (Esc cancels)");
+        return !cancelled();
     };
     auto work = [request, taken] { RunFormatMatrix(WaveApi(), *request, *taken); };
     auto finished = [this, taken] {
-        OnRunning(false);
-        context.services->TakeMessages(); // the cells keep each refusal's code and words
+        bar->TakeDeviceMessages(); // the cells keep each refusal's code and words
         result = *taken;
         ShowResult();
-        if (!context.runner->Failure().empty())
-            status->setText(QString::fromStdString(context.runner->Failure()) + "; the cells shown were taken");
+        if (!bar->Failure().isEmpty())
+            bar->SetStatus(bar->Failure() + "; the cells shown were taken");
     };
-    if (!runner->Start(work, finished))
+    if (!bar->Start(work, finished, "Starting the matrix... (Esc cancels)"))
         return false;
     state = State::Running;
-    progress->setValue(0);
-    status->setText("Starting the matrix... (Esc cancels)");
-    OnRunning(true);
     return true;
 }
 
@@ -202,8 +166,9 @@ void CFormatsView::ShowResult()
         legendText += QString::fromStdString(line) + "\n";
     legend->setText(legendText.trimmed());
     state = result.cancelled ? State::Cancelled : State::Shown;
-    progress->setValue(result.cancelled ? progress->value() : 100);
-    status->setText(QString("%1 in %2 s%3")
+    if (!result.cancelled)
+        bar->SetProgress(100);
+    bar->SetStatus(QString("%1 in %2 s%3")
                         .arg(result.cancelled ? "Cancelled: the empty cells were not tried" : "Done")
                         .arg(result.elapsedMs / 1000.0, 0, 'f', 1)
                         .arg(result.DeviceFailed() ? "; a device failed other than by refusing a format" : ""));

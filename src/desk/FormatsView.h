@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
@@ -20,6 +19,7 @@
 
 #include "desk/DeskContext.h"
 #include "desk/FormatGrid.h"
+#include "desk/SessionBar.h"
 
 class CFormatsView final : public QWidget {
 public:
@@ -29,10 +29,10 @@ public:
 
     bool StartMatrix();
     State CurrentState() const { return state; }
-    QString StatusText() const { return status->text(); }
+    QString StatusText() const { return bar->StatusText(); }
     const FormatMatrixResult& Result() const { return result; }
     QComboBox* LevelBox() const { return levelBox; }
-    QPushButton* RunButton() const { return runButton; }
+    QPushButton* RunButton() const { return bar->RunButton(); }
     QTabWidget* Grids() const { return grids; }
     QPlainTextEdit* Details() const { return details; }
 
@@ -40,7 +40,6 @@ public:
     void Save(QSettings& settings) const;
 
 private:
-    void OnRunning(bool running);
     void ShowResult();
     QTableWidget* NewGrid(const FormatGridModel& model, const QString& name);
 
@@ -49,10 +48,7 @@ private:
     FormatMatrixResult result;
     std::vector<FormatGridModel> models; // one per tab
     QComboBox* levelBox;
-    QPushButton* runButton;
-    QPushButton* cancelButton;
-    QProgressBar* progress;
-    QLabel* status;
+    CSessionBar* bar;
     QTabWidget* grids;
     QLabel* legend;
     QPlainTextEdit* details;

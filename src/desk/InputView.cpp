@@ -3,24 +3,22 @@
 
 #include <QFileInfo>
 #include <QFontDatabase>
-#include <QHBoxLayout>
 #include <QPointer>
 #include <QSplitter>
 #include <QVBoxLayout>
 
 #include <memory>
 
-#include "desk/DeskServices.h"
 #include "desk/FormatPanel.h"
 #include "desk/LevelMeters.h"
 #include "desk/Pictures.h"
-#include "desk/SessionRunner.h"
 #include "desk/VerdictList.h"
 #include "measure/AnalysisSources.h"
 
 CInputView::CInputView(const DeskContext& shared, QWidget* parent)
-    : QWidget(parent), context(shared), secondsBox(new QSpinBox), checkButton(new QPushButton("&Check the input")),
-      cancelButton(new QPushButton("Cancel")), progress(new QProgressBar), status(new QLabel("Ready")),
+    : QWidget(parent), context(shared), secondsBox(new QSpinBox),
+      bar(new CSessionBar(shared, {"&Check the input", "Cancel", "Ends the recording; Esc does the same",
+                                   "Recording progress"})),
       meters(new CLevelMeters), heading(new QLabel("Nothing analysed yet")),
       verdicts(new CVerdictList("Verdicts of the analysis")), details(new QPlainTextEdit),
       picture(new CAnalysisPicture)
@@ -29,12 +27,6 @@ CInputView::CInputView(const DeskContext& shared, QWidget* parent)
     secondsBox->setValue(4);
     secondsBox->setSuffix(" s");
     secondsBox->setAccessibleName("Recording length in seconds");
-    cancelButton->setEnabled(false);
-    cancelButton->setAccessibleDescription("Ends the recording; Esc does the same");
-    progress->setRange(0, 100);
-    progress->setValue(0);
-    progress->setAccessibleName("Recording progress");
-    status->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);
@@ -44,14 +36,7 @@ CInputView::CInputView(const DeskContext& shared, QWidget* parent)
     details->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     details->setLineWrapMode(QPlainTextEdit::NoWrap);
 
-    auto* lengthLabel = new QLabel("Recording &length:");
-    lengthLabel->setBuddy(secondsBox);
-    auto* controls = new QHBoxLayout;
-    controls->addWidget(lengthLabel);
-    controls->addWidget(secondsBox);
-    controls->addWidget(checkButton);
-    controls->addWidget(cancelButton);
-    controls->addWidget(progress, 1);
+    bar->AddField("Recording &length:", secondsBox);
 
     auto* left = new QWidget;
     auto* leftLayout = new QVBoxLayout(left);
@@ -68,30 +53,11 @@ CInputView::CInputView(const DeskContext& shared, QWidget* parent)
     split->setChildrenCollapsible(false);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(controls);
-    layout->addWidget(status);
+    layout->addWidget(bar);
     layout->addWidget(meters);
     layout->addWidget(split, 1);
 
-    connect(checkButton, &QPushButton::clicked, this, [this] { StartCheck(); });
-    connect(cancelButton, &QPushButton::clicked, this, [this] { context.runner->Cancel(); });
-}
-
-void CInputView::OnRunning(bool running)
-{
-    checkButton->setEnabled(!running);
-    secondsBox->setEnabled(!running);
-    cancelButton->setEnabled(running);
-    if (context.onRunning)
-        context.onRunning(running);
-}
-
-QString CInputView::Messages() const
-{
-    QString text;
-    for (const std::string& m : context.services->TakeMessages())
-        text += (text.isEmpty() ? "" : ", ") + QString::fromStdString(m);
-    return text.isEmpty() ? text : " (the device layer said: " + text + ")";
+    connect(bar->RunButton(), &QPushButton::clicked, this, [this] { StartCheck(); });
 }
 
 bool CInputView::StartCheck()
@@ -109,28 +75,25 @@ bool CInputView::StartCheck()
     request.seconds = secondsBox->value();
 
     auto result = std::make_shared<InputCheckResult>();
-    CSessionRunner* runner = context.runner;
     // The meters are this view's: the levels go straight to them.
     QPointer<CLevelMeters> shownMeters = meters;
-    QPointer<QProgressBar> shownProgress = progress;
-    auto record = [runner, request, result, shownMeters, shownProgress] {
+    auto record = [request, result, shownMeters, post = bar->Poster(), progress = bar->ProgressPoster(),
+                   cancelled = bar->CancelPoll()] {
         InputCheckHooks hooks;
-        hooks.onLevels = [runner, shownMeters, shownProgress](const LevelUpdate& update) {
-            runner->Post([shownMeters, shownProgress, update] {
+        hooks.onLevels = [post, progress, shownMeters](const LevelUpdate& update) {
+            post([shownMeters, update] {
                 if (shownMeters)
                     shownMeters->Show(update.channels);
-                if (shownProgress)
-                    shownProgress->setValue(update.percent);
             });
+            progress(update.percent, {});
         };
-        hooks.cancelRequested = [runner] { return runner->CancelRequested(); };
+        hooks.cancelRequested = cancelled;
         RunInputCheck(request, hooks, *result);
     };
     auto finished = [this, result, request] {
-        OnRunning(false);
-        const QString said = Messages();
-        if (!context.runner->Failure().empty()) {
-            ShowFailure(QString::fromStdString(context.runner->Failure()));
+        const QString said = bar->TakeDeviceMessages();
+        if (!bar->Failure().isEmpty()) {
+            ShowFailure(bar->Failure());
             return;
         }
         if (result->outcome != InputCheckOutcome::Analysed) {
@@ -143,15 +106,12 @@ bool CInputView::StartCheck()
                                           .arg(request.channels)
                                           .arg(request.bits)
                                           .arg(request.validBits));
-        status->setText("Recorded and analysed" + said);
+        bar->SetStatus("Recorded and analysed" + said);
     };
-    if (!runner->Start(record, finished))
+    if (!bar->Start(record, finished, "Recording from " + QString::fromStdString(device.name) + "... (Esc cancels)"))
         return false;
     state = State::Recording;
     meters->Reset(f.channels);
-    progress->setValue(0);
-    status->setText("Recording from " + QString::fromStdString(device.name) + "... (Esc cancels)");
-    OnRunning(true);
     return true;
 }
 
@@ -161,9 +121,8 @@ bool CInputView::OpenFile(const QString& path)
     const std::string file = path.toStdString();
     auto read = [file, result] { *result = AnalyseFile(file, 0, AnalysisRequest{}); };
     auto finished = [this, result, path] {
-        OnRunning(false);
-        if (!context.runner->Failure().empty()) {
-            ShowFailure(QString::fromStdString(context.runner->Failure()));
+        if (!bar->Failure().isEmpty()) {
+            ShowFailure(bar->Failure());
             return;
         }
         if (result->unreadable) {
@@ -171,14 +130,11 @@ bool CInputView::OpenFile(const QString& path)
             return;
         }
         ShowOutcome(*result, "The file " + QFileInfo(path).fileName());
-        status->setText("Read and analysed " + path);
+        bar->SetStatus("Read and analysed " + path);
     };
-    if (!context.runner->Start(read, finished))
+    if (!bar->Start(read, finished, "Reading " + path + "..."))
         return false;
     state = State::Reading;
-    progress->setValue(0);
-    status->setText("Reading " + path + "...");
-    OnRunning(true);
     return true;
 }
 
@@ -186,7 +142,7 @@ void CInputView::ShowOutcome(const CAnalysisOutcome& shown, const QString& text)
 {
     outcome = shown;
     state = State::Shown;
-    progress->setValue(100);
+    bar->SetProgress(100);
     heading->setText(text);
     verdicts->Show(JudgeAnalysis(outcome.analysis));
     details->setPlainText(QString::fromStdString(AnalysisSection(outcome, "\n")));
@@ -196,7 +152,7 @@ void CInputView::ShowOutcome(const CAnalysisOutcome& shown, const QString& text)
 void CInputView::ShowFailure(const QString& why)
 {
     state = State::Failed;
-    status->setText(why);
+    bar->SetStatus(why);
     verdicts->Show({});
     details->clear();
     picture->Show(nullptr);

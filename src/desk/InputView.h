@@ -7,7 +7,6 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QWidget>
@@ -16,6 +15,7 @@
 
 #include "desk/DeskContext.h"
 #include "desk/InputCheck.h"
+#include "desk/SessionBar.h"
 
 class CLevelMeters;
 class CAnalysisPicture;
@@ -33,27 +33,22 @@ public:
     bool OpenFile(const QString& path);
 
     State CurrentState() const { return state; }
-    QString StatusText() const { return status->text(); }
+    QString StatusText() const { return bar->StatusText(); }
     const CAnalysisOutcome& Outcome() const { return outcome; }
     CLevelMeters* Meters() const { return meters; }
     CVerdictList* Verdicts() const { return verdicts; }
     QSpinBox* SecondsBox() const { return secondsBox; }
-    QPushButton* CheckButton() const { return checkButton; }
+    QPushButton* CheckButton() const { return bar->RunButton(); }
 
 private:
-    void OnRunning(bool running);
     void ShowOutcome(const CAnalysisOutcome& shown, const QString& heading);
     void ShowFailure(const QString& why);
-    QString Messages() const;
 
     DeskContext context;
     State state = State::Idle;
     CAnalysisOutcome outcome;
     QSpinBox* secondsBox;
-    QPushButton* checkButton;
-    QPushButton* cancelButton;
-    QProgressBar* progress;
-    QLabel* status;
+    CSessionBar* bar;
     CLevelMeters* meters;
     QLabel* heading;
     CVerdictList* verdicts;

@@ -1,39 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desk/LoopbackView.h"
 
-#include <QDoubleValidator>
 #include <QFontDatabase>
-#include <QGridLayout>
 #include <QHBoxLayout>
-#include <QPointer>
+#include <QLabel>
 #include <QSplitter>
 #include <QVBoxLayout>
 
 #include <memory>
 
 #include "analysis/loopback/Stimulus.h"
-#include "desk/DeskServices.h"
 #include "desk/FormatPanel.h"
+#include "desk/LimitField.h"
 #include "desk/Pictures.h"
-#include "desk/SessionRunner.h"
 #include "desk/VerdictList.h"
 #include "measure/loopback/LoopbackSession.h"
 #include "measure/loopback/LoopbackText.h"
 
 namespace {
-
-QLineEdit* LimitField(const QString& name, const QString& unit)
-{
-    auto* field = new QLineEdit;
-    field->setAccessibleName(name + " (" + unit + ")");
-    field->setPlaceholderText("not set");
-    // Numbers as the command line reads them, whatever the desktop's locale.
-    auto* validator = new QDoubleValidator(-400, 100000, 3, field);
-    validator->setLocale(QLocale::c());
-    field->setValidator(validator);
-    field->setMaximumWidth(field->fontMetrics().horizontalAdvance("-0000.000") + 24);
-    return field;
-}
 
 // The checks as verdicts: one per failed check, or one saying all passed.
 std::vector<Verdict> CheckVerdicts(const CLoopbackRun& run)
@@ -59,28 +43,15 @@ std::vector<Verdict> CheckVerdicts(const CLoopbackRun& run)
 
 } // namespace
 
-std::optional<double> LimitValue(const QLineEdit* field)
-{
-    bool ok = false;
-    const double value = QLocale::c().toDouble(field->text().trimmed(), &ok);
-    if (!ok)
-        return std::nullopt;
-    return value;
-}
-
 CLoopbackView::CLoopbackView(const DeskContext& shared, QWidget* parent)
-    : QWidget(parent), context(shared), maxLatency(LimitField("Largest latency", "ms")),
-      maxDeviation(LimitField("Largest response deviation", "dB")),
-      minDynamicRange(LimitField("Smallest dynamic range", "dB")), maxThdn(LimitField("Largest THD+N", "dB")),
-      runButton(new QPushButton("Run the &loopback")), cancelButton(new QPushButton("Cancel")),
-      progress(new QProgressBar), status(new QLabel("Ready: wire the output back to the input")),
+    : QWidget(parent), context(shared), maxLatency(NewLimitField("Largest latency", "ms")),
+      maxDeviation(NewLimitField("Largest response deviation", "dB")),
+      minDynamicRange(NewLimitField("Smallest dynamic range", "dB")), maxThdn(NewLimitField("Largest THD+N", "dB")),
+      bar(new CSessionBar(shared,
+                          {"Run the &loopback", "Cancel", "Ends the run; Esc does the same", "Loopback progress"})),
       checks(new CVerdictList("Loopback checks")), table(new QPlainTextEdit), picture(new CLoopbackPicture)
 {
-    cancelButton->setEnabled(false);
-    cancelButton->setAccessibleDescription("Ends the run; Esc does the same");
-    progress->setRange(0, 100);
-    progress->setAccessibleName("Loopback progress");
-    status->setWordWrap(true);
+    bar->SetStatus("Ready: wire the output back to the input");
     table->setReadOnly(true);
     table->setAccessibleName("Loopback table");
     table->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -96,13 +67,8 @@ CLoopbackView::CLoopbackView(const DeskContext& shared, QWidget* parent)
     addLimit("Latency at &most (ms):", maxLatency);
     addLimit("Response &within ± (dB):", maxDeviation);
     addLimit("&Dynamic range at least (dB):", minDynamicRange);
-    addLimit("THD+N at mo&st (dB):", maxThdn);
+    addLimit("THD+&N at most (dB):", maxThdn);
     limits->addStretch(1);
-
-    auto* controls = new QHBoxLayout;
-    controls->addWidget(runButton);
-    controls->addWidget(cancelButton);
-    controls->addWidget(progress, 1);
 
     auto* left = new QWidget;
     auto* leftLayout = new QVBoxLayout(left);
@@ -119,20 +85,10 @@ CLoopbackView::CLoopbackView(const DeskContext& shared, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(limits);
-    layout->addLayout(controls);
-    layout->addWidget(status);
+    layout->addWidget(bar);
     layout->addWidget(split, 1);
 
-    connect(runButton, &QPushButton::clicked, this, [this] { StartRun(); });
-    connect(cancelButton, &QPushButton::clicked, this, [this] { context.runner->Cancel(); });
-}
-
-void CLoopbackView::OnRunning(bool running)
-{
-    runButton->setEnabled(!running);
-    cancelButton->setEnabled(running);
-    if (context.onRunning)
-        context.onRunning(running);
+    connect(bar->RunButton(), &QPushButton::clicked, this, [this] { StartRun(); });
 }
 
 bool CLoopbackView::StartRun()
@@ -142,7 +98,7 @@ bool CLoopbackView::StartRun()
     const ChosenDevice output = context.format->Output();
     if (input.id < 0 || output.id < 0) {
         state = State::Failed;
-        status->setText("Choose an input and an output device first");
+        bar->SetStatus("Choose an input and an output device first");
         return false;
     }
     CLoopbackRequest request;
@@ -155,39 +111,27 @@ bool CLoopbackView::StartRun()
     request.toneChecks.maxThdnDb = LimitValue(maxThdn);
 
     auto result = std::make_shared<CLoopbackRun>();
-    CSessionRunner* runner = context.runner;
-    QPointer<QProgressBar> shownProgress = progress;
-    auto work = [runner, request, result, shownProgress] {
+    CSessionBar::ProgressPost progress = bar->ProgressPoster();
+    auto work = [request, result, progress, cancelled = bar->CancelPoll()] {
         LoopbackHooks hooks;
-        hooks.onProgress = [runner, shownProgress](int percent) {
-            runner->Post([shownProgress, percent] {
-                if (shownProgress)
-                    shownProgress->setValue(percent);
-            });
-        };
-        hooks.cancelRequested = [runner] { return runner->CancelRequested(); };
+        hooks.onProgress = [progress](int percent) { progress(percent, {}); };
+        hooks.cancelRequested = cancelled;
         RunLoopbackSession(WaveApi(), request, hooks, *result);
     };
     auto finished = [this, result] {
-        OnRunning(false);
         run = *result;
         hasRun = true;
-        if (!context.runner->Failure().empty()) {
+        if (!bar->Failure().isEmpty()) {
             run.outcome = LoopbackOutcome::NotMeasured;
-            run.error = context.runner->Failure();
+            run.error = bar->Failure().toStdString();
         }
-        QString said;
-        for (const std::string& m : context.services->TakeMessages())
-            said += (said.isEmpty() ? " (the device layer said: " : ", ") + QString::fromStdString(m);
-        ShowRun(said.isEmpty() ? said : said + ")");
+        ShowRun(bar->TakeDeviceMessages());
     };
-    if (!runner->Start(work, finished))
+    if (!bar->Start(work, finished,
+                    "Playing on " + QString::fromStdString(output.name) + " and recording from " +
+                        QString::fromStdString(input.name) + "... (Esc cancels)"))
         return false;
     state = State::Running;
-    progress->setValue(0);
-    status->setText("Playing on " + QString::fromStdString(output.name) + " and recording from " +
-                    QString::fromStdString(input.name) + "... (Esc cancels)");
-    OnRunning(true);
     return true;
 }
 
@@ -195,8 +139,9 @@ void CLoopbackView::ShowRun(const QString& said)
 {
     const bool measured = run.outcome == LoopbackOutcome::Measured;
     state = measured ? State::Shown : State::Failed;
-    progress->setValue(measured ? 100 : progress->value());
-    status->setText((measured ? QString("Measured") : QString::fromStdString(run.error)) + said);
+    if (measured)
+        bar->SetProgress(100);
+    bar->SetStatus((measured ? QString("Measured") : QString::fromStdString(run.error)) + said);
     checks->Show(CheckVerdicts(run));
     table->setPlainText(QString::fromStdString(LoopbackTable(run, "\n")));
     if (!measured) {

@@ -6,24 +6,18 @@
 // is the measurement library's loopback session, off the interface thread.
 #pragma once
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QWidget>
 
-#include <optional>
-
 #include "desk/DeskContext.h"
+#include "desk/SessionBar.h"
 #include "measure/loopback/LoopbackResult.h"
 
 class CLoopbackPicture;
 class CVerdictList;
-
-// A limit field's value: empty or unreadable is "not set".
-std::optional<double> LimitValue(const QLineEdit* field);
 
 class CLoopbackView final : public QWidget {
 public:
@@ -33,12 +27,12 @@ public:
 
     bool StartRun();
     State CurrentState() const { return state; }
-    QString StatusText() const { return status->text(); }
+    QString StatusText() const { return bar->StatusText(); }
     const CLoopbackRun& Run() const { return run; }
     // A run ended (measured or not), so Run() holds it.
     bool HasRun() const { return hasRun; }
     CVerdictList* Checks() const { return checks; }
-    QPushButton* RunButton() const { return runButton; }
+    QPushButton* RunButton() const { return bar->RunButton(); }
     QLineEdit* LatencyLimit() const { return maxLatency; }
     QLineEdit* ThdnLimit() const { return maxThdn; }
 
@@ -46,7 +40,6 @@ public:
     void Save(QSettings& settings) const;
 
 private:
-    void OnRunning(bool running);
     void ShowRun(const QString& said);
 
     DeskContext context;
@@ -57,10 +50,7 @@ private:
     QLineEdit* maxDeviation;
     QLineEdit* minDynamicRange;
     QLineEdit* maxThdn;
-    QPushButton* runButton;
-    QPushButton* cancelButton;
-    QProgressBar* progress;
-    QLabel* status;
+    CSessionBar* bar;
     CVerdictList* checks;
     QPlainTextEdit* table;
     CLoopbackPicture* picture;

@@ -22,6 +22,7 @@
 #include "desk/LoopbackView.h"
 #include "desk/ReportSave.h"
 #include "desk/SessionRunner.h"
+#include "desk/SoakView.h"
 
 #ifndef TALLOWMERE_VERSION
 #define TALLOWMERE_VERSION "unknown"
@@ -57,10 +58,12 @@ CMeasureWindow::CMeasureWindow(CDeskServices& deskServices, QWidget* parent)
     inputView = new CInputView(context);
     loopbackView = new CLoopbackView(context);
     formatsView = new CFormatsView(context);
+    soakView = new CSoakView(context);
     views->setAccessibleName("Measurements");
     views->addTab(inputView, "Chec&k the input");
     views->addTab(loopbackView, "Loop&back");
     views->addTab(formatsView, "Forma&ts");
+    views->addTab(soakView, "&Soak");
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
@@ -135,14 +138,23 @@ bool CMeasureWindow::SaveReport(const QString& path)
     if (formatsView->CurrentState() == CFormatsView::State::Shown ||
         formatsView->CurrentState() == CFormatsView::State::Cancelled)
         content->formats = formatsView->Result();
+    if (soakView->HasRun() && soakView->CurrentState() != CSoakView::State::Running) {
+        content->soak = soakView->Run();
+        content->soakLimits = soakView->Limits();
+    }
     if (content->loopback) {
         content->devices.push_back({"capture", content->loopback->input.name,
                                     content->loopback->inputHost ? content->loopback->inputHost->deviceName : ""});
         content->devices.push_back({"playback", content->loopback->output.name,
                                     content->loopback->outputHost ? content->loopback->outputHost->deviceName : ""});
+    } else if (content->soak) {
+        if (content->soak->mode != SoakMode::PlayOnly)
+            content->devices.push_back({"capture", content->soak->input.name, ""});
+        if (content->soak->mode != SoakMode::RecordOnly)
+            content->devices.push_back({"playback", content->soak->output.name, ""});
     }
     if (content->Empty()) {
-        lastReportMessage = "Nothing to report yet: check the input, run the loopback or the matrix first";
+        lastReportMessage = "Nothing to report yet: check the input, run the loopback, the matrix or a soak first";
         statusBar()->showMessage(lastReportMessage);
         return false;
     }
@@ -222,6 +234,7 @@ void CMeasureWindow::RestoreSettings()
     format->Restore(settings);
     loopbackView->Restore(settings);
     formatsView->Restore(settings);
+    soakView->Restore(settings);
     inputView->SecondsBox()->setValue(settings.value("input/seconds", 4).toInt());
     views->setCurrentIndex(std::clamp(settings.value("window/view", 0).toInt(), 0, views->count() - 1));
     if (!restoreGeometry(settings.value("window/geometry").toByteArray()))
@@ -234,6 +247,7 @@ void CMeasureWindow::SaveSettings() const
     format->Save(settings);
     loopbackView->Save(settings);
     formatsView->Save(settings);
+    soakView->Save(settings);
     settings.setValue("input/seconds", inputView->SecondsBox()->value());
     settings.setValue("window/view", views->currentIndex());
     settings.setValue("window/geometry", saveGeometry());

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The measurement window: the devices and format above, the views below
-// (Check the input, Loopback, Formats), a WAVE file opened from the menu,
+// (Check the input, Loopback, Formats, Soak), a WAVE file opened from the menu,
 // by dropping it on the window or named on the command line. Esc cancels
 // the session that runs. A file opened is watched: when it is written
 // again (the test dialog saving its recording over it, say) it is analysed
@@ -21,6 +21,7 @@ class CDeskServices;
 class CInputView;
 class CLoopbackView;
 class CFormatsView;
+class CSoakView;
 
 class CMeasureWindow final : public QMainWindow {
 public:
@@ -40,6 +41,7 @@ public:
     CInputView* InputView() const { return inputView; }
     CLoopbackView* LoopbackView() const { return loopbackView; }
     CFormatsView* FormatsView() const { return formatsView; }
+    CSoakView* SoakView() const { return soakView; }
     QTabWidget* Views() const { return views; }
     CSessionRunner* Runner() const { return runner; }
 
@@ -73,6 +75,7 @@ private:
     CInputView* inputView;
     CLoopbackView* loopbackView;
     CFormatsView* formatsView;
+    CSoakView* soakView;
     QAction* openAction = nullptr;
     QAction* refreshAction = nullptr;
     QAction* reportAction = nullptr;

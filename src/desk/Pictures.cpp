@@ -101,3 +101,31 @@ void CLoopbackPicture::paintEvent(QPaintEvent*)
     DrawResponse(p, input, upper);
     DrawSpectrumPanel(p, picture->tone, lower, "Spectrum of the captured 1 kHz tone (dBFS per bin, averaged)");
 }
+
+CSoakPicture::CSoakPicture(QWidget* parent) : QWidget(parent)
+{
+    setAccessibleName("Soak timeline");
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void CSoakPicture::Show(std::shared_ptr<const SoakTimeline> shown)
+{
+    timeline = std::move(shown);
+    setAccessibleDescription(timeline ? QString("Events, latency and drift over %1 s: %2 events marked")
+                                            .arg(timeline->seconds, 0, 'f', 1)
+                                            .arg(timeline->marks.size())
+                                      : QString("Nothing run yet"));
+    update();
+}
+
+void CSoakPicture::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    BeginPicture(p, *this);
+    if (!timeline) {
+        DrawNothing(p, rect(), "The timeline is drawn here while a soak runs.");
+        return;
+    }
+    const QRect area(LeftRoom, 0, width() - LeftRoom - RightRoom, height() - 4);
+    DrawSoakTimeline(p, timeline->Input(), area);
+}

@@ -4,7 +4,7 @@
 // letter is drawn at the screen's own resolution, so they stay sharp at
 // any size and on high-density screens. An analysis shows its waveform
 // above its spectrum; a loopback run its response above the spectrum of
-// its captured 1 kHz tone.
+// its captured 1 kHz tone; a soak its timeline, so far or whole.
 #pragma once
 
 #include <QWidget>
@@ -14,6 +14,7 @@
 
 #include "analysis/SignalAnalysis.h"
 #include "analysis/loopback/FrequencyResponse.h"
+#include "measure/soak/SoakTimeline.h"
 
 class CAnalysisPicture final : public QWidget {
 public:
@@ -47,4 +48,19 @@ protected:
 
 private:
     std::shared_ptr<const LoopbackPicture> picture;
+};
+
+class CSoakPicture final : public QWidget {
+public:
+    explicit CSoakPicture(QWidget* parent = nullptr);
+    // Nothing shown until a timeline is given; null clears it.
+    void Show(std::shared_ptr<const SoakTimeline> timeline);
+    const SoakTimeline* Shown() const { return timeline.get(); }
+    QSize minimumSizeHint() const override { return {520, 360}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::shared_ptr<const SoakTimeline> timeline;
 };

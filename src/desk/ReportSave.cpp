@@ -6,6 +6,7 @@
 #include "measure/formats/FormatMatrixJson.h"
 #include "measure/loopback/LoopbackJson.h"
 #include "measure/report/HtmlReport.h"
+#include "measure/soak/SoakJson.h"
 
 namespace {
 
@@ -43,7 +44,8 @@ int ReportStatus(const DeskReportContent& c)
 {
     const bool failed = (c.analysis && (c.analysis->unreadable || !c.analysis->analysis.ok || c.analysis->Failed())) ||
                         (c.loopback && (c.loopback->outcome != LoopbackOutcome::Measured || !c.loopback->failedChecks.empty())) ||
-                        (c.formats && (c.formats->cancelled || c.formats->DeviceFailed()));
+                        (c.formats && (c.formats->cancelled || c.formats->DeviceFailed())) ||
+                        (c.soak && (c.soak->outcome != SoakOutcome::Completed || !c.soak->failedChecks.empty()));
     return failed ? 1 : 0;
 }
 
@@ -58,6 +60,8 @@ std::string DeskReportJson(const DeskReportContent& c, const std::string& progra
         text += ",\n  \"loopback\": " + AsValue(LoopbackJson(*c.loopback, ReportStatus(c)));
     if (c.formats)
         text += ",\n  \"formats\": " + AsValue(FormatsDocument(*c.formats));
+    if (c.soak)
+        text += ",\n  \"soak\": " + AsValue(SoakJson(*c.soak, ReportStatus(c)));
     return text + "\n}\n";
 }
 
@@ -88,6 +92,8 @@ bool SaveDeskReport(const DeskReportContent& c, const std::string& program, cons
     input.analysis = c.analysis ? &*c.analysis : nullptr;
     input.loopback = c.loopback ? &*c.loopback : nullptr;
     input.formats = c.formats ? &matrices : nullptr;
+    input.soak = c.soak ? &*c.soak : nullptr;
+    input.soakLimits = c.soakLimits;
     input.json = DeskReportJson(c, program);
     input.exitStatus = ReportStatus(c);
     return WriteHtmlReport(input, htmlPath, error) && SaveTextFile(JsonPathFor(htmlPath), input.json, error);

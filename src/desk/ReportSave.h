@@ -15,6 +15,7 @@
 #include "measure/formats/FormatMatrix.h"
 #include "measure/loopback/LoopbackResult.h"
 #include "measure/report/SystemSnapshot.h"
+#include "measure/soak/SoakResult.h"
 
 // The measurements shown when the report is asked for; each is in the
 // report exactly when present.
@@ -22,14 +23,16 @@ struct DeskReportContent {
     std::optional<CAnalysisOutcome> analysis;
     std::optional<CLoopbackRun> loopback;
     std::optional<FormatMatrixResult> formats;
+    std::optional<SoakRun> soak;
+    SoakLimits soakLimits; // what the soak was held to
     std::vector<SnapshotDevice> devices;
 
-    bool Empty() const { return !analysis && !loopback && !formats; }
+    bool Empty() const { return !analysis && !loopback && !formats && !soak; }
 };
 
 // The JSON document: {"program": ..., "analysis": the analysis's own
-// document, "loopback": the loopback's, "formats": the matrix's}, each
-// member present as its measurement is.
+// document, "loopback": the loopback's, "formats": the matrix's, "soak":
+// the soak's}, each member present as its measurement is.
 std::string DeskReportJson(const DeskReportContent& content, const std::string& program);
 
 // The name the JSON goes to: the HTML's with ".json" for its ".html" or

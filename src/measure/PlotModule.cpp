@@ -9,7 +9,7 @@
 
 #include "measure/loopback/LoopbackResult.h"
 #include "measure/soak/SoakPlotModule.h"
-#include "measure/soak/SoakSession.h"
+#include "measure/soak/SoakTimeline.h"
 #include "plot/AnalysisPlot.h"
 #include "plot/LoopbackPlot.h"
 #include "plot/SoakPlot.h"
@@ -93,36 +93,8 @@ bool WriteSoakPlotThroughModule(const SoakRun& run, const std::string& path, std
     auto entry = reinterpret_cast<WriteSoakPlotEntry>(PlotEntryPoint(WriteSoakPlotSymbol, error));
     if (entry == nullptr)
         return false;
-    const SoakFormat& f = run.format;
-    std::string title = SoakModeName(run.mode);
-    if (run.mode != SoakMode::PlayOnly)
-        title += ", " + run.input.name;
-    if (run.mode != SoakMode::RecordOnly)
-        title += (run.mode == SoakMode::FullDuplex ? " from " : ", ") + run.output.name;
-    title += ", " + std::to_string(f.sampleRate) + " Hz, " + std::to_string(f.channels) + " channel(s), " +
-             std::to_string(f.bits) + "-bit";
-    std::vector<SoakPlotMark> marks;
-    for (const SoakEvent& e : run.events) {
-        const bool glitch = e.kind != SoakEventKind::Xrun && e.kind != SoakEventKind::Starved &&
-                            e.kind != SoakEventKind::DeviceLost && e.kind != SoakEventKind::DeviceFailed;
-        marks.push_back({e.kind == SoakEventKind::Xrun ? SoakPlotMark::Kind::Xrun
-                         : glitch                      ? SoakPlotMark::Kind::Glitch
-                                                       : SoakPlotMark::Kind::Other,
-                         e.direction == WaveDirection::Input, e.seconds});
-    }
-    auto points = [](const CSoakSeries& series) {
-        std::vector<SoakPlotPoint> out;
-        for (const CSoakSeries::Point& p : series.Points())
-            out.push_back({p.seconds, p.min, p.max});
-        return out;
-    };
-    const std::vector<SoakPlotPoint> latency = points(run.latencyMs), drift = points(run.drift);
-    SoakPlotInput input;
-    input.title = title.c_str();
-    input.seconds = run.elapsedSeconds;
-    input.marks = &marks;
-    input.latencyMs = &latency;
-    input.driftPpm = &drift;
+    const SoakTimeline timeline = MakeSoakTimeline(run);
+    const SoakPlotInput input = timeline.Input();
     char why[512] = {};
     if (entry(&input, path.c_str(), why, sizeof why) == 1)
         return true;

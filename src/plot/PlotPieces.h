@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Pieces the drawings share: the application Qt's fonts need, the picture
-// with its heading, the panels (spectrum, waveform, response; a window
-// draws them too, as the PNGs have them), the PNG's writing and the entry
-// points' error copy.
+// with its heading, the panels (spectrum, waveform, response, the soak's
+// timeline; a window draws them too, as the PNGs have them), the PNG's
+// writing and the entry points' error copy.
 #pragma once
 
 #include <QColor>
@@ -16,6 +16,7 @@
 
 #include "analysis/SignalAnalysis.h"
 #include "plot/LoopbackPlot.h"
+#include "plot/SoakPlot.h"
 
 inline constexpr int PlotWidth = 1200;
 inline constexpr int PlotHeight = 820;
@@ -47,6 +48,12 @@ void DrawWaveform(QPainter& p, const SignalAnalysis& a, const QRect& box);
 // its caption above and the scale left of it; "response not measured" when
 // there is none.
 void DrawResponse(QPainter& p, const LoopbackPlotInput& input, const QRect& box);
+
+// The soak's timeline in `area`: its events per direction, the latency and
+// the drift over the time since the start, each panel's caption above it
+// and the time axis below, the scales left of it (keep PlotLeft pixels
+// free there), as the PNG has them.
+void DrawSoakTimeline(QPainter& p, const SoakPlotInput& input, const QRect& area);
 
 // Writes the picture as PNG; false with "cannot write 'PATH': WHY", leaving
 // no file behind (and a file already there as it was).

@@ -28,8 +28,14 @@ void DrawTimeAxis(QPainter& p, const QRect& box, double length)
 void DrawEvents(QPainter& p, const SoakPlotInput& in, const QRect& box)
 {
     p.setPen(Qt::black);
-    p.drawText(box.left(), box.top() - 8, "Events: xruns (red), glitches (orange), others (grey); input above, output below");
+    p.drawText(box.left(), box.top() - 8, "Events: xruns (red), glitches (orange), others (grey)");
     p.drawRect(box);
+    // Each lane named left of it, so the caption stays short enough for a
+    // window's narrower panel.
+    const int half = box.height() / 2;
+    p.drawText(QRect(box.left() - 76, box.top(), 70, half), Qt::AlignRight | Qt::AlignVCenter, "input");
+    p.drawText(QRect(box.left() - 76, box.top() + half, 70, box.height() - half), Qt::AlignRight | Qt::AlignVCenter,
+               "output");
     p.setPen(QColor(200, 200, 200));
     p.drawLine(box.left(), box.center().y(), box.right(), box.center().y());
     if (in.marks == nullptr)
@@ -83,7 +89,30 @@ void DrawSeries(QPainter& p, const std::vector<SoakPlotPoint>* series, double le
     p.drawPath(line);
 }
 
+void DrawPanels(QPainter& p, const SoakPlotInput& in, const QRect& events, const QRect& latency, const QRect& drift)
+{
+    DrawEvents(p, in, events);
+    DrawSeries(p, in.latencyMs, in.seconds, latency, "Latency (ms)", PlotChannelColours[0]);
+    DrawSeries(p, in.driftPpm, in.seconds, drift, "Drift so far (ppm, the input's clock against the output's)",
+               PlotChannelColours[1]);
+    DrawTimeAxis(p, drift, in.seconds);
+}
+
 } // namespace
+
+void DrawSoakTimeline(QPainter& p, const SoakPlotInput& in, const QRect& area)
+{
+    // Each panel's caption sits above its box, the time axis below the last.
+    constexpr int Caption = 26;
+    constexpr int Axis = 36;
+    const int usable = std::max(area.height() - 3 * Caption - Axis, 90);
+    const int eventsHeight = usable / 5;
+    const int seriesHeight = (usable - eventsHeight) / 2;
+    const QRect events(area.left(), area.top() + Caption, area.width(), eventsHeight);
+    const QRect latency(area.left(), events.bottom() + 1 + Caption, area.width(), seriesHeight);
+    const QRect drift(area.left(), latency.bottom() + 1 + Caption, area.width(), seriesHeight);
+    DrawPanels(p, in, events, latency, drift);
+}
 
 bool WriteSoakPlot(const SoakPlotInput& in, const std::string& path, std::string& error)
 {
@@ -94,14 +123,8 @@ bool WriteSoakPlot(const SoakPlotInput& in, const std::string& path, std::string
         QPainter p(&image);
         BeginPlot(p, QString("Tallowmere soak: %1").arg(QString::fromUtf8(in.title)));
         const int width = PlotWidth - PlotLeft - PlotRight;
-        const QRect events(PlotLeft, 56, width, 120);
-        const QRect latency(PlotLeft, 220, width, 240);
-        const QRect drift(PlotLeft, 510, width, 240);
-        DrawEvents(p, in, events);
-        DrawSeries(p, in.latencyMs, in.seconds, latency, "Latency (ms)", PlotChannelColours[0]);
-        DrawSeries(p, in.driftPpm, in.seconds, drift, "Drift so far (ppm, the input's clock against the output's)",
-                   PlotChannelColours[1]);
-        DrawTimeAxis(p, drift, in.seconds);
+        DrawPanels(p, in, QRect(PlotLeft, 56, width, 120), QRect(PlotLeft, 220, width, 240),
+                   QRect(PlotLeft, 510, width, 240));
     }
     return SavePlot(image, path, error);
 }

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "DeskTestSupport.h"
+#include "audio/backends/VirtualLoopback.h"
 #include "audio/backends/VirtualWaveApi.h"
 #include "desk/FormatPanel.h"
 #include "desk/FormatsView.h"
@@ -22,7 +23,9 @@
 #include "desk/LevelMeters.h"
 #include "desk/LoopbackView.h"
 #include "desk/MeasureWindow.h"
+#include "desk/Pictures.h"
 #include "desk/SessionRunner.h"
+#include "desk/SoakView.h"
 #include "desk/VerdictList.h"
 #include "support/ScratchDir.h"
 
@@ -87,6 +90,10 @@ TEST_F(MeasureWindow, ListsTheTestsDevicesAndKeepsTheChoiceForTheNextStart)
     panel.ValidBitsBox()->setValue(20);
     panel.ModeBox()->setCurrentIndex(1);
     W().LoopbackView()->LatencyLimit()->setText("25");
+    W().SoakView()->ModeBox()->setCurrentIndex(1);
+    W().SoakView()->DurationBox()->setValue(90);
+    W().SoakView()->UnitBox()->setCurrentIndex(0);
+    W().SoakView()->DriftLimit()->setText("20");
     W().Views()->setCurrentIndex(2);
     W().close();
     window.reset();
@@ -101,6 +108,10 @@ TEST_F(MeasureWindow, ListsTheTestsDevicesAndKeepsTheChoiceForTheNextStart)
     EXPECT_EQ(again.FormatPanel()->Input().name, "Tallowmere Virtual Loopback In");
     EXPECT_EQ(again.FormatPanel()->Output().id, 1);
     EXPECT_EQ(again.LoopbackView()->LatencyLimit()->text(), "25");
+    EXPECT_EQ(again.SoakView()->ModeBox()->currentIndex(), 1);
+    const CSoakView& soak = *again.SoakView();
+    EXPECT_EQ(SoakDurationSeconds(soak.DurationBox()->value(), soak.UnitBox()->currentIndex()), 90);
+    EXPECT_EQ(again.SoakView()->DriftLimit()->text(), "20");
     EXPECT_EQ(again.Views()->currentIndex(), 2);
 }
 
@@ -232,6 +243,101 @@ TEST_F(MeasureWindow, TheFormatMatrixFillsAGridPerDeviceWithDetailsOnSelection)
     ASSERT_TRUE(WaitUntil([&] { return view.CurrentState() != CFormatsView::State::Running; }, 60000));
     EXPECT_EQ(view.CurrentState(), CFormatsView::State::Cancelled);
     EXPECT_NE(view.StatusText().indexOf("Cancelled"), -1);
+}
+
+// The pair's cable drifts by 50 ppm and loses 200 frames at 2 s: while the
+// soak runs until stopped, the timeline, the events and the status show
+// both; Esc ends it, and the summary, the checks and the report have them.
+TEST_F(MeasureWindow, TheSoakShowsItsEventsAndDriftLiveThenItsSummary)
+{
+    CSoakView& view = *W().SoakView();
+    ChooseLoopbackPair();
+    W().FormatPanel()->RateBox()->setCurrentText("48000");
+    std::string error;
+    ASSERT_TRUE(ParseVirtualLoopbackChain("latency=1000,noise=-100,drift=50,skip=96000+200",
+                                          virtualApi.api.loopbackChain, error)) << error;
+    virtualApi.api.playedLimit = 0;
+    view.DurationBox()->setValue(0);
+    view.GlitchLimit()->setText("0");
+    W().Views()->setCurrentWidget(&view);
+    ASSERT_TRUE(view.StartSoak());
+    EXPECT_EQ(view.CurrentState(), CSoakView::State::Running);
+    EXPECT_FALSE(view.RunButton()->isEnabled());
+    EXPECT_FALSE(view.DurationBox()->isEnabled());
+    EXPECT_TRUE(view.StopButton()->isEnabled());
+    EXPECT_FALSE(W().FormatPanel()->isEnabled());
+
+    // Live: the jump listed and marked on the timeline, the drift in the status.
+    ASSERT_TRUE(WaitUntil([&] {
+        const SoakTimeline* shown = view.Picture()->Shown();
+        return shown != nullptr && !shown->marks.empty() && !shown->driftPpm.empty() &&
+               view.Text()->toPlainText().contains("jump") && view.StatusText().contains("drift +5");
+    })) << view.StatusText().toStdString() << "\n" << view.Text()->toPlainText().toStdString();
+    EXPECT_EQ(view.CurrentState(), CSoakView::State::Running);
+    EXPECT_EQ(view.Picture()->Shown()->marks[0].kind, SoakPlotMark::Kind::Glitch);
+    EXPECT_NEAR(view.Picture()->Shown()->marks[0].seconds, 2.02, 0.05);
+
+    W().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&W()));
+    QTest::keyClick(view.Text(), Qt::Key_Escape);
+    ASSERT_TRUE(WaitUntil([&] { return view.CurrentState() != CSoakView::State::Running; }));
+    ASSERT_EQ(view.CurrentState(), CSoakView::State::Shown) << view.StatusText().toStdString();
+    EXPECT_TRUE(W().FormatPanel()->isEnabled());
+    EXPECT_TRUE(view.StatusText().startsWith("Completed after")) << view.StatusText().toStdString();
+    const SoakRun& run = view.Run();
+    EXPECT_EQ(run.outcome, SoakOutcome::Completed) << "until stopped: Esc is its end";
+    ASSERT_TRUE(run.driftPpm.valid);
+    EXPECT_NEAR(run.driftPpm.value, 50, 1);
+    ASSERT_EQ(run.eventCount, 1u);
+    EXPECT_EQ(run.events[0].kind, SoakEventKind::Jump);
+    EXPECT_EQ(run.events[0].frames, 200u);
+    const std::vector<Verdict> checks = ShownVerdicts(view.Checks());
+    ASSERT_GE(checks.size(), 6u);
+    EXPECT_EQ(checks[2].text, "Fault: 1 that no xrun explains (the events say where)");
+    EXPECT_EQ(checks.back().text, "Fault: glitches 1 > 0");
+    const QString summary = view.Text()->toPlainText();
+    EXPECT_TRUE(summary.contains("Drift:       +50.")) << summary.toStdString();
+    EXPECT_TRUE(summary.contains("jump")) << summary.toStdString();
+
+    // The report has the soak's section, and its JSON the soak's document.
+    const std::string html = scratch.File("soak.html");
+    ASSERT_TRUE(W().SaveReport(QString::fromStdString(html)));
+    ASSERT_TRUE(WaitUntil([&] { return !W().ReportSaving(); }, 30000));
+    const std::vector<std::uint8_t> json = ReadAll(scratch.File("soak.json"));
+    EXPECT_NE(std::string(json.begin(), json.end()).find("\"soak\": {"), std::string::npos)
+        << W().LastReportMessage().toStdString();
+    const std::vector<std::uint8_t> page = ReadAll(html);
+    const std::string text(page.begin(), page.end());
+    EXPECT_NE(text.find("<section id=\"soak\">"), std::string::npos);
+    EXPECT_NE(text.find("glitches 1 &gt; 0"), std::string::npos) << "the limit it was held to";
+}
+
+// A device that fails ends the soak with the reason; a mode whose device
+// is missing is not started.
+TEST_F(MeasureWindow, ASoakEndsOnAFailingDeviceAndNeedsItsModesDevices)
+{
+    CSoakView& view = *W().SoakView();
+    ChooseLoopbackPair();
+    virtualApi.api.Device(WaveDirection::Input, 1).open.next.push_back(WaveErrAllocated);
+    ASSERT_TRUE(view.StartSoak());
+    ASSERT_TRUE(WaitUntil([&] { return view.CurrentState() != CSoakView::State::Running; }));
+    EXPECT_EQ(view.CurrentState(), CSoakView::State::Failed);
+    EXPECT_NE(view.StatusText().indexOf("open failed with code 4"), -1) << view.StatusText().toStdString();
+    EXPECT_EQ(ShownVerdicts(view.Checks())[0].topic, "Run");
+
+    virtualApi.api.SetDevices(WaveDirection::Output, {});
+    W().FormatPanel()->ListDevices();
+    view.ModeBox()->setCurrentIndex(2);
+    EXPECT_FALSE(view.StartSoak());
+    EXPECT_EQ(view.StatusText(), "Choose an output device first");
+    view.ModeBox()->setCurrentIndex(1);
+    view.DurationBox()->setValue(3);
+    view.UnitBox()->setCurrentIndex(0);
+    ASSERT_TRUE(view.StartSoak()) << "recording alone needs no output";
+    ASSERT_TRUE(WaitUntil([&] { return view.CurrentState() != CSoakView::State::Running; }));
+    EXPECT_EQ(view.CurrentState(), CSoakView::State::Shown) << view.StatusText().toStdString();
+    EXPECT_EQ(view.Run().mode, SoakMode::RecordOnly);
+    EXPECT_NEAR(view.Run().elapsedSeconds, 3, 0.2);
 }
 
 TEST_F(MeasureWindow, EveryControlIsNamedForAScreenReader)

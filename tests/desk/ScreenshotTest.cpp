@@ -11,12 +11,14 @@
 #include <memory>
 
 #include "DeskTestSupport.h"
+#include "audio/backends/VirtualLoopback.h"
 #include "audio/backends/VirtualWaveApi.h"
 #include "desk/FormatPanel.h"
 #include "desk/FormatsView.h"
 #include "desk/InputView.h"
 #include "desk/LoopbackView.h"
 #include "desk/MeasureWindow.h"
+#include "desk/SoakView.h"
 #include "support/ScratchDir.h"
 
 namespace {
@@ -74,6 +76,21 @@ TEST(Screenshots, EveryViewAfterARun)
     if (auto* grid = qobject_cast<QTableWidget*>(window.FormatsView()->Grids()->currentWidget()))
         grid->setCurrentCell(9, 4);
     shoot("formats");
+
+    // A minute's soak through a cable whose input clock drifts, with a jump,
+    // an overrun and an underrun on the way.
+    std::string error;
+    ASSERT_TRUE(ParseVirtualLoopbackChain("latency=1000,noise=-100,drift=40,skip=960000+200,overrun=1920000+1024,"
+                                          "underrun=2400000+2048",
+                                          virtualApi.api.loopbackChain, error)) << error;
+    virtualApi.api.playedLimit = 0;
+    window.Views()->setCurrentWidget(window.SoakView());
+    window.SoakView()->DurationBox()->setValue(1);
+    window.SoakView()->UnitBox()->setCurrentIndex(1);
+    window.SoakView()->XrunLimit()->setText("0");
+    ASSERT_TRUE(window.SoakView()->StartSoak());
+    ASSERT_TRUE(WaitUntil([&] { return window.SoakView()->CurrentState() != CSoakView::State::Running; }, 60000));
+    shoot("soak");
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The verdicts on analyses made by the analyser itself from signals with a
 // known fault: silence, a quiet tone, clipping, lost valid bits, a gap, a
-// clean tone.
+// clean tone. A soak's verdicts on how it ended and what each mode judges.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +9,7 @@
 
 #include "analysis/SignalAnalyzer.h"
 #include "core/SampleCodec.h"
+#include "desk/SoakVerdicts.h"
 #include "desk/Verdicts.h"
 
 namespace {
@@ -88,6 +89,75 @@ TEST(Verdicts, AnAnalysisThatFailedGivesItsReasonOnly)
     ASSERT_EQ(v.size(), 1u);
     EXPECT_EQ(v[0].state, VerdictState::Bad);
     EXPECT_EQ(v[0].text, "Not analysed: the recording did not complete");
+}
+
+std::string Topics(const std::vector<Verdict>& verdicts)
+{
+    std::string text;
+    for (const Verdict& v : verdicts)
+        text += (text.empty() ? "" : ",") + v.topic;
+    return text;
+}
+
+// Each mode judges what it can know; how a soak ended is said first, with
+// its times as the status line gives them.
+TEST(SoakVerdicts, EachModeJudgesWhatItKnowsAndTheEndComesFirst)
+{
+    SoakRun clean;
+    clean.format.sampleRate = 48000;
+    clean.durationSeconds = 3600;
+    clean.elapsedSeconds = 3600;
+    clean.stimulusHeard = true;
+    clean.latencyFrames = 480;
+    clean.driftPpm = {true, 12.5, 0.25};
+    const std::vector<Verdict> full = JudgeSoak(clean, false);
+    EXPECT_EQ(Topics(full), "Run,Xruns,Glitches,Latency,Drift,Limits");
+    EXPECT_EQ(full[0].text, "Ran for the whole 1:00:00");
+    EXPECT_EQ(full[0].state, VerdictState::Good);
+    EXPECT_EQ(full[3].text, "10.000 ms, wander 0.000 ms");
+    EXPECT_EQ(full[4].text, "+12.500 ppm ± 0.250: the input's clock against the output's");
+    EXPECT_EQ(full[5].text, "No limit set");
+
+    SoakRun deaf = clean;
+    deaf.stimulusHeard = false;
+    deaf.outcome = SoakOutcome::Cancelled;
+    deaf.elapsedSeconds = 75.9;
+    deaf.xruns = 2;
+    deaf.inputClock.framesLost = 1024;
+    deaf.failedChecks = {"xruns 2 > 0"};
+    const std::vector<Verdict> stopped = JudgeSoak(deaf, true);
+    EXPECT_EQ(Topics(stopped), "Run,Xruns,Glitches,Stimulus,Limit");
+    EXPECT_EQ(stopped[0].text, "Stopped after 1:15 of 1:00:00");
+    EXPECT_EQ(stopped[0].state, VerdictState::Warning);
+    EXPECT_EQ(stopped[1].text, "2 mended by the back end, 1024 frames lost");
+    EXPECT_EQ(stopped[3].state, VerdictState::Bad);
+    EXPECT_EQ(stopped[4].text, "xruns 2 > 0");
+
+    SoakRun recorded;
+    recorded.mode = SoakMode::RecordOnly;
+    recorded.glitches = 1;
+    const std::vector<Verdict> alone = JudgeSoak(recorded, true);
+    EXPECT_EQ(Topics(alone), "Run,Xruns,Glitches,Level,Limits");
+    EXPECT_EQ(alone[0].text, "Ran for 0:00 until stopped");
+    EXPECT_EQ(StateOf(alone, "Glitches"), VerdictState::Bad);
+    EXPECT_EQ(StateOf(alone, "Level"), VerdictState::Warning) << "digital silence throughout";
+    EXPECT_EQ(StateOf(alone, "Limits"), VerdictState::Good);
+
+    SoakRun played;
+    played.mode = SoakMode::PlayOnly;
+    played.outcome = SoakOutcome::DeviceFailed;
+    played.elapsedSeconds = 3;
+    played.error = "the output was lost";
+    const std::vector<Verdict> lost = JudgeSoak(played, false);
+    EXPECT_EQ(Topics(lost), "Run,Xruns,Limits");
+    EXPECT_EQ(lost[0].text, "Ended after 0:03: the output was lost");
+
+    SoakRun refused;
+    refused.outcome = SoakOutcome::Refused;
+    refused.error = "the rate is out of range";
+    const std::vector<Verdict> notRun = JudgeSoak(refused, true);
+    ASSERT_EQ(notRun.size(), 1u);
+    EXPECT_EQ(notRun[0].text, "Not run: the rate is out of range");
 }
 
 } // namespace

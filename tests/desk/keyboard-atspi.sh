@@ -5,7 +5,8 @@
 # (run under xvfb-run and dbus-run-session): every control named; check the
 # input; Esc ending a check; the loopback on the virtual pair; the format
 # matrix on the test plugin's "narrow" device (S16_LE and S24_3LE, two
-# channels, 44.1, 48 and 96 kHz); Ctrl+Q ending the program.
+# channels, 44.1, 48 and 96 kHz); a three-second soak on the virtual pair,
+# whose input clock runs 100 ppm fast; Ctrl+Q ending the program.
 # Usage: keyboard-atspi.sh PROGRAM ATSPI-TREE TEST-PLUGIN
 set -euo pipefail
 program=$(realpath "$1")
@@ -38,6 +39,7 @@ pcm.narrow {
 CONF
 export ALSA_CONFIG_PATH=$work/alsa.conf
 export TALLOWMERE_AUDIO=auto QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+export TALLOWMERE_VIRTUAL_LOOPBACK=drift=100
 unset QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE
 
 "$program" 2>"$work/program.err" &
@@ -57,12 +59,13 @@ unnamed=$(awk -F'\t' '($1 == "text" || $1 == "combo box" || $1 == "spin box" || 
 [[ -z $unnamed ]] || fail "unnamed controls: $unnamed"
 for name in "Channels" "Sampling rate in Hz" "Valid precision in bits" "Recording length in seconds" \
             "Check the input" "Verdicts of the analysis" "Analysis text" "Largest latency (ms)" "Run the loopback" \
-            "Run the matrix"; do
+            "Run the matrix" "Start the soak" "Soak duration" "Soak checks" "Soak events and summary"; do
   grep -q $'\t'"$name"$'\t' "$work/tree.txt" || fail "no control named \"$name\""
 done
 # Qt names a combo box on this platform by its value and ties the label to
 # it by the relation, as in the test dialog.
-for label in "Input device:" "Output device:" "Sampling rate (Hz):" "Sampling precision (bits):" "API mode:" "Level:"; do
+for label in "Input device:" "Output device:" "Sampling rate (Hz):" "Sampling precision (bits):" "API mode:" "Level:" \
+             "Mode:"; do
   awk -F'\t' -v label="$label" '$1 == "combo box" && index($4, label) == 1 { found = 1 } END { exit !found }' \
     "$work/tree.txt" || fail "no combo box labelled by \"$label\""
 done
@@ -99,6 +102,16 @@ for mark in + . -; do
   grep -q $'^cell\t'"$mark"$'\t' "$work/tree.txt" || fail "no cell marked \"$mark\" in the grid"
 done
 echo "the format matrix ran on the test plugin"
+
+# Three seconds of soak on the virtual pair: the duration, then its unit
+# (the field after it), then Start.
+keys "$main" alt+s alt+i End alt+o End alt+d ctrl+a
+type_text "$main" 3
+keys "$main" Tab Home alt+e
+wait_shows label "Completed after 0:03" 30
+grep -q 'Ran for the whole 0:03' "$work/tree.txt" || fail "no verdict on the soak's run"
+grep -q '+100.0[0-9]* ppm' "$work/tree.txt" || { grep -i drift "$work/tree.txt" >&2; fail "the soak did not show the input's drift"; }
+echo "the soak ran"
 
 keys "$main" ctrl+q
 exited() { ! kill -0 "$pid" 2>/dev/null; }
