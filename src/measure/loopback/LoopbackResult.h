@@ -38,6 +38,9 @@ struct CLoopbackRun {
     LoopbackMeasures measures;    // Measured only
     bool checksSet = false;
     std::vector<std::string> failedChecks;
+    // The limits the run was held to, for a verdict per check (the report).
+    CLoopbackLimits limits;
+    AnalysisExpectations toneChecks;
     std::optional<std::string> plotPath; // written
     std::string plotError;               // why it was not
 };

@@ -82,6 +82,8 @@ void Measure(const LoopbackSequence& seq, const std::vector<std::uint8_t>& captu
         if (run.measures.latency.status == LatencyStatus::NotFound)
             run.error += " (is the output wired back to the input?)";
     }
+    run.limits = request.limits;
+    run.toneChecks = request.toneChecks;
     run.checksSet = LoopbackChecksSet(request.limits, request.toneChecks);
     run.failedChecks = CheckLoopback(run.measures, request.limits, request.toneChecks);
     if (request.plotPath && run.outcome == LoopbackOutcome::Measured) {

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The analysis's and the loopback's sections: the figures per channel, each
-// verdict with the threshold it was judged by, the program's own text, and
-// the pictures.
+// The analysis's section: the figures per channel, each verdict with the
+// threshold it was judged by, the program's own text, and the pictures.
 #include <algorithm>
 #include <cmath>
 #include <functional>
 
 #include "analysis/AnalysisText.h"
 #include "measure/AnalysisOutcome.h"
-#include "measure/loopback/LoopbackText.h"
 #include "measure/report/HtmlReport.h"
 #include "measure/report/ReportSections.h"
 #include "measure/svg/Markup.h"
@@ -159,59 +157,6 @@ void DropoutTable(CHtml& html, const SignalAnalysis& a)
         html.Paragraph(std::to_string(a.dropoutCount - DropoutRows) + " more dropout(s) are counted, not listed.");
 }
 
-void LoopbackFigures(CHtml& html, const CLoopbackRun& run)
-{
-    const LoopbackMeasures& m = run.measures;
-    std::vector<std::string> headers = {"Figure"};
-    for (int c = 0; c < run.format.channels; ++c)
-        headers.push_back("ch " + std::to_string(c + 1));
-    auto row = [&](const std::string& label, const std::function<std::string(std::size_t)>& value) {
-        std::vector<HtmlCell> cells = {Cell(label)};
-        for (int c = 0; c < run.format.channels; ++c)
-            cells.push_back(Cell(value(static_cast<std::size_t>(c))));
-        html.Row(cells);
-    };
-    auto at = [](const std::vector<double>& v, std::size_t c, int decimals) {
-        return c < v.size() ? Figure(v[c], decimals, "") : std::string("-");
-    };
-    html.BeginTable("Figures per channel", headers);
-    row("Latency (ms)", [&](std::size_t) { return Figure(m.latency.ms, 2, "") + " (" + std::to_string(m.latency.frames) + " frames)"; });
-    if (m.measured.thd) {
-        row("Gain at 1 kHz (dB)", [&](std::size_t c) { return at(m.gainDb, c, 2); });
-        row("THD+N (dB)", [&](std::size_t c) { return at(m.thdnDb, c, 2); });
-    }
-    if (m.measured.noise) {
-        row("Dynamic range (dB)", [&](std::size_t c) { return at(m.dynamicRangeDb, c, 2); });
-        row("Noise floor (dBFS)", [&](std::size_t c) { return at(m.noiseFloorDbfs, c, 2); });
-    }
-    if (m.measured.response) {
-        auto response = [&](std::size_t c, const std::function<std::string(const FrequencyResponse&)>& f) {
-            return c < m.response.size() && m.response[c].ok ? f(m.response[c]) : std::string("-");
-        };
-        row("Response (dB re 1 kHz)", [&](std::size_t c) {
-            return response(c, [](const FrequencyResponse& r) { return Figure(r.minDb, 2, "") + " to " + Figure(r.maxDb, 2, ""); });
-        });
-        row("-3 dB points (Hz)", [&](std::size_t c) {
-            return response(c, [](const FrequencyResponse& r) {
-                return (std::isfinite(r.lowerMinus3Hz) ? MarkupNumber(r.lowerMinus3Hz, 0) : std::string("none")) + " / " +
-                       (std::isfinite(r.upperMinus3Hz) ? MarkupNumber(r.upperMinus3Hz, 0) : std::string("none"));
-            });
-        });
-    }
-    if (!m.crosstalk.levelDb.empty())
-        row("Crosstalk into the other (dB)", [&](std::size_t c) {
-            const auto& levels = m.crosstalk.levelDb;
-            return c < levels.size() && levels[c].size() == 2 ? Figure(levels[c][1 - c], 2, "") : std::string("-");
-        });
-    row("Dropouts", [&](std::size_t c) {
-        std::uint64_t n = 0;
-        for (const Dropout& d : m.dropouts)
-            n += d.channel == c ? 1 : 0;
-        return m.dropoutsChecked ? std::to_string(n) : std::string("not sought");
-    });
-    html.EndTable();
-}
-
 } // namespace
 
 void WriteAnalysisSection(CHtml& html, const CAnalysisOutcome& o)
@@ -249,51 +194,5 @@ void WriteAnalysisSection(CHtml& html, const CAnalysisOutcome& o)
         html.VerdictLine(Verdict::Fail, "The picture asked for was not written: " + o.plotError);
     html.Heading3("The analysis as the command line prints it");
     html.Preformatted(AnalysisSection(o, "\n"), "The analysis section in text");
-    html.EndSection();
-}
-
-void WriteLoopbackSection(CHtml& html, const CLoopbackRun& run)
-{
-    html.BeginSection("loopback", "The loopback");
-    html.BeginFacts();
-    html.Fact("Played on", run.output.name);
-    html.Fact("Recorded from", run.input.name);
-    html.Fact("Format", std::to_string(run.format.sampleRate) + " Hz, " + std::to_string(run.format.channels) +
-                            " channel(s), " + std::to_string(run.format.bits) + "-bit (" +
-                            std::to_string(run.format.validBits) + " valid), " +
-                            (run.format.extended ? "extended" : "standard") + " description");
-    html.Fact("Outcome", LoopbackOutcomeName(run.outcome));
-    html.EndFacts();
-    if (run.outcome == LoopbackOutcome::DeviceFailed)
-        html.VerdictLine(Verdict::Fail, "The " + run.failedStep + " step failed on the " +
-                                            (run.failedDirection == WaveDirection::Input ? "input" : "output") +
-                                            " device (code " + std::to_string(run.code) + "): " + run.error);
-    else if (run.outcome != LoopbackOutcome::Measured)
-        html.VerdictLine(run.outcome == LoopbackOutcome::NotMeasured ? Verdict::Fail : Verdict::Warn,
-                         "Not measured: " + run.error);
-    std::vector<std::string> words;
-    if (run.inputHost)
-        words = HostWords("capture", run.input.name, *run.inputHost);
-    if (run.outputHost)
-        for (const std::string& line : HostWords("playback", run.output.name, *run.outputHost))
-            words.push_back(line);
-    for (const std::string& line : words)
-        html.VerdictLine(Verdict::Info, line);
-    if (run.outcome == LoopbackOutcome::Measured) {
-        if (run.checksSet)
-            html.VerdictLine(run.failedChecks.empty() ? Verdict::Pass : Verdict::Fail,
-                             run.failedChecks.empty() ? "Every limit set was met." : "A limit set was not met.");
-        else
-            html.VerdictLine(Verdict::Info, "No limits were set, so there is no verdict.");
-        for (const std::string& line : run.failedChecks)
-            html.VerdictLine(Verdict::Fail, line);
-        LoopbackFigures(html, run);
-        html.Figure(LoopbackRunSvg(run, "loopback-picture"),
-                    "The frequency response of each channel and the spectrum of the captured 1 kHz tone.");
-    }
-    if (!run.plotError.empty())
-        html.VerdictLine(Verdict::Fail, "The picture asked for was not written: " + run.plotError);
-    html.Heading3("The loopback's table as the command line prints it");
-    html.Preformatted(LoopbackTable(run, "\n"), "The loopback table in text");
     html.EndSection();
 }

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The format matrix's section: per device, and for the loop, one table per
 // description and channel count (rows the rates, columns the widths as
-// valid/container bits) with each cell's mark, then the program's own text
-// with its legend and the refusals in the host's words.
+// valid/container bits) with each cell's mark, the device's refusals in
+// the host's words, then the legend, all as tables (the command line's
+// marks and words).
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 #include "measure/formats/FormatMatrixText.h"
 #include "measure/report/ReportSections.h"
+#include "measure/svg/Markup.h"
+#include "sequence/Report.h"
 
 namespace {
 
@@ -71,6 +76,68 @@ void Grids(CHtml& html, const std::string& subject, const std::vector<FormatKey>
         }
 }
 
+// The marks as the command line's legend words them.
+constexpr const char* Legend[][2] = {
+    {"+", "opens in exactly that format"},
+    {".", "refused by the device"},
+    {"-", "refused before the device (a plain PCM description has no valid bits apart from its container)"},
+    {"!", "failed (another code)"},
+    {"D", "delivered: heard, every valid bit, no gap, no xrun, on time"},
+    {"s", "not delivered: silent"},
+    {"b", "not delivered: valid bits missing"},
+    {"g", "not delivered: a gap or an xrun"},
+    {"t", "not delivered: not on time"},
+};
+constexpr const char* LoopLegend[][2] = {
+    {"T", "bit-transparent"},
+    {"G", "level changed"},
+    {"R", "resampled"},
+    {"Q", "truncated (low bits lost)"},
+    {"N", "noise added (dithered or mixed)"},
+    {"S", "channels swapped"},
+    {"?", "the sequence was not found in what came back (nothing, or a band cut to a fraction of the rate's)"},
+    {"!", "run failed"},
+};
+
+void LegendTable(CHtml& html, bool loop)
+{
+    html.BeginTable("What the marks mean (a mark of several letters has each meaning)", {"Mark", "Meaning"});
+    for (const auto& [mark, meaning] : Legend)
+        html.Row({MarkCell(mark), Cell(meaning)});
+    if (loop)
+        for (const auto& [mark, meaning] : LoopLegend)
+            html.Row({MarkCell(mark), Cell("the loop: " + std::string(meaning))});
+    html.EndTable();
+}
+
+// The device's refusals, counted by code and the host's call and words.
+void RefusalTable(CHtml& html, const std::string& subject, const FormatDeviceMatrix& m)
+{
+    std::map<std::tuple<WaveResult, std::string, std::string>, std::size_t> counts;
+    std::size_t byRules = 0;
+    for (const FormatCell& cell : m.cells) {
+        if (!cell.accept.tried || cell.accept.Accepted())
+            continue;
+        if (cell.accept.byRules)
+            ++byRules;
+        else
+            counts[{cell.accept.code, cell.accept.host.call, cell.accept.host.text}]++;
+    }
+    if (counts.empty() && byRules == 0)
+        return;
+    html.BeginTable(subject + ": refusals, in the host's words", {"Code", "Combinations", "Meaning", "Host's call",
+                                                                  "Host's words"});
+    for (const auto& [what, count] : counts) {
+        const auto& [code, call, words] = what;
+        html.Row({Cell(std::to_string(code)), Cell(std::to_string(count)), Cell(ResultCodeText(code)), Cell(call),
+                  Cell(words)});
+    }
+    if (byRules > 0)
+        html.Row({Cell("-"), Cell(std::to_string(byRules)), Cell("refused before the device"), Cell(""),
+                  Cell("a plain PCM description states no valid bits apart from its container")});
+    html.EndTable();
+}
+
 void DeviceGrids(CHtml& html, const FormatMatrixResult& result, const FormatDeviceMatrix& m)
 {
     std::vector<FormatKey> keys;
@@ -84,6 +151,7 @@ void DeviceGrids(CHtml& html, const FormatMatrixResult& result, const FormatDevi
                 return FormatCellMark(cell, m.direction, result.level);
         return std::string();
     });
+    RefusalTable(html, subject, m);
 }
 
 void LoopGrids(CHtml& html, const FormatMatrixResult& result)
@@ -120,8 +188,12 @@ void WriteFormatsSection(CHtml& html, const std::vector<FormatMatrixResult>& res
         for (const FormatDeviceMatrix& m : result.devices)
             DeviceGrids(html, result, m);
         LoopGrids(html, result);
-        html.Preformatted(FormatMatrixText(result), "The matrix as the command line prints it, with its legend "
-                                                    "and the refusals in the host's words");
+        html.Paragraph("Taken in " + MarkupNumber(result.elapsedMs / 1000.0, 2) + " s.");
     }
+    bool loop = false;
+    for (const FormatMatrixResult& result : results)
+        loop = loop || !result.loop.empty();
+    if (!results.empty())
+        LegendTable(html, loop);
     html.EndSection();
 }

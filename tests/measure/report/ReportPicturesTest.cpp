@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The SVG pictures drawn from the analysis's and the loopback's numbers, and
-// the report's analysis section: its verdicts with their thresholds, and
-// its size for a long signal.
+// the report's analysis and loopback sections: their verdicts with their
+// thresholds, and the size for a long signal.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +12,8 @@
 
 #include "analysis/Picture.h"
 #include "measure/AnalysisSources.h"
+#include "measure/loopback/LoopbackChecks.h"
+#include "measure/loopback/LoopbackResult.h"
 #include "measure/report/HtmlReport.h"
 #include "measure/svg/MeasureSvg.h"
 #include "measure/svg/SvgChart.h"
@@ -188,6 +190,42 @@ TEST(ReportAnalysis, AHundredSecondAnalysisStaysUnderOneMegabyte)
     const std::string html = HtmlReport(input);
     EXPECT_LT(html.size(), 1000000u);
     EXPECT_NE(html.find("more dropout(s) are counted, not listed"), std::string::npos);
+}
+
+TEST(ReportLoopback, EachCheckIsJudgedByItsOwnLimitInATable)
+{
+    CLoopbackRun run;
+    run.format.channels = 2;
+    run.outcome = LoopbackOutcome::Measured;
+    run.measures.ok = true;
+    run.measures.measured = {true, false, false, false};
+    run.measures.latency = {LatencyStatus::Found, 480, 10.0, 0.99, false};
+    for (double low : {-1.25, -0.2}) {
+        FrequencyResponse r;
+        r.ok = true;
+        r.minDb = low;
+        r.maxDb = 0.1;
+        run.measures.response.push_back(r);
+    }
+    run.limits.maxLatencyMs = 20;
+    run.limits.maxResponseDeviationDb = 0.5;
+    run.checksSet = true;
+    run.failedChecks = CheckLoopback(run.measures, run.limits, run.toneChecks);
+    ASSERT_EQ(run.failedChecks.size(), 1u);
+    ReportInput input;
+    input.loopback = &run;
+    const std::string html = HtmlReport(input);
+    EXPECT_NE(html.find("<th scope=\"row\">Latency</th><td><span class=\"verdict pass\">&#10004; pass</span></td>"
+                        "<td>10 ms</td><td>at most 20 ms (--max-latency)</td>"),
+              std::string::npos);
+    const std::regex response("<th scope=\"row\">Frequency response</th><td><span class=\"verdict fail\">[^<]*</span>"
+                              "</td><td>ch 1 -1.25 to \\+0.1 dB; ch 2 -0.2 to \\+0.1 dB; --max-response-deviation: "
+                              "[^<]*</td><td>within \u00b10.5 dB of 1 kHz");
+    EXPECT_TRUE(std::regex_search(html, response));
+    // Measures not taken and limits not set have no row; nothing is preformatted.
+    EXPECT_EQ(html.find("<th scope=\"row\">THD+N</th>"), std::string::npos);
+    EXPECT_EQ(html.find("<pre", html.find("<section id=\"loopback\">")), std::string::npos);
+    EXPECT_NE(html.find("Not measured: thd, noise, crosstalk (--measure)."), std::string::npos);
 }
 
 } // namespace

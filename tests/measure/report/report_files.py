@@ -112,9 +112,24 @@ def main():
     os.makedirs(OUT, exist_ok=True)
     loop = ["--input", "Tallowmere Virtual Loopback In", "--output", "Tallowmere Virtual Loopback Out"]
     run("test-analysis", ["--duration", "1", "--analyze", "--min-snr", "200"], ["system", "test", "analysis"])
-    run("loopback", loop + ["--loopback", "--channels", "2", "--rate", "48000"], ["system", "loopback"],
-        {"TALLOWMERE_VIRTUAL_LOOPBACK": "latency=480,gain=-3,noise=-90,harmonic=-40,tilt=-1,dropout=24000+48"})
-    run("formats", ["--formats", "--rate", "48000"], ["system", "formats"])
+    # The loopback's 1 dB tilt fails its limit, its latency meets its own.
+    text = run("loopback", loop + ["--loopback", "--channels", "2", "--rate", "48000", "--max-latency", "20",
+                                   "--max-response-deviation", "0.5"], ["system", "loopback"],
+               {"TALLOWMERE_VIRTUAL_LOOPBACK": "latency=480,gain=-3,noise=-90,harmonic=-40,tilt=-1,dropout=24000+48"})
+    if text is not None:
+        for check, verdict in (("Latency", "pass"), ("Frequency response", "fail"), ("Dropouts", "warn")):
+            if not re.search(r'<th scope="row">%s</th><td><span class="verdict %s">' % (check, verdict), text):
+                fail("loopback: the check %s is not marked %s" % (check, verdict))
+    # The matrix: its grids, refusals and legend as tables.
+    text = run("formats", ["--formats", "--rate", "48000"], ["system", "formats"])
+    if text is not None:
+        for caption in ("refusals, in the host&#39;s words", "What the marks mean"):
+            if caption not in text:
+                fail("formats: no table '%s'" % caption)
+    for name in ("loopback", "formats"):
+        path = os.path.join(OUT, name + ".html")
+        if os.path.exists(path) and "<pre" in open(path, encoding="utf-8").read().split("<section id=\"%s\">" % name)[-1]:
+            fail("%s: preformatted text where tables belong" % name)
     # A second's soak over the pair with an output underrun: the xrun fails
     # its limit (exit status 3) and is listed in the events table.
     text = run("soak", loop + ["--soak", "1s", "--max-xruns", "0"], ["system", "soak"],
