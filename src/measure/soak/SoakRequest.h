@@ -48,9 +48,12 @@ struct SoakRequest {
     // Seconds to stream; 0 runs until cancelled.
     double durationSeconds = 0;
     // The length of one buffer slot (three per device, refilled as they come
-    // back) and the poll step, in milliseconds.
+    // back) and the poll step, in milliseconds. Two slots still queued give
+    // the poll ample time to requeue the third; a slot's return is timed to
+    // the poll step, and the ALSA back end hands slots back on its 20 ms
+    // periods anyway. Each poll wakes the session: a finer step costs CPU.
     std::uint32_t blockMs = 100;
-    std::uint32_t pollMs = 10;
+    std::uint32_t pollMs = 20;
     SoakLimits limits;
-    std::optional<std::string> plotPath; // the timeline to draw (PNG)
+    std::optional<std::string> plotPath; // the timeline to draw: SVG for a name ending in .svg, else PNG
 };

@@ -284,8 +284,10 @@ void CSoak::Analyse(std::uint64_t first, std::uint32_t frames)
 {
     const std::uint8_t* block = in.Slot(in.next);
     const int width = request.format.bits / 8;
+    // LoadFraction's value, with its power of two taken once a block.
+    const double scale = std::ldexp(1.0, 1 - 8 * width);
     for (std::uint32_t i = 0; i < frames; ++i)
-        firstChannel[i] = LoadFraction(block + std::size_t{i} * blockAlign, width);
+        firstChannel[i] = LoadSample(block + std::size_t{i} * blockAlign, width) * scale;
     std::vector<SoakEvent> events;
     if (continuity) {
         continuity->Process(firstChannel.data(), frames, first, events);

@@ -42,9 +42,13 @@ void CSoakStimulus::Fill(std::uint8_t* out, std::uint32_t frames)
     // A rotation from the block's exact angle: no error builds up over hours.
     std::complex<double> z = std::polar(SoakToneAmplitude, ToneAngle(next, rate));
     const std::complex<double> step = std::polar(1.0, TwoPi * SoakToneHz / rate);
-    for (std::uint32_t i = 0; i < frames; ++i, z *= step)
-        for (std::uint16_t c = 0; c < channels; ++c, out += width)
-            StoreFraction(out, z.real(), width, validBits);
+    // Every channel carries the same sample: it is quantised once a frame.
+    for (std::uint32_t i = 0; i < frames; ++i, z *= step) {
+        StoreFraction(out, z.real(), width, validBits);
+        for (std::size_t b = width; b < std::size_t{channels} * width; ++b)
+            out[b] = out[b - width];
+        out += std::size_t{channels} * width;
+    }
     next += frames;
 }
 
