@@ -111,6 +111,28 @@ TEST(SoakProcess, KilledRunLeavesItsLogReadable)
     EXPECT_EQ(lines[2]["event"].text, "gap");
 }
 
+// The devices are named as in every mode: by a part one device alone has or
+// a position; a part several have is refused, naming them.
+TEST(SoakProcess, ChoosesItsDevicesAsEveryModeDoes)
+{
+    ProcessResult byPart = RunProgram({"--soak", "1", "--input", "loopback in", "--output", "1", "--json"}, Virtual);
+    ASSERT_EQ(byPart.status, 0) << byPart.err;
+    JsonValue doc;
+    ASSERT_TRUE(ParseJson(byPart.out, doc)) << byPart.out;
+    EXPECT_EQ(doc["soak"]["input"]["name"].text, "Tallowmere Virtual Loopback In");
+    EXPECT_EQ(doc["soak"]["output"]["name"].text, "Tallowmere Virtual Loopback Out");
+
+    ProcessResult ambiguous = RunProgram({"--soak", "1", "--input", "VIRTUAL", "--json"}, Virtual);
+    EXPECT_EQ(ambiguous.status, 2);
+    EXPECT_NE(ambiguous.err.find("tallowmere: --input: 'VIRTUAL' names 2 input devices: 0 'Tallowmere Virtual "
+                                 "Input', 1 'Tallowmere Virtual Loopback In'; give more of the name, or its "
+                                 "position\n"),
+              std::string::npos)
+        << ambiguous.err;
+    ASSERT_TRUE(ParseJson(ambiguous.out, doc)) << ambiguous.out;
+    EXPECT_EQ(doc["exitStatus"].number, 2);
+}
+
 TEST(SoakProcess, RefusesWhatItCannotRun)
 {
     for (const std::vector<std::string>& flags :

@@ -10,6 +10,7 @@
 #include "audio/backends/CompositeWaveApi.h"
 #include "cli/AnalysisCommand.h"
 #include "cli/CliOutcome.h"
+#include "cli/DeviceList.h"
 #include "cli/Keyboard.h"
 #include "cli/ReportCommand.h"
 #include "cli/StatusLine.h"
@@ -20,17 +21,18 @@
 
 namespace {
 
+// The device the user named, by the rule of every mode (MatchListedDevice):
+// a position, a name or PCM name, a part one device alone has, or a PCM
+// name alsa-lib can open; a part several have names them in the error.
 bool Choose(CWaveApi& api, WaveDirection direction, const std::optional<std::string>& wanted, SoakDevice& device,
             std::string& error)
 {
-    const std::vector<ListedDevice> list = ListWaveDevices(api, direction);
     const std::string name = wanted.value_or("0");
+    ListHostDeviceNamed(api, direction, name);
+    const std::vector<ListedDevice> list = ListWaveDevices(api, direction);
     const int position = FindListedDevice(list, name);
     if (position < 0) {
-        const bool digits = name.find_first_not_of("0123456789") == std::string::npos;
-        error = std::string(direction == WaveDirection::Input ? "--input: no input" : "--output: no output") +
-                " device " + (digits ? "at position " : "named ") + "'" + name + "' (" +
-                std::to_string(list.size()) + " listed; see --list)";
+        error = ListedDeviceError(direction, list, name);
         return false;
     }
     device.id = ListedDeviceId(list, position);
