@@ -169,6 +169,7 @@ std::string SoakUsageText()
   --max-drift-ppm X         |drift| of the input's clock against the output's,
   --max-latency-wander MS   the latency's maximum less its minimum
   --plot FILE.png         draw the timeline: events, latency and drift
+                          (FILE.svg: as SVG)
   A soak exits with 0 when it ran its time and every check passed, 3 when a
   check failed, 130 when Esc or Ctrl-C ended it early, 1 when a device failed
   or was lost.

@@ -14,6 +14,8 @@
 #include "measure/soak/SoakFits.h"
 #include "measure/soak/SoakPlotModule.h"
 #include "measure/soak/SoakTone.h"
+#include "measure/svg/MeasureSvg.h"
+#include "measure/svg/SoakSvg.h"
 #include "sequence/Report.h"
 
 namespace {
@@ -425,8 +427,13 @@ void CSoak::Finish()
     if (follower)
         run.driftPpm = follower->DriftPpm();
     run.failedChecks = CheckSoak(run, request.limits);
-    if (request.plotPath && WriteSoakPlotThroughModule(run, *request.plotPath, run.plotError))
-        run.plotPath = *request.plotPath;
+    if (request.plotPath) {
+        // A name ending in .svg asks for the program's own SVG (every build has it).
+        const bool svg = IsSvgPath(*request.plotPath);
+        if (svg ? SaveSvg(SoakSvg(run, "plot"), *request.plotPath, run.plotError)
+                : WriteSoakPlotThroughModule(run, *request.plotPath, run.plotError))
+            run.plotPath = *request.plotPath;
+    }
 }
 
 } // namespace

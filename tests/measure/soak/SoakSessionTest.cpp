@@ -4,15 +4,19 @@
 // xruns at set frames, and a long clean run with nothing to find.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "audio/backends/VirtualWaveApi.h"
 #include "measure/soak/SoakSession.h"
 #include "measure/soak/SoakTone.h"
+#include "measure/svg/SvgChart.h"
 #include "support/FakeServices.h"
+#include "support/ScratchDir.h"
 
 namespace {
 
@@ -263,6 +267,90 @@ TEST_F(SoakSessionTest, LostOrFailingDeviceEndsTheSoak)
     EXPECT_EQ(busy.outcome, SoakOutcome::DeviceFailed);
     EXPECT_EQ(busy.error.rfind("the input's open failed with code 4 (", 0), 0u) << busy.error;
     EXPECT_EQ(busy.elapsedSeconds, 0);
+}
+
+// Whether `text` is one well-formed XML element after its declaration:
+// tags nest and close by name, attribute values are quoted, and every '&'
+// starts an entity. Enough for what the SVG writer may get wrong.
+bool WellFormedXml(const std::string& text)
+{
+    static const std::regex declaration(R"(^<\?xml[^>]*\?>\s*)");
+    static const std::regex tag(R"(^<(/?)([A-Za-z][\w:.-]*)((?:\s+[\w:.-]+="[^"<]*")*)\s*(/?)>)");
+    static const std::regex entity(R"(^&(?:[a-z]+|#[0-9]+|#x[0-9a-fA-F]+);)");
+    std::smatch m;
+    if (!std::regex_search(text, m, declaration))
+        return false;
+    std::vector<std::string> open;
+    bool rootClosed = false;
+    for (auto at = text.cbegin() + m.length(0); at != text.cend();) {
+        if (*at == '&' && !std::regex_search(at, text.cend(), m, entity))
+            return false;
+        if (*at != '<') {
+            if (open.empty() && !std::isspace(static_cast<unsigned char>(*at)))
+                return false;
+            ++at;
+            continue;
+        }
+        if (rootClosed || !std::regex_search(at, text.cend(), m, tag))
+            return false;
+        if (m[1].length() > 0) {
+            if (open.empty() || open.back() != m[2].str())
+                return false;
+            open.pop_back();
+        } else if (m[4].length() == 0) {
+            open.push_back(m[2].str());
+        }
+        rootClosed = open.empty();
+        at += m.length(0);
+    }
+    return rootClosed;
+}
+
+// --plot FILE.svg: the timeline through the SVG writer, well-formed, with
+// each event's line where its time falls on the time axis.
+TEST_F(SoakSessionTest, TheTimelinePlotIsSvgWithTheEventsAtTheirTimes)
+{
+    std::string error;
+    ASSERT_TRUE(ParseVirtualLoopbackChain("latency=480,underrun=240000+1024,skip=360000+200", api.loopbackChain, error));
+    CScratchDir dir;
+    SoakRequest request = Request(SoakMode::FullDuplex, 10);
+    request.plotPath = dir.File("soak.svg");
+    SoakRun run = Run(request);
+    EXPECT_EQ(run.plotPath, *request.plotPath) << run.plotError;
+    const std::vector<std::uint8_t> bytes = ReadAll(*request.plotPath);
+    const std::string svg(bytes.begin(), bytes.end());
+    EXPECT_TRUE(WellFormedXml(svg)) << svg;
+
+    // The events' lines: one path per kind, each event an "Mx y" move.
+    const double plotWidth = ChartWidth - ChartLeft - ChartRight;
+    auto xs = [&](const char* colour) {
+        const std::regex path(std::string(R"re(<path fill="none" stroke=")re") + colour +
+                              R"re(" stroke-width="1.5" d="([^"]*)")re");
+        std::vector<double> found;
+        std::smatch m;
+        if (std::regex_search(svg, m, path)) {
+            const std::string d = m[1].str();
+            static const std::regex move(R"(M([0-9.]+) )");
+            for (auto it = std::sregex_iterator(d.begin(), d.end(), move); it != std::sregex_iterator(); ++it)
+                found.push_back(std::stod((*it)[1].str()));
+        }
+        return found;
+    };
+    auto expectedX = [&](double seconds) { return ChartLeft + seconds / run.elapsedSeconds * plotWidth; };
+    const std::vector<double> xruns = xs("#c02020"), glitches = xs("#d07000");
+    ASSERT_EQ(Of(run, SoakEventKind::Xrun).size(), 1u) << Listed(run);
+    ASSERT_EQ(xruns.size(), 1u) << svg;
+    // The underrun 5 s in, within a block; the mark within its 4-pixel step.
+    EXPECT_NEAR(Of(run, SoakEventKind::Xrun)[0]->seconds, 5, 0.1 + 0.02);
+    EXPECT_NEAR(xruns[0], expectedX(Of(run, SoakEventKind::Xrun)[0]->seconds), 2.01);
+    // The gap it left and the frames skipped 7.5 s in, each in its place.
+    ASSERT_EQ(glitches.size(), 2u) << svg;
+    const std::vector<const SoakEvent*> gap = Of(run, SoakEventKind::Gap), jump = Of(run, SoakEventKind::Jump);
+    ASSERT_EQ(gap.size(), 1u) << Listed(run);
+    ASSERT_EQ(jump.size(), 1u) << Listed(run);
+    EXPECT_NEAR(jump[0]->seconds, 7.5, 0.1);
+    EXPECT_NEAR(glitches[0], expectedX(gap[0]->seconds), 2.01);
+    EXPECT_NEAR(glitches[1], expectedX(jump[0]->seconds), 2.01);
 }
 
 TEST_F(SoakSessionTest, RequestsOutOfRangeAreRefused)
