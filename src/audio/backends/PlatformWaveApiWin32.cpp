@@ -1,22 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The program's back ends on Windows: the WinMM devices, then the virtual ones.
+// The program's back ends on Windows: the WASAPI devices in exclusive mode
+// (the driver's own answer), then WinMM's (on Vista and later the shared
+// audio engine's answer: it converts), then the virtual ones.
 #include <cstdlib>
 
-#include "audio/backends/WinMmWaveApi.h"
 #include "audio/backends/CompositeWaveApi.h"
 #include "audio/backends/VirtualWaveApi.h"
+#include "audio/backends/WasapiWaveApi.h"
+#include "audio/backends/WinMmWaveApi.h"
 
 AudioBackEndChoice AudioBackEndFromEnvironment()
 {
-    return AudioBackEndFromText(std::getenv("TALLOWMERE_AUDIO"), "winmm", AudioBackEndChoice::WinMm);
+    return AudioBackEndFromText(std::getenv("TALLOWMERE_AUDIO"), "wasapi", AudioBackEndChoice::Wasapi, "winmm",
+                                AudioBackEndChoice::WinMm);
 }
 
 std::unique_ptr<CWaveApi> CreateWaveApi(AudioBackEndChoice choice)
 {
+    using enum AudioBackEndChoice;
     std::vector<std::unique_ptr<CWaveApi>> backEnds;
-    if (choice == AudioBackEndChoice::Auto || choice == AudioBackEndChoice::WinMm)
+    if (choice == Auto || choice == Wasapi)
+        backEnds.push_back(std::make_unique<CWasapiWaveApi>());
+    if (choice == Auto || choice == WinMm)
         backEnds.push_back(std::make_unique<CWinMmWaveApi>());
-    if (choice != AudioBackEndChoice::WinMm) {
+    if (choice == Auto || choice == Virtual) {
         auto virtualApi = std::make_unique<CVirtualWaveApi>();
         virtualApi->loopbackChain = VirtualLoopbackChainFromEnvironment();
         backEnds.push_back(std::move(virtualApi));
