@@ -156,16 +156,24 @@ void CCompositeWaveApi::Update(WaveHandle handle)
 AudioBackEndChoice AudioBackEndFromText(const char* value, const char* platformName,
                                         AudioBackEndChoice platformChoice)
 {
+    return AudioBackEndFromText(value, platformName, platformChoice, nullptr, platformChoice);
+}
+
+AudioBackEndChoice AudioBackEndFromText(const char* value, const char* firstName, AudioBackEndChoice firstChoice,
+                                        const char* secondName, AudioBackEndChoice secondChoice)
+{
     if (value == nullptr)
         return AudioBackEndChoice::Auto;
-    if (std::strcmp(value, platformName) == 0)
-        return platformChoice;
+    if (std::strcmp(value, firstName) == 0)
+        return firstChoice;
+    if (secondName != nullptr && std::strcmp(value, secondName) == 0)
+        return secondChoice;
     if (std::strcmp(value, "virtual") == 0)
         return AudioBackEndChoice::Virtual;
     // A misspelt choice must not pass unnoticed: the lists would silently
     // hold other devices than the user asked for.
     if (*value != '\0' && std::strcmp(value, "auto") != 0)
-        std::fprintf(stderr, "tallowmere: TALLOWMERE_AUDIO=%s is not %s, virtual or auto; using auto\n", value,
-                     platformName);
+        std::fprintf(stderr, "tallowmere: TALLOWMERE_AUDIO=%s is not %s%s%s, virtual or auto; using auto\n", value,
+                     firstName, secondName != nullptr ? ", " : "", secondName != nullptr ? secondName : "");
     return AudioBackEndChoice::Auto;
 }

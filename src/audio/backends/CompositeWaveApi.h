@@ -53,11 +53,12 @@ private:
     WaveHandle nextHandle = 1;
 };
 
-// Which back ends the program lists, from TALLOWMERE_AUDIO: the platform's
-// own ("alsa" on Linux, "winmm" on Windows), "virtual", or "auto" (both; also
-// when unset, and, named on standard error, when unknown or naming the other
-// platform's back end). Defined per platform (PlatformWaveApi*.cpp).
-enum class AudioBackEndChoice { Auto, Alsa, Virtual, WinMm };
+// Which back ends the program lists, from TALLOWMERE_AUDIO: one of the
+// platform's own ("alsa" on Linux; "wasapi" or "winmm" on Windows),
+// "virtual", or "auto" (all; also when unset, and, named on standard error,
+// when unknown or naming the other platform's back end). Defined per
+// platform (PlatformWaveApi*.cpp).
+enum class AudioBackEndChoice { Auto, Alsa, Virtual, WinMm, Wasapi };
 AudioBackEndChoice AudioBackEndFromEnvironment();
 
 // The program's wave API for that choice: the platform's devices first, then
@@ -68,3 +69,8 @@ std::unique_ptr<CWaveApi> CreateWaveApi(AudioBackEndChoice choice);
 // `platformName` names the platform's back end `platformChoice`.
 AudioBackEndChoice AudioBackEndFromText(const char* value, const char* platformName,
                                         AudioBackEndChoice platformChoice);
+
+// The same where the platform has two back ends of its own: `firstName`
+// names `firstChoice`, `secondName` `secondChoice`.
+AudioBackEndChoice AudioBackEndFromText(const char* value, const char* firstName, AudioBackEndChoice firstChoice,
+                                        const char* secondName, AudioBackEndChoice secondChoice);
