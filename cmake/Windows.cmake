@@ -40,8 +40,8 @@ endif()
 # run under Wine: the shared tests (their Linux-only files left out by each
 # folder's CMakeLists.txt) and the Win32 implementations' own.
 set(TALLOWMERE_PLATFORM_MODULES platform core wavefile analysis audio sequence measure ui ui/win32 cli)
-set(TALLOWMERE_PLATFORM_TEST_MODULES platform core wavefile wavefile/win32 analysis audio audio/winmm sequence
-                                     measure ui ui/win32)
+set(TALLOWMERE_PLATFORM_TEST_MODULES platform core wavefile wavefile/win32 analysis audio audio/winmm audio/wasapi
+                                     sequence measure ui ui/win32)
 
 # -O2, not -O3: at -O3 GCC 12 reports false -Wrestrict/-Warray-bounds
 # findings inside libstdc++'s string and vector code for this target.

@@ -186,7 +186,9 @@ WaveResult CWasapiWaveApi::Open(WaveDirection direction, WaveHandle& handle, std
         for (const auto& entry : streams)
             if (entry.second->direction == direction && entry.second->device == device)
                 return WaveErrAllocated;
-        details[{direction, device}] = WaveHostDetail{lists[Slot(direction)][device].id};
+        WaveHostDetail fresh;
+        fresh.deviceName = lists[Slot(direction)][device].id;
+        details[{direction, device}] = fresh;
         std::vector<std::uint8_t> bytes = WasapiFormatBytes(format);
         IAudioClient* client = nullptr;
         const char* call = nullptr;

@@ -79,8 +79,9 @@ TEST(WasapiResult, RefusalsMapToTheCodesTheReportWords)
     };
     for (const Row& row : rows) {
         EXPECT_EQ(WaveResultOfHresult(row.hr), row.code) << std::hex << row.hr;
-        if (row.text != nullptr)
+        if (row.text != nullptr) {
             EXPECT_EQ(HresultText(row.hr), row.text);
+        }
     }
     EXPECT_NE(HresultText(E_OUTOFMEMORY).find("(0x8007000E)"), std::string::npos);
     EXPECT_TRUE(HresultMeansLost(AUDCLNT_E_DEVICE_INVALIDATED));
