@@ -61,8 +61,11 @@ private:
 enum class AudioBackEndChoice { Auto, Alsa, Virtual, WinMm, Wasapi };
 AudioBackEndChoice AudioBackEndFromEnvironment();
 
+constexpr const char* WinMmNamePrefix = "WinMM: ";
+
 // The program's wave API for that choice: the platform's devices first, then
-// the virtual ones.
+// the virtual ones. On Windows the WASAPI devices (exclusive mode) come
+// before WinMM's, whose names then begin with WinMmNamePrefix.
 std::unique_ptr<CWaveApi> CreateWaveApi(AudioBackEndChoice choice);
 
 // The choice named by `value` (TALLOWMERE_AUDIO; null when unset), where

@@ -9,6 +9,7 @@
 #include "audio/WaveFormatRules.h"
 #include "audio/WaveHeaderRules.h"
 #include "audio/backends/NoThrow.h"
+#include "audio/backends/WasapiExclusive.h"
 #include "audio/backends/WasapiFormat.h"
 #include "audio/backends/WasapiResult.h"
 #include "audio/backends/WasapiStream.h"
@@ -33,9 +34,6 @@ constexpr StandardFormat StandardFormats[] = {
     {WaveFormat2M16, 22050, 1, 16}, {WaveFormat2S16, 22050, 2, 16}, {WaveFormat4M08, 44100, 1, 8},
     {WaveFormat4S08, 44100, 2, 8},  {WaveFormat4M16, 44100, 1, 16}, {WaveFormat4S16, 44100, 2, 16},
 };
-
-// Stream flag: the client signals an event each period.
-constexpr DWORD EventDriven = AUDCLNT_STREAMFLAGS_EVENTCALLBACK;
 
 } // namespace
 
@@ -139,39 +137,6 @@ void CWasapiWaveApi::Fail(WaveDirection direction, std::uint32_t device, const c
     detail.lost = detail.lost || HresultMeansLost(static_cast<std::int32_t>(hresult));
 }
 
-namespace {
-
-// Initialises `client` exclusive and event-driven at the device's default
-// period in `format`. A driver that wants its buffer aligned answers
-// AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED with the size it would take: the client
-// is then replaced by a new one, asked for that size.
-HRESULT InitialiseExclusive(CWasapiEndpoints& endpoints, WaveDirection direction, std::uint32_t device,
-                            IAudioClient*& client, const WAVEFORMATEX* format, const char*& call)
-{
-    REFERENCE_TIME period = 0;
-    call = "IAudioClient::GetDevicePeriod";
-    HRESULT hr = client->GetDevicePeriod(&period, nullptr);
-    if (FAILED(hr))
-        return hr;
-    call = "IAudioClient::Initialize";
-    hr = client->Initialize(AUDCLNT_SHAREMODE_EXCLUSIVE, EventDriven, period, period, format, nullptr);
-    if (hr != AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED)
-        return hr;
-    UINT32 frames = 0;
-    call = "IAudioClient::GetBufferSize";
-    if (FAILED(hr = client->GetBufferSize(&frames)))
-        return hr;
-    period = static_cast<REFERENCE_TIME>(10000000.0 * frames / format->nSamplesPerSec + 0.5);
-    client->Release();
-    client = nullptr;
-    if (FAILED(hr = endpoints.Activate(direction, device, client, call)))
-        return hr;
-    call = "IAudioClient::Initialize";
-    return client->Initialize(AUDCLNT_SHAREMODE_EXCLUSIVE, EventDriven, period, period, format, nullptr);
-}
-
-} // namespace
-
 WaveResult CWasapiWaveApi::Open(WaveDirection direction, WaveHandle& handle, std::uint32_t device,
                                 const void* format, WindowHandle, std::uintptr_t, std::uint32_t)
 {
@@ -192,24 +157,25 @@ WaveResult CWasapiWaveApi::Open(WaveDirection direction, WaveHandle& handle, std
         std::vector<std::uint8_t> bytes = WasapiFormatBytes(format);
         IAudioClient* client = nullptr;
         const char* call = nullptr;
+        WasapiExclusiveMode mode;
         HRESULT hr = endpoints->Activate(direction, device, client, call);
         if (SUCCEEDED(hr))
             hr = InitialiseExclusive(*endpoints, direction, device, client,
-                                     reinterpret_cast<const WAVEFORMATEX*>(bytes.data()), call);
+                                     reinterpret_cast<const WAVEFORMATEX*>(bytes.data()), mode, call);
         if (FAILED(hr)) {
             if (client != nullptr)
                 client->Release();
             Fail(direction, device, call, hr);
             return WaveResultOfHresult(hr);
         }
-        return Opened(direction, device, client, info.blockAlign, handle);
+        return Opened(direction, device, client, mode, info.blockAlign, handle);
     });
 }
 
 // The rest of an open on an initialised client: its event, its service and
 // the pump thread. Takes the client; on failure releases it.
 WaveResult CWasapiWaveApi::Opened(WaveDirection direction, std::uint32_t device, IAudioClient* client,
-                                  std::uint32_t blockAlign, WaveHandle& handle)
+                                  const WasapiExclusiveMode& mode, std::uint32_t blockAlign, WaveHandle& handle)
 {
     auto stream = std::make_unique<Stream>();
     stream->direction = direction;
@@ -219,13 +185,14 @@ WaveResult CWasapiWaveApi::Opened(WaveDirection direction, std::uint32_t device,
     const char* call = "CreateEvent";
     HRESULT hr = stream->event != nullptr ? S_OK : HRESULT_FROM_WIN32(GetLastError());
     UINT32 bufferFrames = 0;
-    REFERENCE_TIME period = 0;
-    if (SUCCEEDED(hr) && FAILED(hr = client->SetEventHandle(stream->event)))
+    if (SUCCEEDED(hr) && mode.eventDriven && FAILED(hr = client->SetEventHandle(stream->event)))
         call = "IAudioClient::SetEventHandle";
     if (SUCCEEDED(hr) && FAILED(hr = client->GetBufferSize(&bufferFrames)))
         call = "IAudioClient::GetBufferSize";
-    if (SUCCEEDED(hr) && SUCCEEDED(client->GetDevicePeriod(&period, nullptr)) && period > 0)
-        stream->waitMilliseconds = static_cast<DWORD>(2 * period / 10000 + 1);
+    // Event-driven: an event each period, and twice that should one be
+    // missed. Timer-driven: polled twice a period.
+    const REFERENCE_TIME periodMs = std::max<REFERENCE_TIME>(mode.period / 10000, 2);
+    stream->waitMilliseconds = static_cast<DWORD>(mode.eventDriven ? 2 * periodMs + 1 : periodMs / 2);
     if (SUCCEEDED(hr) && direction == WaveDirection::Output &&
         FAILED(hr = client->GetService(__uuidof(IAudioRenderClient), reinterpret_cast<void**>(&stream->render))))
         call = "IAudioClient::GetService";
@@ -246,7 +213,7 @@ WaveResult CWasapiWaveApi::Opened(WaveDirection direction, std::uint32_t device,
     return WaveNoError;
 }
 
-// The stream's thread: every event (or twice the period without one) moves
+// The stream's thread: every event or time-out (WasapiExclusive.h) moves
 // what the endpoint can take or give. A failure is the device's host detail;
 // a device that went away is not pumped again.
 void CWasapiWaveApi::Pump(Stream& stream)

@@ -4,15 +4,16 @@
 // The devices are the active endpoints (CWasapiEndpoints), named
 // "WASAPI: " and the friendly name, cut to the product-name length.
 //
-// Open activates an audio client and initialises it exclusive and
-// event-driven at the device's default period, in exactly the description
-// the device layer built (WasapiFormat.h: WAVEFORMATEX for the plain
+// Open activates an audio client and initialises it exclusive at the
+// device's default period (WasapiExclusive.h: event-driven, or timer-driven
+// where that is refused as busy), in exactly the description the device
+// layer built (WasapiFormat.h: WAVEFORMATEX for the plain
 // description, WAVEFORMATEXTENSIBLE for the extensible one). A refusal is
 // the HRESULT's wave code (WasapiResult.h: AUDCLNT_E_UNSUPPORTED_FORMAT 8,
 // AUDCLNT_E_DEVICE_IN_USE 4, ...), and the failing call, the HRESULT and
 // its text are kept as the device's host detail. Each open stream has a
-// thread of its own that waits for the stream's event (or, should none
-// come, twice the period) and pumps the queued buffers (WasapiStream.h).
+// thread of its own that waits for the stream's event (or polls) and pumps
+// the queued buffers (WasapiStream.h).
 //
 // Decided here before the platform is called: a number beyond the list 2,
 // a device this object holds open already 4, an unknown handle 5 (also
@@ -32,6 +33,7 @@
 
 #include "audio/WaveApi.h"
 #include "audio/backends/WasapiEndpoints.h"
+#include "audio/backends/WasapiExclusive.h"
 
 constexpr const char* WasapiNamePrefix = "WASAPI: ";
 
@@ -70,8 +72,8 @@ public:
 private:
     Stream* Find(WaveHandle handle);
     void Fail(WaveDirection direction, std::uint32_t device, const char* call, long hresult);
-    WaveResult Opened(WaveDirection direction, std::uint32_t device, IAudioClient* client, std::uint32_t blockAlign,
-                      WaveHandle& handle);
+    WaveResult Opened(WaveDirection direction, std::uint32_t device, IAudioClient* client,
+                      const WasapiExclusiveMode& mode, std::uint32_t blockAlign, WaveHandle& handle);
     void Pump(Stream& stream);
     void StopStream(Stream& stream);
     std::uint32_t StandardFormats(WaveDirection direction, std::uint32_t device);

@@ -11,8 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "audio/backends/CompositeWaveApi.h"
-#include "audio/backends/VirtualWaveApi.h"
 #include "audio/backends/WinMmWaveApi.h"
 
 namespace {
@@ -232,29 +230,6 @@ TEST_F(WinMmWaveApiTest, DestroyingTheApiReleasesADeviceStillPlaying)
     WaveHandle again = 0;
     EXPECT_EQ(api.Open(WaveDirection::Output, again, 0, &pcm, nullptr, 0, WaveCallbackNull), WaveNoError);
     EXPECT_EQ(api.Close(again), WaveNoError);
-}
-
-TEST(WindowsBackEndsTest, WinMmDevicesComeBeforeTheVirtualOnes)
-{
-    struct Row {
-        const char* value;
-        AudioBackEndChoice expected;
-    } rows[] = {{nullptr, AudioBackEndChoice::Auto},       {"auto", AudioBackEndChoice::Auto},
-                {"winmm", AudioBackEndChoice::WinMm},      {"virtual", AudioBackEndChoice::Virtual},
-                {"alsa", AudioBackEndChoice::Auto},        {"WinMM", AudioBackEndChoice::Auto}};
-    for (const Row& row : rows)
-        EXPECT_EQ(AudioBackEndFromText(row.value, "winmm", AudioBackEndChoice::WinMm), row.expected)
-            << (row.value != nullptr ? row.value : "unset");
-
-    CWinMmWaveApi winmm;
-    std::uint16_t platformInputs = winmm.GetDeviceCount(WaveDirection::Input);
-    std::unique_ptr<CWaveApi> all = CreateWaveApi(AudioBackEndChoice::Auto);
-    std::unique_ptr<CWaveApi> platformOnly = CreateWaveApi(AudioBackEndChoice::WinMm);
-    EXPECT_EQ(platformOnly->GetDeviceCount(WaveDirection::Input), platformInputs);
-    ASSERT_EQ(all->GetDeviceCount(WaveDirection::Input), platformInputs + 2);
-    WaveDeviceCaps caps;
-    ASSERT_EQ(all->GetDeviceCaps(WaveDirection::Input, platformInputs, caps), WaveNoError);
-    EXPECT_STREQ(caps.productName, VirtualInputName);
 }
 
 } // namespace
