@@ -94,11 +94,11 @@ windows-build: deps-all
 test-windows: windows-build build
 	@bash scripts/windows-wine-prefix.sh build/wine/prefix
 	@ctest --preset windows-x64 -j 1
-	@bash scripts/windows-wine-tests.sh build/windows-x64 build/wine/prefix
+	@bash scripts/windows-wine-tests.sh build/windows-x64 build/wine/prefix build/default
 	@bash scripts/windows-measure-tests.sh build/windows-x64 build/wine/prefix build/default
 	@if [ "$(WINE32)" = yes ]; then \
 	  ctest --preset windows-x86 -j 1 && \
-	  bash scripts/windows-wine-tests.sh build/windows-x86 build/wine/prefix && \
+	  bash scripts/windows-wine-tests.sh build/windows-x86 build/wine/prefix build/default && \
 	  bash scripts/windows-measure-tests.sh build/windows-x86 build/wine/prefix build/default; \
 	else \
 	  echo "test-windows: SKIPPED the 32-bit Windows tests: wine32:i386 is not installed" >&2; \

@@ -8,12 +8,20 @@
 #  3. on WinMM through Wine's ALSA driver, over a private ALSA configuration
 #     whose playback device writes a file and whose capture device fails:
 #     the recording fails, the tone is played (--tone yes), and the file
-#     holds exactly the tone's sample bytes (the saved recording's data).
-# Usage: windows-wine-tests.sh BUILD_DIR PREFIX
+#     holds exactly the tone's sample bytes (the saved recording's data);
+#  4. on WASAPI in exclusive mode through Wine's ALSA driver into the Linux
+#     build's test plugin: Wine opens the ALSA device itself, so the
+#     plugin's narrow formats are the driver's answer (--list shows only
+#     what it takes, a rate it lacks is refused with the HRESULT named),
+#     and a loopback through its loop device measures the plugin's delay.
+# Usage: windows-wine-tests.sh BUILD_DIR PREFIX LINUX_BUILD_DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$(realpath "${1:?usage: windows-wine-tests.sh BUILD_DIR PREFIX}")
-export WINEPREFIX=$(realpath -m "${2:?usage: windows-wine-tests.sh BUILD_DIR PREFIX}")
+usage="usage: windows-wine-tests.sh BUILD_DIR PREFIX LINUX_BUILD_DIR"
+build=$(realpath "${1:?$usage}")
+export WINEPREFIX=$(realpath -m "${2:?$usage}")
+plugin=$(realpath "${3:?$usage}")/tests/audio/libasound_module_pcm_tallowtest.so
+[[ -f "$plugin" ]] || { echo "windows-wine-tests: $plugin was not built (make build)" >&2; exit 1; }
 export WINEDEBUG=-all
 cli=$build/src/cli/tallowmere-cli.exe
 [[ -f "$cli" ]] || { echo "windows-wine-tests: $cli was not built" >&2; exit 1; }
@@ -98,6 +106,56 @@ PY
 else
   fail "the tone run left no saved tone or no played file"
 fi
+
+# WASAPI: the test plugin takes 44100 and 48000 Hz, 16 and 24 bits in 3
+# bytes, stereo only; Wine asks it in exclusive mode without its mixer.
+cat >"$work/narrow.conf" <<CONF
+pcm_type.tallowtest { lib "$plugin" }
+pcm.!default {
+    type tallowtest
+    rates [ 44100 48000 ]
+    formats [ "S16_LE" "S24_3LE" ]
+    channels [ 2 ]
+}
+ctl.!default {
+    type hw
+    card 0
+}
+CONF
+export ALSA_CONFIG_PATH=$work/narrow.conf TALLOWMERE_AUDIO=wasapi
+list=$(run --list | tr -d '\r') || fail "WASAPI --list exited with $?"
+# Of the standard formats only 44.1 kHz 16-bit stereo, and nothing else listed.
+[[ $(grep -c "^  0: WASAPI: " <<<"$list") -eq 2 && $(grep -c "^       44100 Hz: 16-bit stereo$" <<<"$list") -eq 2 &&
+   $(grep -c " Hz: " <<<"$list") -eq 2 ]] || fail "WASAPI --list is not the plugin's one standard format: $list"
+
+status=0
+run --channels 2 --rate 22050 --duration 1 --tone no --json >"$work/refused.json" 2>"$work/refused.err" || status=$?
+[[ $status -eq 1 ]] || fail "WASAPI run at a rate the device lacks exited with $status, not 1"
+python3 - "$work/refused.json" <<'PY' || fail "WASAPI refusal: $(cat "$work/refused.err")"
+import json, sys
+run = json.load(open(sys.argv[1], encoding="utf-8"))
+host = run["input"]["host"]
+print(f"22050 Hz refused: open code {run['input']['open']['code']}, {host['call']}: {host['text']}")
+sys.exit(0 if run["input"]["open"]["code"] == 8 and host["call"] == "IAudioClient::IsFormatSupported"
+         and host["text"] == "AUDCLNT_E_UNSUPPORTED_FORMAT (0x88890008)" else 1)
+PY
+grep -q "IAudioClient::IsFormatSupported: AUDCLNT_E_UNSUPPORTED_FORMAT (0x88890008)" "$work/refused.err" ||
+  fail "WASAPI refusal not on standard error: $(cat "$work/refused.err")"
+
+# The plugin's loop device: what is played comes back 480 frames later.
+sed -i 's/^    type tallowtest$/&\n    loopback "winecable"\n    loopdelay 480/' "$work/narrow.conf"
+status=0
+run --loopback --channels 2 --measure latency,thd --json >"$work/loop.json" 2>"$work/loop.err" || status=$?
+[[ $status -eq 0 ]] || fail "WASAPI loopback exited with $status: $(cat "$work/loop.err")"
+python3 - "$work/loop.json" <<'PY' || fail "WASAPI loopback figures: $(cat "$work/loop.json")"
+import json, sys
+loop = json.load(open(sys.argv[1], encoding="utf-8"))["loopback"]
+latency = loop["latency"]["frames"]
+thdn = [channel["thdnDb"] for channel in loop["channel"]]
+print(f"WASAPI loopback: {latency} frames (the plugin's 480 and Wine's periods), THD+N {thdn} dB")
+sys.exit(0 if loop["outcome"] == "measured" and 480 <= latency < 480 + 4410 and max(thdn) < -80 else 1)
+PY
+unset TALLOWMERE_AUDIO
 
 [[ $failures -eq 0 ]] && echo "windows-wine-tests: all passed ($build)"
 exit $((failures > 0))

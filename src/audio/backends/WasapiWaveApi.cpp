@@ -98,34 +98,38 @@ WaveResult CWasapiWaveApi::GetDeviceCaps(WaveDirection direction, std::uint32_t 
     return NoThrow([&] {
         caps = WaveDeviceCaps{};
         SetProductName(caps, WasapiNamePrefix + lists[Slot(direction)][device].name);
-        caps.channels = 2;
         std::lock_guard lock(mutex);
-        caps.formats = StandardFormats(direction, device);
+        const FoundCaps& found = Probe(direction, device);
+        caps.formats = found.formats;
+        caps.channels = found.channels;
         return WaveNoError;
     });
 }
 
-std::uint32_t CWasapiWaveApi::StandardFormats(WaveDirection direction, std::uint32_t device)
+const CWasapiWaveApi::FoundCaps& CWasapiWaveApi::Probe(WaveDirection direction, std::uint32_t device)
 {
-    auto known = formatsFound.find({direction, device});
-    if (known != formatsFound.end())
+    auto known = capsFound.find({direction, device});
+    if (known != capsFound.end())
         return known->second;
-    std::uint32_t formats = 0;
+    FoundCaps found;
     IAudioClient* client = nullptr;
     const char* call = nullptr;
     if (SUCCEEDED(endpoints->Activate(direction, device, client, call))) {
-        for (const StandardFormat& f : ::StandardFormats) {
+        for (const StandardFormat& f : StandardFormats) {
             const std::uint16_t blockAlign = static_cast<std::uint16_t>(f.channels * f.bits / 8);
             PcmWaveFormat plain{WaveFormatTagPcm, f.channels, f.rate, f.rate * blockAlign, blockAlign, f.bits};
             std::vector<std::uint8_t> bytes = WasapiFormatBytes(&plain);
             if (client->IsFormatSupported(AUDCLNT_SHAREMODE_EXCLUSIVE,
                                           reinterpret_cast<const WAVEFORMATEX*>(bytes.data()), nullptr) == S_OK)
-                formats |= f.bit;
+                found.formats |= f.bit;
         }
+        WAVEFORMATEX* mix = nullptr;
+        if (SUCCEEDED(client->GetMixFormat(&mix)) && mix != nullptr && mix->nChannels > 0)
+            found.channels = mix->nChannels;
+        CoTaskMemFree(mix);
         client->Release();
     }
-    formatsFound[{direction, device}] = formats;
-    return formats;
+    return capsFound[{direction, device}] = found;
 }
 
 void CWasapiWaveApi::Fail(WaveDirection direction, std::uint32_t device, const char* call, long hresult)

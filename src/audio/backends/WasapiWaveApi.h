@@ -48,9 +48,9 @@ public:
     CWasapiWaveApi& operator=(const CWasapiWaveApi&) = delete;
 
     std::uint16_t GetDeviceCount(WaveDirection direction) override;
-    // The name, 2 channels or the mix format's count, and the standard
-    // formats the driver takes in exclusive mode (IsFormatSupported, asked
-    // once per device); ids and driver version 0.
+    // The name, the channels of the engine's mix format (2 when it gives
+    // none), and the standard formats the driver takes in exclusive mode
+    // (IsFormatSupported); asked once per device. Ids and driver version 0.
     WaveResult GetDeviceCaps(WaveDirection direction, std::uint32_t device, WaveDeviceCaps& caps) override;
     WaveResult Open(WaveDirection direction, WaveHandle& handle, std::uint32_t device, const void* format,
                     WindowHandle callbackWindow, std::uintptr_t instance, std::uint32_t flags) override;
@@ -76,13 +76,17 @@ private:
                       const WasapiExclusiveMode& mode, std::uint32_t blockAlign, WaveHandle& handle);
     void Pump(Stream& stream);
     void StopStream(Stream& stream);
-    std::uint32_t StandardFormats(WaveDirection direction, std::uint32_t device);
+    struct FoundCaps {
+        std::uint32_t formats = 0;
+        std::uint16_t channels = 2;
+    };
+    const FoundCaps& Probe(WaveDirection direction, std::uint32_t device);
 
     std::unique_ptr<CWasapiEndpoints> endpoints;
     std::vector<WasapiEndpoint> lists[2];
     std::mutex mutex;
     std::map<WaveHandle, std::unique_ptr<Stream>> streams;
     std::map<std::pair<WaveDirection, std::uint32_t>, WaveHostDetail> details;
-    std::map<std::pair<WaveDirection, std::uint32_t>, std::uint32_t> formatsFound;
+    std::map<std::pair<WaveDirection, std::uint32_t>, FoundCaps> capsFound;
     WaveHandle nextHandle = 1;
 };
