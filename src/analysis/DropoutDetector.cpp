@@ -22,7 +22,7 @@ constexpr double FloorShareOfPeak = 1e-4;
 // Flags this close together are one burst (a slip disturbs two residuals,
 // a gap its two edges).
 constexpr std::uint64_t MergeGap = 2;
-// Medians are taken over at most this many values of a stretch.
+// The ratios' median is taken over at most this many values of a stretch.
 constexpr std::size_t MedianSamples = 64;
 // The zero-run search probes every ZeroProbe-th sample: a run long enough to
 // count covers one of them.
@@ -159,11 +159,13 @@ double CDropoutDetector::Predict(std::size_t m, double peak, double& centre)
 double CDropoutDetector::Spread(const double* r, const char* skip, std::size_t m, double& centre) const
 {
     // The residual's centre and spread (a standard deviation, from the
-    // median absolute deviation) over a spaced subset of it.
-    double picked[MedianSamples];
-    const std::size_t stride = std::max<std::size_t>(1, (m + MedianSamples - 1) / MedianSamples);
+    // median absolute deviation) over every frame the fit kept. A spaced
+    // subset would see a harmonic at a whole fraction of the rate at one
+    // phase only (every 4th frame of a tone at a quarter of the rate has the
+    // same value), take its spread for none, and flag the harmonic itself.
+    double picked[StretchFrames];
     std::size_t count = 0;
-    for (std::size_t k = 0; k < m && count < MedianSamples; k += stride)
+    for (std::size_t k = 0; k < m; ++k)
         if (!skip[k])
             picked[count++] = r[k];
     if (count == 0) {

@@ -3,6 +3,8 @@
 // they come, placed to the frame; none in clean tones, noise or dither.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
 #include <string>
 
 #include "TestSignals.h"
@@ -17,6 +19,17 @@ struct DropoutRow {
 };
 
 class Dropouts : public testing::TestWithParam<DropoutRow> {};
+
+// An exponential sweep of 20 Hz to 0.45 of the rate over 2 s at -6 dBFS
+// with its third harmonic 70 dB down.
+double ColouredSweep(std::size_t i, int rate)
+{
+    const double seconds = 2;
+    const double span = seconds / std::log(0.45 * rate / 20);
+    const double t = static_cast<double>(i) / rate;
+    const double phase = 2 * std::numbers::pi * 20 * span * (std::exp(t / span) - 1);
+    return 0.5 * (std::sin(phase) + std::pow(10, -70.0 / 20) * std::sin(3 * phase));
+}
 
 TEST_P(Dropouts, GapsAndJumpsAreFoundWhereTheyAre)
 {
@@ -65,6 +78,12 @@ TEST_P(Dropouts, CleanNoisyAndDitheredSignalsHaveNone)
                                                    Sine(0.2, 5000, i, f.rate); }},
         {"swell", [&](std::size_t i, int) { return Sine(0.1 + 0.8 * i / 96000.0, 440, i, f.rate); }},
         {"sine in noise", [&](std::size_t i, int) { return Sine(0.5, 997, i, f.rate) + 0.001 * gauss(random); }},
+        // The loopback's sweep through a cable with a -70 dB third harmonic,
+        // a 1 dB treble loss and a -96 dBFS hiss: the prediction's error
+        // changes within each stretch and must not read as a step.
+        {"coloured sweep", [&](std::size_t i, int) {
+             return ColouredSweep(i, f.rate) + 0.056 * ColouredSweep(i - 1, f.rate) + 1.6e-5 * gauss(random);
+         }},
     };
     for (const Signal& s : signals) {
         auto bytes = Build(f, 96000, s.at);
