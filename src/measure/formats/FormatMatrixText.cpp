@@ -17,8 +17,9 @@ constexpr const char* Legend =
     "       D delivered: heard, every valid bit, no gap, no xrun, on time;  else s silent, b valid bits\n"
     "       missing, g gap or xrun, t not on time\n"
     "Loop:  T bit-transparent; else G level changed, R resampled, Q truncated (low bits lost),\n"
-    "       N noise added (dithered or mixed), S channels swapped; ? the sequence was not found in what\n"
-    "       came back (nothing, or a band cut to a fraction of the rate's), ! run failed\n";
+    "       N noise added (dithered or mixed), S channels swapped; ~ not bit for bit, and none of these\n"
+    "       says why; ? the sequence was not found in what came back (nothing, or a band cut to a\n"
+    "       fraction of the rate's), ! run failed\n";
 
 std::string Width(const FormatWidth& w)
 {

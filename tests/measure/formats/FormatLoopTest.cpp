@@ -118,3 +118,31 @@ TEST(FormatLoopTest, SequenceUsesEveryValidBitAndNoneBelow)
 }
 
 } // namespace
+
+// Every mark a loop verdict can give is explained in the matrix's legend.
+TEST(FormatLoopTest, EveryLoopMarkIsInTheLegend)
+{
+    const std::string legend = FormatMatrixText(FormatMatrixResult{}, false);
+    auto verdict = [](auto set) {
+        FormatLoopVerdict v;
+        v.run = v.heard = true;
+        set(v);
+        return v;
+    };
+    const FormatLoopVerdict verdicts[] = {
+        verdict([](FormatLoopVerdict& v) { v.runFailed = true; }),
+        verdict([](FormatLoopVerdict& v) { v.heard = false; }),
+        verdict([](FormatLoopVerdict& v) { v.transparent = true; }),
+        verdict([](FormatLoopVerdict& v) { v.gain = true; }),
+        verdict([](FormatLoopVerdict& v) { v.resampled = true; }),
+        verdict([](FormatLoopVerdict& v) { v.truncated = true; }),
+        verdict([](FormatLoopVerdict& v) { v.noise = true; }),
+        verdict([](FormatLoopVerdict& v) { v.swapped = true; }),
+        verdict([](FormatLoopVerdict&) {}),
+    };
+    for (const FormatLoopVerdict& v : verdicts) {
+        const std::string mark = FormatLoopMark(v);
+        ASSERT_EQ(mark.size(), 1u);
+        EXPECT_NE(legend.find(" " + mark + " "), std::string::npos) << "'" << mark << "' is not in the legend";
+    }
+}
