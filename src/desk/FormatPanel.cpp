@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "audio/WaveApi.h"
 
 namespace {
 
@@ -95,12 +94,12 @@ void CFormatPanel::OnBitsChanged()
         validBitsBox->setValue(bits);
 }
 
-void CFormatPanel::ListDevices()
+void CFormatPanel::SetDevices(std::vector<ListedDevice> listedInputs, std::vector<ListedDevice> listedOutputs)
 {
-    const QString keepInput = inputBox->currentText();
-    const QString keepOutput = outputBox->currentText();
-    inputs = ListWaveDevices(WaveApi(), WaveDirection::Input);
-    outputs = ListWaveDevices(WaveApi(), WaveDirection::Output);
+    const QString keepInput = inputBox->currentIndex() >= 0 ? inputBox->currentText() : rememberedInput;
+    const QString keepOutput = outputBox->currentIndex() >= 0 ? outputBox->currentText() : rememberedOutput;
+    inputs = std::move(listedInputs);
+    outputs = std::move(listedOutputs);
     FillDevices(inputBox, inputs, keepInput);
     FillDevices(outputBox, outputs, keepOutput);
 }
@@ -138,9 +137,11 @@ ChosenDevice CFormatPanel::Output() const
 
 void CFormatPanel::Restore(const QSettings& s)
 {
-    if (int i = inputBox->findText(s.value("format/input").toString()); i >= 0)
+    rememberedInput = s.value("format/input").toString();
+    rememberedOutput = s.value("format/output").toString();
+    if (int i = inputBox->findText(rememberedInput); i >= 0)
         inputBox->setCurrentIndex(i);
-    if (int i = outputBox->findText(s.value("format/output").toString()); i >= 0)
+    if (int i = outputBox->findText(rememberedOutput); i >= 0)
         outputBox->setCurrentIndex(i);
     channelsBox->setValue(s.value("format/channels", 1).toInt());
     rateBox->setCurrentText(QString::number(s.value("format/rate", 44100).toInt()));
@@ -152,10 +153,13 @@ void CFormatPanel::Restore(const QSettings& s)
 
 void CFormatPanel::Save(QSettings& s) const
 {
-    if (inputBox->currentIndex() >= 0)
-        s.setValue("format/input", inputBox->currentText());
-    if (outputBox->currentIndex() >= 0)
-        s.setValue("format/output", outputBox->currentText());
+    // Closed before the lists came, the names remembered stay.
+    const QString input = inputBox->currentIndex() >= 0 ? inputBox->currentText() : rememberedInput;
+    const QString output = outputBox->currentIndex() >= 0 ? outputBox->currentText() : rememberedOutput;
+    if (!input.isEmpty())
+        s.setValue("format/input", input);
+    if (!output.isEmpty())
+        s.setValue("format/output", output);
     const ChosenFormat f = Format();
     s.setValue("format/channels", f.channels);
     s.setValue("format/rate", f.sampleRate);

@@ -4,7 +4,8 @@
 // fails is left out, the entry's own number is opened) and the test's
 // format fields (channels, rate, sample bits, valid bits, API mode). What
 // was chosen is kept in the window's settings and comes back at the next
-// start; a device is found again by its name.
+// start; a device is found again by its name, also when the lists come
+// after the settings (the window lists the devices once it shows).
 #pragma once
 
 #include <QComboBox>
@@ -34,9 +35,9 @@ class CFormatPanel final : public QGroupBox {
 public:
     explicit CFormatPanel(QWidget* parent = nullptr);
 
-    // Fills the device lists from the current wave API (on the interface
-    // thread, while no session runs), keeping the chosen names.
-    void ListDevices();
+    // Fills the device lists (ListWaveDevices' of each direction), keeping
+    // the chosen names, or the remembered ones while none was chosen.
+    void SetDevices(std::vector<ListedDevice> inputs, std::vector<ListedDevice> outputs);
     ChosenFormat Format() const;
     ChosenDevice Input() const;
     ChosenDevice Output() const;
@@ -66,4 +67,7 @@ private:
     QComboBox* modeBox;
     std::vector<ListedDevice> inputs;
     std::vector<ListedDevice> outputs;
+    // The names the settings hold, until lists that have them come.
+    QString rememberedInput;
+    QString rememberedOutput;
 };

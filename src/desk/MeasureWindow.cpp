@@ -78,7 +78,6 @@ CMeasureWindow::CMeasureWindow(CDeskServices& deskServices, QWidget* parent)
     connect(cancel, &QShortcut::activated, this, [this] { runner->Cancel(); });
     connect(&watcher, &QFileSystemWatcher::fileChanged, this, [this] { OnFollowedFileChanged(); });
 
-    format->ListDevices();
     RestoreSettings();
     statusBar()->showMessage("Ready");
 }
@@ -90,13 +89,42 @@ void CMeasureWindow::BuildMenus()
     QMenu* file = menuBar()->addMenu("&File");
     openAction = file->addAction("&Open a WAVE file...", this, [this] { OnOpenFile(); });
     openAction->setShortcut(QKeySequence::Open);
-    refreshAction = file->addAction("&Refresh the device lists", this, [this] { format->ListDevices(); });
+    refreshAction = file->addAction("&Refresh the device lists", this, [this] { ListDevices(); });
     refreshAction->setShortcut(QKeySequence(Qt::Key_F5));
     reportAction = file->addAction("&Save report...", this, [this] { OnSaveReport(); });
     reportAction->setShortcut(QKeySequence::Save);
     file->addSeparator();
     QAction* quit = file->addAction("&Quit", this, [this] { close(); });
     quit->setShortcut(QKeySequence::Quit);
+}
+
+bool CMeasureWindow::ListDevices(std::function<void()> prepare, std::function<void()> listed)
+{
+    struct Lists {
+        std::vector<ListedDevice> inputs;
+        std::vector<ListedDevice> outputs;
+    };
+    auto lists = std::make_shared<Lists>();
+    auto work = [prepare = std::move(prepare), lists] {
+        if (prepare)
+            prepare();
+        lists->inputs = ListWaveDevices(WaveApi(), WaveDirection::Input);
+        lists->outputs = ListWaveDevices(WaveApi(), WaveDirection::Output);
+    };
+    auto finished = [this, lists, listed = std::move(listed)] {
+        listing = false;
+        OnRunning(false);
+        format->SetDevices(std::move(lists->inputs), std::move(lists->outputs));
+        if (!runner->Failure().empty())
+            statusBar()->showMessage("The devices could not be listed: " + QString::fromStdString(runner->Failure()));
+        if (listed)
+            listed();
+    };
+    if (!runner->Start(std::move(work), std::move(finished)))
+        return false;
+    listing = true;
+    OnRunning(true);
+    return true;
 }
 
 void CMeasureWindow::OnOpenFile()
@@ -206,7 +234,9 @@ void CMeasureWindow::OnRunning(bool running)
     openAction->setEnabled(!running);
     refreshAction->setEnabled(!running);
     reportAction->setEnabled(!running);
-    if (!reportSaving)
+    if (listing)
+        statusBar()->showMessage("Listing the devices...");
+    else if (!reportSaving)
         statusBar()->showMessage(running ? "Running: Esc cancels" : "Ready");
 }
 

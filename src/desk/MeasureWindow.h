@@ -4,7 +4,11 @@
 // by dropping it on the window or named on the command line. Esc cancels
 // the session that runs. A file opened is watched: when it is written
 // again (the test dialog saving its recording over it, say) it is analysed
-// again. What was chosen is kept in the settings for the next start.
+// again. What was chosen is kept in the settings for the next start. The
+// window is built without its device lists: they are filled off the
+// interface thread (ListDevices), since a sound system's enumeration and
+// the devices' capability queries take a while, and the window should
+// show at once.
 #pragma once
 
 #include <QAction>
@@ -12,6 +16,8 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QTabWidget>
+
+#include <functional>
 
 #include "desk/DeskContext.h"
 
@@ -27,6 +33,13 @@ class CMeasureWindow final : public QMainWindow {
 public:
     explicit CMeasureWindow(CDeskServices& services, QWidget* parent = nullptr);
     ~CMeasureWindow() override;
+
+    // Lists the devices of the current wave API on the session thread, after
+    // `prepare` ran there (the program brings the wave API up in it), then
+    // fills the lists and runs `listed` on the interface thread. Sessions
+    // wait meanwhile. False while a session runs. F5 lists them again.
+    bool ListDevices(std::function<void()> prepare = {}, std::function<void()> listed = {});
+    bool Listing() const { return listing; }
 
     // Analyses `path` in the input view and watches it; false while a
     // session runs.
@@ -81,6 +94,7 @@ private:
     QAction* reportAction = nullptr;
     QString lastReportMessage;
     bool reportSaving = false;
+    bool listing = false;
     QFileSystemWatcher watcher;
     QString followed;
     bool reanalysePending = false;

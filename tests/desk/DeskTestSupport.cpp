@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "desk/MeasureWindow.h"
 #include "support/ScratchDir.h"
 
 QApplication& DeskTestApplication()
@@ -35,6 +36,11 @@ CPrivateSettings::CPrivateSettings(const std::string& directory)
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
 {
     return QTest::qWaitFor(done, timeoutMs);
+}
+
+bool ListDevicesAndWait(CMeasureWindow& window)
+{
+    return window.ListDevices() && WaitUntil([&] { return !window.Listing(); });
 }
 
 namespace {

@@ -46,6 +46,11 @@ public:
 // Processes events until `done` holds or `timeoutMs` passed; its result.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 
+class CMeasureWindow;
+// Lists the window's devices as the program does, off the interface
+// thread, and waits until the lists are filled; false when they were not.
+bool ListDevicesAndWait(CMeasureWindow& window);
+
 // A 16-bit stereo WAVE file of `seconds` of a sine (0 Hz: silence) at half
 // of full scale; false when it could not be written.
 bool WriteSineWave(const std::string& path, double hz, double seconds, int rate = 48000);

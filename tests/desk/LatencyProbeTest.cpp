@@ -35,6 +35,7 @@ TEST(LatencyProbe, TheWindowAnswersWhileA192kStereo32BitRecordingIsMetered)
     CScopedVirtualWaveApi virtualApi;
     CMeasureWindow window(services);
     window.show();
+    ASSERT_TRUE(ListDevicesAndWait(window));
     CFormatPanel& panel = *window.FormatPanel();
     panel.ChannelsBox()->setValue(2);
     panel.RateBox()->setCurrentText("192000");

@@ -38,6 +38,7 @@ protected:
         DeskTestApplication();
         window = std::make_unique<CMeasureWindow>(services);
         window->show();
+        EXPECT_TRUE(ListDevicesAndWait(*window));
     }
 
     CMeasureWindow& W() { return *window; }
@@ -97,8 +98,14 @@ TEST_F(MeasureWindow, ListsTheTestsDevicesAndKeepsTheChoiceForTheNextStart)
     W().Views()->setCurrentIndex(2);
     W().close();
     window.reset();
+    {
+        CMeasureWindow early(services);
+        early.close(); // before its lists came: the names it was given stay
+    }
 
     CMeasureWindow again(services);
+    EXPECT_EQ(again.FormatPanel()->InputBox()->count(), 0) << "the lists come after the window";
+    ASSERT_TRUE(ListDevicesAndWait(again));
     const ChosenFormat f = again.FormatPanel()->Format();
     EXPECT_EQ(f.channels, 2);
     EXPECT_EQ(f.sampleRate, 96000);
@@ -326,7 +333,7 @@ TEST_F(MeasureWindow, ASoakEndsOnAFailingDeviceAndNeedsItsModesDevices)
     EXPECT_EQ(ShownVerdicts(view.Checks())[0].topic, "Run");
 
     virtualApi.api.SetDevices(WaveDirection::Output, {});
-    W().FormatPanel()->ListDevices();
+    ASSERT_TRUE(ListDevicesAndWait(W()));
     view.ModeBox()->setCurrentIndex(2);
     EXPECT_FALSE(view.StartSoak());
     EXPECT_EQ(view.StatusText(), "Choose an output device first");

@@ -41,6 +41,7 @@ TEST(Screenshots, EveryViewAfterARun)
     CMeasureWindow window(services);
     window.resize(1100, 780);
     window.show();
+    ASSERT_TRUE(ListDevicesAndWait(window));
     const QString suffix = QApplication::primaryScreen()->devicePixelRatio() > 1.5 ? "-200" : "";
     auto shoot = [&](const QString& name) {
         QApplication::processEvents();
