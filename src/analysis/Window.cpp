@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/Window.h"
 
+#include <array>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -21,16 +22,27 @@ double Dirichlet(double x, double length)
 }
 
 // The window as a sum of cosines is a sum of shifted Dirichlet kernels,
-// each with its own phase.
-double Response(double binsOfLength, double length)
+// each with its own weight and phase, which depend on the length alone.
+using KernelWeights = std::array<std::complex<double>, WindowKernelCount>;
+static_assert(WindowKernelCount == 2 * TermCount - 1);
+
+KernelWeights Weights(double length)
 {
-    std::complex<double> sum(0, 0);
+    KernelWeights weights;
     for (int k = -(TermCount - 1); k < TermCount; ++k) {
         int m = k < 0 ? -k : k;
         double c = (m % 2 == 0 ? 1.0 : -1.0) * Terms[m] * (m == 0 ? 1.0 : 0.5);
         std::complex<double> phase = std::polar(1.0, std::numbers::pi * k * (length - 1) / length);
-        sum += c * phase * Dirichlet(binsOfLength - k, length);
+        weights[static_cast<std::size_t>(k + TermCount - 1)] = c * phase;
     }
+    return weights;
+}
+
+double Response(double binsOfLength, double length, const KernelWeights& weights)
+{
+    std::complex<double> sum(0, 0);
+    for (int k = -(TermCount - 1); k < TermCount; ++k)
+        sum += weights[static_cast<std::size_t>(k + TermCount - 1)] * Dirichlet(binsOfLength - k, length);
     return std::abs(sum);
 }
 
@@ -78,7 +90,7 @@ double WindowResponse(double bins, std::size_t length, std::size_t fftSize)
 
 CWindowResponse::CWindowResponse(std::size_t windowLength, std::size_t transformSize)
     : length(static_cast<double>(windowLength)), fftSize(static_cast<double>(transformSize)),
-      centre(Response(0, static_cast<double>(windowLength)))
+      weights(Weights(length)), centre(Response(0, length, weights))
 {
 }
 
@@ -86,5 +98,5 @@ double CWindowResponse::operator()(double bins) const
 {
     // Scaled as bins * length / fftSize, in that order, as always.
     double scaled = bins * length / fftSize;
-    return centre > 0 ? Response(scaled, length) / centre : 0;
+    return centre > 0 ? Response(scaled, length, weights) / centre : 0;
 }

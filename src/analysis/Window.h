@@ -4,8 +4,13 @@
 // harmonics a 24-bit signal carries; its main lobe spans +-7 bins.
 #pragma once
 
+#include <array>
+#include <complex>
 #include <cstddef>
 #include <vector>
+
+// The Dirichlet kernels the window's response is the sum of.
+inline constexpr std::size_t WindowKernelCount = 13;
 
 // Bins on either side of a component that its main lobe covers, plus one.
 inline constexpr std::size_t WindowHalfWidthBins = 8;
@@ -25,8 +30,8 @@ double WindowPowerSum(std::size_t length);
 double WindowResponse(double bins, std::size_t length, std::size_t fftSize);
 
 // WindowResponse for one window and transform size, with the value at the
-// centre worked out once: the same figures, bit for bit, for a caller that
-// asks many times (the peak interpolation's search).
+// centre and the kernels' weights worked out once: the same figures, bit for
+// bit, for a caller that asks many times (the peak interpolation's search).
 class CWindowResponse {
 public:
     CWindowResponse(std::size_t length, std::size_t fftSize);
@@ -35,5 +40,6 @@ public:
 private:
     double length;
     double fftSize;
+    std::array<std::complex<double>, WindowKernelCount> weights;
     double centre;
 };
