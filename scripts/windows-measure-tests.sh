@@ -8,7 +8,9 @@
 #  3. --loopback on the virtual loopback pair with known impairments: the
 #     table and the JSON;
 #  4. --formats on the virtual devices: the matrix and its JSON;
-#  5. --plot is refused with its reason (no pictures on Windows).
+#  5. --plot is refused with its reason (no pictures on Windows);
+#  6. --report of the virtual input's analysis: the same sections, and the
+#     analysis's section (figures, verdicts, picture) byte for byte.
 # Usage: windows-measure-tests.sh BUILD_DIR PREFIX LINUX_BUILD_DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -143,6 +145,29 @@ timeout 300 wine "$cli" --analyze-file "$(windows_path "$work/file.wav")" --plot
   >/dev/null 2>"$work/plot.err" || status=$?
 [[ $status -eq 2 ]] && grep -q -- "--plot: the pictures are not in this build" "$work/plot.err" ||
   fail "--plot: exit status $status, $(cat "$work/plot.err")"
+
+# 6. The report of the virtual input's analysis: the system differs, the
+# analysis's section must not.
+status=0
+timeout 300 wine "$cli" --duration 1 --analyze --report "$(windows_path "$work/report-win.html")" \
+  >/dev/null 2>"$work/report.win.err" || status=$?
+linux_status=0
+"$linux_cli" --duration 1 --analyze --report "$work/report-linux.html" >/dev/null 2>&1 || linux_status=$?
+[[ $status -eq 0 && $linux_status -eq 0 ]] ||
+  fail "report: exit status $status on Windows, $linux_status on Linux: $(cat "$work/report.win.err")"
+python3 - "$work/report-win.html" "$work/report-linux.html" <<'PY' || fail "report: the analysis's sections differ"
+import difflib, re, sys
+win, linux = (open(path, encoding="utf-8").read() for path in sys.argv[1:3])
+ids = [re.findall(r'<section id="([a-z]+)">', text) for text in (win, linux)]
+if ids[0] != ids[1] or ids[0] != ["system", "test", "analysis"]:
+    print(f"sections: Windows {ids[0]}, Linux {ids[1]}")
+    sys.exit(1)
+a, b = (re.search(r'<section id="analysis">.*?</section>', text, re.S).group(0) for text in (win, linux))
+if a != b:
+    sys.stdout.writelines(list(difflib.unified_diff(b.splitlines(True), a.splitlines(True), "Linux", "Windows"))[:40])
+    sys.exit(1)
+print(f"report: the analysis's sections are equal ({len(a)} characters)")
+PY
 
 [[ $failures -eq 0 ]] && echo "windows-measure-tests: all passed ($build)"
 exit $((failures > 0))
