@@ -95,6 +95,7 @@ constexpr const char* LoopLegend[][2] = {
     {"Q", "truncated (low bits lost)"},
     {"N", "noise added (dithered or mixed)"},
     {"S", "channels swapped"},
+    {"~", "not bit for bit, and none of the marks above says why"},
     {"?", "the sequence was not found in what came back (nothing, or a band cut to a fraction of the rate's)"},
     {"!", "run failed"},
 };
