@@ -106,6 +106,23 @@ std::vector<FormatKey> KeysOf(const FormatDeviceMatrix& m)
     return keys;
 }
 
+// A combination the loop did not run: refused before the device by either
+// end ("-"), refused by either device ("."), failed ("!"), or not tried.
+std::string UnloopedMark(const FormatMatrixResult& result, const FormatKey& key)
+{
+    bool byRules = false;
+    bool refused = false;
+    bool failed = false;
+    for (const FormatDeviceMatrix& m : result.devices)
+        for (const FormatCell& cell : m.cells)
+            if (cell.key == key && cell.accept.tried) {
+                byRules = byRules || cell.accept.byRules;
+                refused = refused || cell.accept.Refused();
+                failed = failed || cell.accept.Failed();
+            }
+    return byRules ? "-" : refused ? "." : failed ? "!" : "";
+}
+
 } // namespace
 
 std::string FormatCellMark(const FormatCell& cell, WaveDirection direction, FormatLevel level)
@@ -184,7 +201,7 @@ std::string FormatMatrixText(const FormatMatrixResult& result, bool elapsedLine)
             for (const FormatLoopCell& cell : result.loop)
                 if (cell.key == key)
                     return FormatLoopMark(cell.verdict);
-            return std::string(".");
+            return UnloopedMark(result, key);
         });
     }
     text += Legend;

@@ -197,3 +197,31 @@ TEST_F(FormatMatrixVirtualTest, TransparentLevelNamesWhatTheChainDoes)
 }
 
 } // namespace
+
+namespace {
+
+// A combination the loop did not run says why in the loop's table as in the
+// devices' own: a plain description of 20 of 24 bits is refused before the
+// device, not by it.
+TEST_F(FormatMatrixVirtualTest, LoopTableMarksWhatWasNotRunAsTheDevicesDo)
+{
+    FormatMatrixRequest request;
+    request.input = Loopback;
+    request.output = Loopback;
+    request.level = FormatLevel::Transparent;
+    request.rates = {48000};
+    request.channelCounts = {2};
+    request.widths = {{24, 20}};
+    request.descriptions = {false};
+    FormatMatrixResult result;
+    ASSERT_EQ(RunFormatMatrix(api, request, result), 1);
+    EXPECT_TRUE(result.loop.empty());
+    const std::string text = FormatMatrixText(result, false);
+    const std::size_t loop = text.find("Loop: output");
+    ASSERT_NE(loop, std::string::npos) << text;
+    const std::size_t row = text.find("48000", loop);
+    ASSERT_NE(row, std::string::npos) << text;
+    EXPECT_EQ(text.substr(row, text.find('\n', row) - row), "48000      -") << text;
+}
+
+} // namespace
