@@ -90,6 +90,18 @@ report=$(TALLOWMERE_AUDIO=winmm run --duration 1 --tone yes --save "$(windows_pa
 # The recording failed, so the run counts as failed even with the tone played.
 [[ $status -eq 1 ]] || fail "WinMM tone run exited with $status, not 1: $(cat "$work/tone.err")"
 grep -q "   Playback	Called sucessfully" <<<"$report" || fail "the tone was not played: $report"
+# On Vista and later (Wine says 10) a WinMM device's answers are the audio engine's.
+engine="its answers are the Windows audio engine's, which converts formats, not the card's"
+grep -q "^tallowmere: playback 'WinMM: Out: default': $engine" "$work/tone.err" ||
+  fail "WinMM run without the audio engine's note: $(cat "$work/tone.err")"
+status=0
+TALLOWMERE_AUDIO=winmm run --duration 1 --tone no --json >"$work/winmm.json" 2>/dev/null || status=$?
+python3 - "$work/winmm.json" "$engine" <<'PY' || fail "WinMM JSON without the audio engine's note (exit status $status)"
+import json, sys
+output = json.load(open(sys.argv[1]))["output"]
+print(f"WinMM output: {output['name']}: {output.get('answers')}")
+sys.exit(0 if output["name"] == "WinMM: Out: default" and output.get("answers", "").startswith(sys.argv[2]) else 1)
+PY
 if [[ -f "$work/tone.wav" && -f "$work/played.raw" ]]; then
   sox "$work/tone.wav" -t raw "$work/tone.raw"
   python3 - "$work/tone.raw" "$work/played.raw" <<'PY' || fail "the played file does not hold the tone's samples"

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "audio/backends/CompositeWaveApi.h"
+
 namespace {
 
 // "call: text", the call or the text alone, or the errno's words.
@@ -33,6 +35,12 @@ std::vector<std::string> HostDetailLines(const char* role, const std::string& li
         lines.push_back(device + ": " + std::to_string(detail.xruns) + (detail.xruns == 1 ? " xrun" : " xruns") +
                         " recovered, " + std::to_string(detail.framesLost) + " frames lost");
     return lines;
+}
+
+std::string AudioEngineNoteLine(const char* role, const std::string& deviceName)
+{
+    const std::string note = AudioEngineAnswerNote(deviceName);
+    return note.empty() ? note : std::string("tallowmere: ") + role + " '" + deviceName + "': " + note;
 }
 
 std::string SaveFailureLine(const std::string& path, const std::string& reason)

@@ -20,6 +20,12 @@
 std::vector<std::string> HostDetailLines(const char* role, const std::string& listName, const WaveHostDetail& detail,
                                          bool stepFailed);
 
+// For a device whose answers are not the card's (AudioEngineAnswerNote):
+//   "tallowmere: capture 'WinMM: In: default': its answers are the Windows
+//    audio engine's, which converts formats, not the card's; the WASAPI
+//    device asks the driver" (one line); "" for any other device.
+std::string AudioEngineNoteLine(const char* role, const std::string& deviceName);
+
 // "tallowmere: cannot save 'FILE': REASON".
 std::string SaveFailureLine(const std::string& path, const std::string& reason);
 

@@ -48,6 +48,7 @@ void WriteDevice(CJsonWriter& json, const DeviceView& device)
     json.BeginObject();
     json.Member("index", device.index);
     json.Member("name", device.name);
+    WriteAudioEngineNote(json, device.name);
     json.Member("tested", device.tested);
     WriteCode(json, "open", device.results.openResult, ResultCodeText(device.results.openResult));
     std::uint16_t transfer = TransferCode(device.results);

@@ -224,6 +224,10 @@ private:
 // What the back end knows of each device, after its test.
 void PrintHostDetail(std::FILE* stream, const CCliOutcome& o)
 {
+    for (const auto& [role, name] : {std::pair{"capture", &o.parameters.inputDeviceName},
+                                     std::pair{"playback", &o.parameters.outputDeviceName}})
+        if (const std::string note = AudioEngineNoteLine(role, *name); !note.empty())
+            std::fprintf(stream, "%s\n", note.c_str());
     if (o.recordHost)
         PrintLines(stream, HostDetailLines("capture", o.parameters.inputDeviceName, *o.recordHost,
                                            o.record.tested && !o.recordComplete && !RecordCancelled(o)));

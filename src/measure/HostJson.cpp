@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "measure/HostJson.h"
 
+#include "audio/backends/CompositeWaveApi.h"
 #include "measure/JsonWriter.h"
+
+void WriteAudioEngineNote(CJsonWriter& json, const std::string& deviceName)
+{
+    if (const std::string note = AudioEngineAnswerNote(deviceName); !note.empty())
+        json.Member("answers", note);
+}
 
 void WriteHostJson(CJsonWriter& json, const std::optional<WaveHostDetail>& host)
 {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "audio/WaveApi.h"
 
@@ -13,3 +14,8 @@ class CJsonWriter;
 // and text, whether the device was lost, its xruns and frames lost; null
 // when the back end knows nothing of it.
 void WriteHostJson(CJsonWriter& json, const std::optional<WaveHostDetail>& host);
+
+// The "answers" member, only for a device whose answers are not the card's
+// (AudioEngineAnswerNote: a WinMM device on Windows Vista and later); for
+// any other device nothing is written.
+void WriteAudioEngineNote(CJsonWriter& json, const std::string& deviceName);

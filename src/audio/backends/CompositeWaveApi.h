@@ -68,6 +68,13 @@ constexpr const char* WinMmNamePrefix = "WinMM: ";
 // before WinMM's, whose names then begin with WinMmNamePrefix.
 std::unique_ptr<CWaveApi> CreateWaveApi(AudioBackEndChoice choice);
 
+// What a device's answers stand for, when they are not the card's: on
+// Windows Vista and later, for a device named with WinMmNamePrefix, "its
+// answers are the Windows audio engine's, which converts formats, not the
+// card's; the WASAPI device asks the driver". "" for every other device and
+// on every other system. Defined per platform.
+std::string AudioEngineAnswerNote(const std::string& deviceName);
+
 // The choice named by `value` (TALLOWMERE_AUDIO; null when unset), where
 // `platformName` names the platform's back end `platformChoice`.
 AudioBackEndChoice AudioBackEndFromText(const char* value, const char* platformName,

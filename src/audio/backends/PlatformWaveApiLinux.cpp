@@ -23,3 +23,8 @@ std::unique_ptr<CWaveApi> CreateWaveApi(AudioBackEndChoice choice)
     }
     return std::make_unique<CCompositeWaveApi>(std::move(backEnds));
 }
+
+std::string AudioEngineAnswerNote(const std::string&)
+{
+    return {};
+}

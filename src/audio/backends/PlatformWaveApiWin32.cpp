@@ -8,6 +8,9 @@
 #include <cstring>
 #include <string>
 
+#include <windows.h>
+#include <versionhelpers.h>
+
 #include "audio/DeviceName.h"
 #include "audio/backends/CompositeWaveApi.h"
 #include "audio/backends/VirtualWaveApi.h"
@@ -52,4 +55,14 @@ std::unique_ptr<CWaveApi> CreateWaveApi(AudioBackEndChoice choice)
         backEnds.push_back(std::move(virtualApi));
     }
     return std::make_unique<CCompositeWaveApi>(std::move(backEnds));
+}
+
+std::string AudioEngineAnswerNote(const std::string& deviceName)
+{
+    // Before Vista WinMM reached the driver itself; since, the shared audio
+    // engine stands between, so its answer is the engine's.
+    if (!deviceName.starts_with(WinMmNamePrefix) || !IsWindowsVistaOrGreater())
+        return {};
+    return "its answers are the Windows audio engine's, which converts formats, not the card's; "
+           "the WASAPI device asks the driver";
 }

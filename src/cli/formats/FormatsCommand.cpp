@@ -3,9 +3,12 @@
 
 #include <cstdio>
 #include <memory>
+#include <set>
+#include <string>
 
 #include "audio/ListedDevices.h"
 #include "audio/backends/CompositeWaveApi.h"
+#include "cli/CliDiagnostics.h"
 #include "cli/DeviceList.h"
 #include "cli/Keyboard.h"
 #include "cli/StatusLine.h"
@@ -112,6 +115,19 @@ std::string Json(const std::vector<FormatMatrixResult>& results, const std::vect
     return json.Text();
 }
 
+// Each device's note once, for those whose answers are not the card's.
+void PrintAudioEngineNotes(const std::vector<FormatMatrixResult>& results, std::FILE* err)
+{
+    std::set<std::string> printed;
+    for (const FormatMatrixResult& result : results)
+        for (const FormatDeviceMatrix& m : result.devices) {
+            const std::string note =
+                AudioEngineNoteLine(m.direction == WaveDirection::Input ? "capture" : "playback", m.name);
+            if (!note.empty() && printed.insert(note).second)
+                std::fprintf(err, "%s\n", note.c_str());
+        }
+}
+
 } // namespace
 
 int RunFormats(const CCliOptions& options, const CCliStreams& streams, CInterrupts& interrupts)
@@ -138,6 +154,7 @@ int RunFormats(const CCliOptions& options, const CCliStreams& streams, CInterrup
             }
     int status = cancelled ? ExitCancelled : failed ? ExitDeviceFailed : !unmet.empty() ? ExitFormatsUnmet
                                                                                                 : ExitCompleted;
+    PrintAudioEngineNotes(results, streams.err);
     for (const std::string& text : unmet)
         std::fprintf(streams.err, "tallowmere: formats: %s is not met at the %s level\n", text.c_str(),
                      FormatLevelName(options.formats.level));

@@ -39,6 +39,9 @@ bool ChooseDevice(CWaveApi& api, WaveDirection direction, const std::optional<st
 void PrintDiagnostics(const CLoopbackRun& run, std::FILE* err)
 {
     const bool failed = run.outcome == LoopbackOutcome::DeviceFailed;
+    for (const auto& [role, name] : {std::pair{"capture", &run.input.name}, std::pair{"playback", &run.output.name}})
+        if (const std::string note = AudioEngineNoteLine(role, *name); !note.empty())
+            std::fprintf(err, "%s\n", note.c_str());
     if (run.inputHost)
         for (const std::string& line : HostDetailLines("capture", run.input.name, *run.inputHost,
                                                        failed && run.failedDirection == WaveDirection::Input))

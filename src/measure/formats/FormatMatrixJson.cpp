@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "measure/formats/FormatMatrixJson.h"
 
+#include "measure/HostJson.h"
 #include "measure/formats/FormatMatrixText.h"
 #include "sequence/Report.h"
 
@@ -93,6 +94,7 @@ void WriteFormatMatrixJson(CJsonWriter& json, const FormatMatrixResult& result)
         json.Member("direction", m.direction == WaveDirection::Input ? "input" : "output");
         json.Member("position", m.device);
         json.Member("name", m.name);
+        WriteAudioEngineNote(json, m.name);
         json.Member("hostName", m.hostName);
         json.Key("cells");
         json.BeginArray();

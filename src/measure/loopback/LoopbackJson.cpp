@@ -34,6 +34,7 @@ void Device(CJsonWriter& json, const char* key, const CLoopbackDevice& d, const 
     json.BeginObject();
     json.Member("position", d.position);
     json.Member("name", d.name);
+    WriteAudioEngineNote(json, d.name);
     WriteHostJson(json, host);
     json.EndObject();
 }

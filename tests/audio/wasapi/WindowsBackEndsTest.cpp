@@ -75,4 +75,15 @@ TEST(WindowsBackEnds, WasapiDevicesComeFirstThenWinMmsThenTheVirtualOnes)
     EXPECT_TRUE(NameBegins(*virtualOnly, 0, VirtualInputName));
 }
 
+TEST(WindowsBackEnds, OnlyWinMmDevicesAnswerForTheAudioEngine)
+{
+    // Wine says it is Windows 10, so WinMM goes through the shared engine.
+    const std::string note = AudioEngineAnswerNote(std::string(WinMmNamePrefix) + "In: default");
+    EXPECT_EQ(note, "its answers are the Windows audio engine's, which converts formats, not the card's; "
+                    "the WASAPI device asks the driver");
+    for (const std::string& other : {std::string(WasapiNamePrefix) + "In: default", std::string(VirtualInputName),
+                                    std::string("In: WinMM: default"), std::string()})
+        EXPECT_EQ(AudioEngineAnswerNote(other), "") << other;
+}
+
 } // namespace
