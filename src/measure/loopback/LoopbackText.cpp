@@ -143,6 +143,19 @@ void Header(CTable& t, const CLoopbackRun& run)
     t.Line("  Sequence: " + Fig(run.sequenceSeconds, 2) + " s played, " + Fig(run.captureSeconds, 2) + " s recorded");
 }
 
+
+void ChecksBlock(CTable& t, const CLoopbackRun& run)
+{
+    if (!run.checksSet)
+        return;
+    t.Line(run.failedChecks.empty() ? "Checks: all passed"
+                                    : "Checks: " + std::to_string(run.failedChecks.size()) + " FAILED");
+    for (const std::string& f : run.failedChecks)
+        t.Line("  " + f);
+}
+
+} // namespace
+
 std::string NotMeasuredList(const MeasureSelection& s, std::uint16_t channels)
 {
     std::string list;
@@ -157,18 +170,6 @@ std::string NotMeasuredList(const MeasureSelection& s, std::uint16_t channels)
         add(s.crosstalk, "crosstalk");
     return list;
 }
-
-void ChecksBlock(CTable& t, const CLoopbackRun& run)
-{
-    if (!run.checksSet)
-        return;
-    t.Line(run.failedChecks.empty() ? "Checks: all passed"
-                                    : "Checks: " + std::to_string(run.failedChecks.size()) + " FAILED");
-    for (const std::string& f : run.failedChecks)
-        t.Line("  " + f);
-}
-
-} // namespace
 
 std::string LoopbackTable(const CLoopbackRun& run, const std::string& lineEnd)
 {

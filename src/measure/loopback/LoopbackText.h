@@ -12,5 +12,9 @@
 // Each line ended by `lineEnd`.
 std::string LoopbackTable(const CLoopbackRun& run, const std::string& lineEnd);
 
+// The measures the run left out, as "response, thd, noise, crosstalk"
+// (crosstalk only with two channels or more); empty when all were taken.
+std::string NotMeasuredList(const MeasureSelection& s, std::uint16_t channels);
+
 // The most dropouts the table lists one by one (all are counted).
 inline constexpr std::size_t LoopbackTableDropoutLines = 20;

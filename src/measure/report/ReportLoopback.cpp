@@ -10,6 +10,7 @@
 
 #include "measure/loopback/LoopbackChecks.h"
 #include "measure/loopback/LoopbackResult.h"
+#include "measure/loopback/LoopbackText.h"
 #include "measure/report/HtmlReport.h"
 #include "measure/report/ReportSections.h"
 #include "measure/svg/Markup.h"
@@ -242,21 +243,6 @@ void DropoutTable(CHtml& html, const LoopbackMeasures& m)
         html.Paragraph(std::to_string(m.dropoutCount - listed) + " more dropout(s) are counted, not listed.");
 }
 
-std::string NotMeasured(const MeasureSelection& s, int channels)
-{
-    std::string list;
-    auto add = [&list](bool measured, const char* name) {
-        if (!measured)
-            list += (list.empty() ? "" : ", ") + std::string(name);
-    };
-    add(s.response, "response");
-    add(s.thd, "thd");
-    add(s.noise, "noise");
-    if (channels > 1)
-        add(s.crosstalk, "crosstalk");
-    return list;
-}
-
 void Failures(CHtml& html, const CLoopbackRun& run)
 {
     if (run.outcome == LoopbackOutcome::DeviceFailed)
@@ -302,7 +288,7 @@ void WriteLoopbackSection(CHtml& html, const CLoopbackRun& run)
         ChecksTable(html, run);
         FiguresTable(html, run);
         DropoutTable(html, run.measures);
-        if (const std::string left = NotMeasured(run.measures.measured, run.format.channels); !left.empty())
+        if (const std::string left = NotMeasuredList(run.measures.measured, run.format.channels); !left.empty())
             html.Paragraph("Not measured: " + left + " (--measure).");
         if (run.playbackUnfinished)
             html.VerdictLine(Verdict::Warn, "The capture filled before the output reported its playback done.");
