@@ -173,13 +173,15 @@ PY
 # 7. A short soak on the virtual loopback pair with a 50 ppm clock drift and
 # 10 input frames skipped: the same events and checks on both builds, the
 # drift found on each. Streaming runs on the wall clock, so the latency and
-# drift figures may differ in their last digit between any two runs; the
-# clocks' measured rates and the times are left out.
+# drift figures may differ in their last digit between any two runs, and a
+# loaded machine streams fewer frames in the same 3 s: the frame counts are
+# held to the wall clock's bounds, not to each other, and the clocks'
+# measured rates and the times are left out.
 export TALLOWMERE_VIRTUAL_LOOPBACK=drift=50,skip=30000+10,seed=7
 both soak --soak 3s --input "Tallowmere Virtual Loopback In" --output "Tallowmere Virtual Loopback Out" --json
 unset TALLOWMERE_VIRTUAL_LOOPBACK
 same_status soak 0
-same_json soak soak.format,soak.blockFrames,soak.outcome,soak.error,soak.events,soak.xruns,soak.glitches,soak.stimulusHeard,soak.eventList,soak.checks,soak.inputClock.frames,soak.outputClock.frames,soak.latencyMs.now,exitStatus
+same_json soak soak.format,soak.blockFrames,soak.outcome,soak.error,soak.events,soak.xruns,soak.glitches,soak.stimulusHeard,soak.eventList,soak.checks,exitStatus
 python3 - "$work/soak.win" "$work/soak.linux" <<'PY' || fail "soak: the drift or latency differs"
 import json, sys
 win, linux = (json.load(open(path))["soak"] for path in sys.argv[1:3])
@@ -188,6 +190,17 @@ for name, a, b, within in (("drift.ppm", win["drift"]["ppm"], linux["drift"]["pp
                            ("latencyMs.max", win["latencyMs"]["max"], linux["latencyMs"]["max"], 0.001)):
     print(f"soak {name}: Windows {a}, Linux {b}")
     if abs(a - b) > within:
+        sys.exit(1)
+for build, run in (("Windows", win), ("Linux", linux)):
+    expected = run["format"]["sampleRate"] * run["durationSeconds"]
+    latency = run["latencyMs"]
+    for clock in ("inputClock", "outputClock"):
+        frames = run[clock]["frames"]
+        if not 0.8 * expected <= frames <= 1.02 * expected:
+            print(f"soak {build} {clock}.frames: {frames}, not near {expected:.0f}")
+            sys.exit(1)
+    if not latency["min"] <= latency["now"] <= latency["max"]:
+        print(f"soak {build} latencyMs: now {latency['now']} outside {latency['min']}..{latency['max']}")
         sys.exit(1)
 # The impairment's truth: 50 ppm and one 10-frame jump on the input.
 if abs(win["drift"]["ppm"] - 50) > 0.1 or [(e["event"], e["frames"]) for e in win["eventList"]] != [("jump", 10)]:
