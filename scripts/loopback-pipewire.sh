@@ -9,8 +9,11 @@
 #
 #   scripts/loopback-pipewire.sh [BUILD_DIR] [-- tallowmere-cli flags]
 #
-# Without flags: --measure all --rate 48000 --channels 2. Needs the Debian
-# packages pipewire, pipewire-bin, wireplumber, pipewire-alsa and dbus.
+# Without flags: --measure all --rate 48000 --channels 2. Flags that name
+# another mode of the pair (--soak DURATION, --formats) run it instead of
+# the loopback: `-- --soak 10m --rate 48000 --channels 2 --bits 24`. Needs
+# the Debian packages pipewire, pipewire-bin, wireplumber, pipewire-alsa
+# and dbus.
 set -euo pipefail
 
 build=build/default
@@ -83,7 +86,11 @@ pcm.pw {
 }
 EOF
 
+mode=(--loopback)
+for flag in "${flags[@]}"; do
+  [[ $flag == --soak || $flag == --formats ]] && mode=()
+done
 status=0
 ALSA_CONFIG_PATH=$work/asound.conf TALLOWMERE_AUDIO=alsa \
-  "$cli" --loopback --input "PipeWire null sink" --output "PipeWire null sink" "${flags[@]}" || status=$?
+  "$cli" "${mode[@]}" --input "PipeWire null sink" --output "PipeWire null sink" "${flags[@]}" || status=$?
 exit "$status"
