@@ -119,6 +119,34 @@ else
   fail "the tone run left no saved tone or no played file"
 fi
 
+# The format matrix and the loopback say it too (after the tone's check:
+# they play into the same file), for the WinMM output and not for the virtual input beside it (nothing is heard back: the loopback
+# fails, exit status 1, with the note said first).
+for mode in formats loopback; do
+  input=0
+  [[ $mode == loopback ]] && input=1
+  status=0
+  TALLOWMERE_AUDIO=auto run --$mode --input $input --output "WinMM: Out: default" --json \
+    >"$work/$mode-winmm.json" 2>"$work/$mode-winmm.err" || status=$?
+  sed -i 's/\r$//' "$work/$mode-winmm.err"
+  expected=0
+  [[ $mode == loopback ]] && expected=1
+  [[ $status -eq $expected ]] || fail "WinMM $mode exited with $status, not $expected: $(cat "$work/$mode-winmm.err")"
+  [[ $(grep -c "^tallowmere: .*$engine" "$work/$mode-winmm.err") -eq 1 ]] &&
+    grep -q "^tallowmere: playback 'WinMM: Out: default': $engine" "$work/$mode-winmm.err" ||
+    fail "WinMM $mode: not one audio engine's note, for the output: $(cat "$work/$mode-winmm.err")"
+  python3 - "$work/$mode-winmm.json" "$engine" "$mode" <<'PY' || fail "WinMM $mode JSON: the audio engine's note not where it belongs"
+import json, sys
+document, engine, mode = json.load(open(sys.argv[1])), sys.argv[2], sys.argv[3]
+if mode == "formats":
+    devices = {d["direction"]: d for d in document["matrices"][0]["devices"]}
+else:
+    devices = {"input": document["loopback"]["input"], "output": document["loopback"]["output"]}
+print(f"WinMM {mode}: " + ", ".join(f"{d['name']}: {d.get('answers')}" for d in devices.values()))
+sys.exit(0 if devices["output"].get("answers", "").startswith(engine) and "answers" not in devices["input"] else 1)
+PY
+done
+
 # WASAPI: the test plugin takes 44100 and 48000 Hz, 16 and 24 bits in 3
 # bytes, stereo only; Wine asks it in exclusive mode without its mixer.
 cat >"$work/narrow.conf" <<CONF
@@ -155,9 +183,18 @@ grep -q "IAudioClient::IsFormatSupported: AUDCLNT_E_UNSUPPORTED_FORMAT (0x888900
   fail "WASAPI refusal not on standard error: $(cat "$work/refused.err")"
 
 # The plugin's loop device: what is played comes back 480 frames later.
+# Wine streams exclusive mode on its own timer: on a loaded machine a run
+# now and then drops a period (dropouts, THD+N near -26 dB), so a run with
+# dropouts is made once more; one without, or a second, counts.
 sed -i 's/^    type tallowtest$/&\n    loopback "winecable"\n    loopdelay 480/' "$work/narrow.conf"
-status=0
-run --loopback --channels 2 --measure latency,thd --json >"$work/loop.json" 2>"$work/loop.err" || status=$?
+for attempt in 1 2; do
+  status=0
+  run --loopback --channels 2 --measure latency,thd --json >"$work/loop.json" 2>"$work/loop.err" || status=$?
+  dropouts=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["loopback"].get("dropoutCount") or 0)' \
+    "$work/loop.json" 2>/dev/null || echo 0)
+  [[ $attempt -eq 1 && $dropouts -gt 0 ]] || break
+  echo "WASAPI loopback: $dropouts dropouts (Wine's timer on a busy machine); once more"
+done
 [[ $status -eq 0 ]] || fail "WASAPI loopback exited with $status: $(cat "$work/loop.err")"
 python3 - "$work/loop.json" <<'PY' || fail "WASAPI loopback figures: $(cat "$work/loop.json")"
 import json, sys
