@@ -8,8 +8,11 @@
 COverview::COverview(std::uint64_t expectedFrames, double scale)
     : fullScale(scale), width(std::max<std::uint64_t>(1, (expectedFrames + ColumnCount - 1) / ColumnCount))
 {
-    low.reserve(ColumnCount);
-    high.reserve(ColumnCount);
+    // As many columns as the expected length fills (a short signal needs
+    // fewer than ColumnCount); a longer one grows them as it comes.
+    const std::uint64_t columns = expectedFrames == 0 ? ColumnCount : (expectedFrames + width - 1) / width;
+    low.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(columns, ColumnCount)));
+    high.reserve(low.capacity());
 }
 
 void COverview::Add(const std::int32_t* values, std::size_t count, std::int32_t lowest, std::int32_t highest)
@@ -20,6 +23,11 @@ void COverview::Add(const std::int32_t* values, std::size_t count, std::int32_t 
             if (low.size() == ColumnCount)
                 Halve();
             if (low.empty() || inColumn == width) {
+                if (low.size() == low.capacity()) {
+                    // Past the expected length: grow, never beyond ColumnCount.
+                    low.reserve(std::min(ColumnCount, std::max<std::size_t>(1, 2 * low.size())));
+                    high.reserve(low.capacity());
+                }
                 low.push_back(values[i]);
                 high.push_back(values[i]);
                 inColumn = 0;

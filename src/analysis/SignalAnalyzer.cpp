@@ -53,7 +53,9 @@ struct CSignalAnalyzer::State {
         }
         frameBytes = static_cast<std::size_t>(f.bytesPerSample) * f.channels;
         pending.resize(frameBytes);
-        columns.resize(static_cast<std::size_t>(f.channels) * Block);
+        // Only what a block gathered is read, so the columns start unset.
+        columnValues = static_cast<std::size_t>(f.channels) * Block;
+        columns = std::make_unique_for_overwrite<std::int32_t[]>(columnValues);
     }
 
     template <int Bytes>
@@ -73,7 +75,8 @@ struct CSignalAnalyzer::State {
     std::size_t frameBytes;
     std::vector<std::uint8_t> pending; // a frame split between two Feeds
     std::size_t pendingBytes = 0;
-    std::vector<std::int32_t> columns; // one block of each channel, side by side
+    std::unique_ptr<std::int32_t[]> columns; // one block of each channel, side by side
+    std::size_t columnValues = 0;
     std::size_t gathered = 0;          // frames of the block so far
     std::uint64_t frames = 0;
     bool identical = true;
@@ -89,7 +92,7 @@ void CSignalAnalyzer::State::Frames(const std::uint8_t* p, std::size_t count)
         // Blocks are gathered whole, so the figures do not depend on how the
         // bytes were cut into pieces.
         std::size_t n = std::min(count, Block - gathered);
-        std::int32_t* left = columns.data() + gathered;
+        std::int32_t* left = columns.get() + gathered;
         if (channels == 1) {
             for (std::size_t i = 0; i < n; ++i)
                 left[i] = LoadSampleOf<Bytes>(p + i * Bytes);
@@ -120,11 +123,11 @@ void CSignalAnalyzer::State::ManyChannelFrames(const std::uint8_t* p, std::size_
     while (count > 0) {
         std::size_t n = std::min(count, Block - gathered);
         for (std::size_t c = 0; c < channels; ++c) {
-            std::int32_t* column = columns.data() + c * Block + gathered;
+            std::int32_t* column = columns.get() + c * Block + gathered;
             for (std::size_t i = 0; i < n; ++i)
                 column[i] = LoadSampleOf<Bytes>(p + (i * channels + c) * Bytes);
             if (identical && c > 0)
-                identical = std::equal(column, column + n, columns.data() + gathered);
+                identical = std::equal(column, column + n, columns.get() + gathered);
         }
         gathered += n;
         if (gathered == Block)
@@ -160,7 +163,7 @@ void CSignalAnalyzer::State::Deliver()
     if (n == 0)
         return;
     for (std::size_t c = 0; c < stats.size(); ++c) {
-        const std::int32_t* values = columns.data() + c * Block;
+        const std::int32_t* values = columns.get() + c * Block;
         stats[c].Add(values, n);
         spectra[c].Add(values, n);
         overviews[c].Add(values, n, stats[c].BlockMinimum(), stats[c].BlockMaximum());
@@ -272,7 +275,7 @@ std::size_t CSignalAnalyzer::MemoryBytes() const
     std::size_t perChannel = n * sizeof(std::int32_t) + (n / 2 + 1) * sizeof(double) +
                              2 * COverview::ColumnCount * sizeof(std::int32_t) + MaxDropoutsKept * sizeof(Dropout);
     std::size_t engine = n * sizeof(double) * 2 + (n / 2 + 1) * 2 * sizeof(double);
-    return engine + state->columns.size() * sizeof(std::int32_t) + state->stats.size() * perChannel;
+    return engine + state->columnValues * sizeof(std::int32_t) + state->stats.size() * perChannel;
 }
 
 SignalAnalysis AnalyseSamples(const std::uint8_t* bytes, std::size_t byteCount, const CSampleFormat& format,

@@ -161,7 +161,9 @@ CChannelSpectrum::CChannelSpectrum(CFftEngine& e, std::uint64_t s, double scale)
     : engine(e), stride(s), nextEnd(e.Size()), fullScale(scale)
 {
     try {
-        ring.assign(engine.Size(), 0);
+        // Only samples written are read (a whole segment, or the first of a
+        // signal shorter than one): the ring starts unset.
+        ring = std::make_unique_for_overwrite<std::int32_t[]>(engine.Size());
         power.assign(engine.Size() / 2 + 1, 0.0);
     } catch (const std::bad_alloc&) {
         failed = true;
@@ -193,7 +195,7 @@ void CChannelSpectrum::Add(const std::int32_t* values, std::size_t count)
 void CChannelSpectrum::ProcessSegment()
 {
     const std::size_t size = engine.Size();
-    engine.Accumulate(ring.data(), static_cast<std::size_t>(nextEnd & (size - 1)), size, engine.FullWindow(), fullScale,
+    engine.Accumulate(ring.get(), static_cast<std::size_t>(nextEnd & (size - 1)), size, engine.FullWindow(), fullScale,
                       power.data());
     ++segments;
 }
@@ -216,7 +218,7 @@ std::vector<double> CChannelSpectrum::AveragedPower(std::size_t& windowLength)
         } catch (const std::bad_alloc&) {
             return {};
         }
-        engine.Accumulate(ring.data(), 0, windowLength, w, fullScale, power.data());
+        engine.Accumulate(ring.get(), 0, windowLength, w, fullScale, power.data());
         segments = 1;
     }
     // Each one-sided bin but DC and Nyquist stands for two.

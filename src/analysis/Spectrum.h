@@ -98,7 +98,7 @@ private:
 
     CFftEngine& engine;
     std::uint64_t stride;
-    std::vector<std::int32_t> ring;
+    std::unique_ptr<std::int32_t[]> ring;
     std::vector<double> power;
     std::uint64_t seen = 0;
     std::uint64_t nextEnd;

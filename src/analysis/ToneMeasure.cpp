@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 #include "analysis/Window.h"
 
@@ -40,6 +42,79 @@ double TakeBand(const std::vector<double>& power, std::vector<char>& used, std::
     return sum;
 }
 
+// The peak interpolation's bisection: its steps over -0.5..0.5 bins.
+constexpr int PeakSearchSteps = 40;
+// The ratio of the window's responses that the interpolation inverts is
+// worked out to within about 2e-15 (rounding); it rises steadily with the
+// offset, so beyond this much of it from where it crosses the observed
+// ratio, rounding cannot turn a step of the bisection the other way.
+constexpr double RoundingMarginOfRatio = 1e-11;
+// The bracket search stops after this many evaluations of the ratio.
+constexpr int BracketSteps = 12;
+
+// Where the ratio crosses the observed one: it lies in from..to, and steps
+// of the bisection further from there than `margin` (in bins) go the way the
+// crossing says. A bracket that cannot be found (a ratio that is not a
+// number, or does not rise) is NaN, so every step works the ratio out.
+struct PeakBracket {
+    double from = std::numeric_limits<double>::quiet_NaN();
+    double to = std::numeric_limits<double>::quiet_NaN();
+    double margin = 0;
+};
+
+template <class Model>
+PeakBracket BracketCrossing(const Model& model, double observed)
+{
+    PeakBracket none;
+    double a = -0.5;
+    double b = 0.5;
+    const double lowest = model(a);
+    const double highest = model(b);
+    const double rise = highest - lowest;
+    double fa = lowest - observed;
+    double fb = highest - observed;
+    if (!std::isfinite(fa) || !std::isfinite(fb) || !(rise > 0))
+        return none;
+    PeakBracket bracket;
+    bracket.margin = RoundingMarginOfRatio / rise;
+    // Outside the range the ratio spans, every step goes one way.
+    if (!(fa < 0)) {
+        bracket.from = bracket.to = a;
+        return bracket;
+    }
+    if (fb < 0) {
+        bracket.from = bracket.to = b;
+        return bracket;
+    }
+    // False position (Illinois): the ratio is nearly straight, so a few
+    // evaluations narrow the bracket to the margin.
+    int kept = 0; // the side kept twice running has its value halved
+    for (int i = 0; i < BracketSteps && b - a > bracket.margin; ++i) {
+        double c = b - fb * (b - a) / (fb - fa);
+        if (!(c > a && c < b))
+            c = (a + b) / 2;
+        const double fc = model(c) - observed;
+        if (!std::isfinite(fc))
+            return none;
+        if (fc < 0) {
+            a = c;
+            fa = fc;
+            if (kept == 1)
+                fb /= 2;
+            kept = 1;
+        } else {
+            b = c;
+            fb = fc;
+            if (kept == -1)
+                fa /= 2;
+            kept = -1;
+        }
+    }
+    bracket.from = a;
+    bracket.to = b;
+    return bracket;
+}
+
 double Median(std::vector<double> values)
 {
     if (values.empty())
@@ -63,14 +138,21 @@ double InterpolatePeak(double below, double at, double above, std::size_t window
     auto model = [&](double delta) {
         return (response(1 - delta) - response(1 + delta)) / response(delta);
     };
+    // The offset is the bisection's, step for step; the steps far from where
+    // the ratio crosses the observed one go that way without working it out.
+    const PeakBracket bracket = BracketCrossing(model, observed);
     double lo = -0.5;
     double hi = 0.5;
-    for (int i = 0; i < 40; ++i) {
+    for (int i = 0; i < PeakSearchSteps; ++i) {
         double mid = (lo + hi) / 2;
-        if (model(mid) < observed)
-            lo = mid;
+        bool higher;
+        if (mid < bracket.from - bracket.margin)
+            higher = true;
+        else if (mid > bracket.to + bracket.margin)
+            higher = false;
         else
-            hi = mid;
+            higher = model(mid) < observed;
+        (higher ? lo : hi) = mid;
     }
     return (lo + hi) / 2;
 }
@@ -119,12 +201,12 @@ ToneFigures MeasureTone(const std::vector<double>& power, std::size_t fftSize, s
     }
     std::vector<double> rest;
     rest.reserve(top);
-    for (std::size_t k = first; k <= top; ++k)
-        if (!used[k])
-            rest.push_back(power[k]);
     double noiseSum = 0;
-    for (double p : rest)
-        noiseSum += p;
+    for (std::size_t k = first; k <= top; ++k)
+        if (!used[k]) {
+            rest.push_back(power[k]);
+            noiseSum += power[k];
+        }
     // The noise under the bands taken, and in the DC band, is estimated from
     // the density of the bins left, so it counts over the whole band.
     double density = rest.empty() ? 0 : noiseSum / static_cast<double>(rest.size());
@@ -132,7 +214,7 @@ ToneFigures MeasureTone(const std::vector<double>& power, std::size_t fftSize, s
     double tone = std::max(fundamental - density * static_cast<double>(fundamentalBins), 0.0);
     double distortion = std::max(harmonics - density * static_cast<double>(harmonicBins), 0.0);
     t.levelDbfs = PowerDb(2 * tone);
-    t.noiseFloorDbfs = PowerDb(Median(rest) * static_cast<double>(top));
+    t.noiseFloorDbfs = PowerDb(Median(std::move(rest)) * static_cast<double>(top));
     t.isTone = fundamental >= ToneShare * total;
     if (t.isTone) {
         t.thdnDb = PowerDb((distortion + noise) / tone);
@@ -155,15 +237,17 @@ std::vector<float> PeakLevelSpectrum(const std::vector<double>& power, std::size
             out[k] = static_cast<float>(10 * std::log10(2 * enbw * power[k]));
     // A local maximum is a component's top: the parabola through it and its
     // neighbours (in dB) peaks where the component lies between the bins.
-    std::vector<float> peaks = out;
+    // Raised in place: `before` keeps the level of the bin below as it was.
+    float before = out.front();
     for (std::size_t k = 1; k + 1 < out.size(); ++k) {
-        const double below = out[k - 1], at = out[k], above = out[k + 1];
+        const double below = before, at = out[k], above = out[k + 1];
+        before = out[k];
         if (below <= EmptyBinDbfs || above <= EmptyBinDbfs || at < below || at <= above)
             continue;
         const double curve = below - 2 * at + above;
         if (curve < 0)
-            peaks[k] = static_cast<float>(at + std::min(-(below - above) * (below - above) / (8 * curve),
-                                                        MostPeakCorrectionDb));
+            out[k] = static_cast<float>(at + std::min(-(below - above) * (below - above) / (8 * curve),
+                                                      MostPeakCorrectionDb));
     }
-    return peaks;
+    return out;
 }
