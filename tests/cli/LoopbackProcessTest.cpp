@@ -7,6 +7,7 @@
 #include <QImage>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -15,6 +16,14 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// A program built with ThreadSanitizer runs many times slower: at 384 kHz it
+// cannot stream the virtual pair in real time, so its runs end differently.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool ThreadSanitized = true;
+#else
+constexpr bool ThreadSanitized = false;
+#endif
 
 const std::vector<std::string> LoopbackPair = {"--loopback", "--input", "Tallowmere Virtual Loopback In",
                                                "--output", "Tallowmere Virtual Loopback Out"};
@@ -73,6 +82,10 @@ TEST(LoopbackProcess, SameSettingsMeasureTheSameEveryRun)
     } rows[] = {{"48000", "latency=0,noise=-100,seed=5", 0}, {"384000", "", 256}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.rate);
+        if (ThreadSanitized && std::string(row.rate) == "384000") {
+            std::printf("not run at 384 kHz: a ThreadSanitizer build cannot keep real time there\n");
+            continue;
+        }
         std::string first;
         for (int i = 0; i < 3; ++i) {
             ProcessResult run = RunLoopback({"--channels", "2", "--rate", row.rate, "--json"}, row.chain);
