@@ -44,9 +44,6 @@ CDropoutDetector::CDropoutDetector(int containerBits, int validBits, std::int32_
     ditherLimit = DitherSteps * step;
     std::uint64_t quarterMs = rate > 0 ? static_cast<std::uint64_t>(rate) / 4000 : 0;
     minZeroRun = std::max<std::uint64_t>(16, quarterMs);
-    residual.resize(StretchFrames);
-    suspect.resize(StretchFrames);
-    sample.resize(StretchFrames + 2);
 }
 
 void CDropoutDetector::Add(const std::int32_t* values, std::size_t n)

@@ -21,6 +21,7 @@
 // ends in trailing zeros has no dropout there.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -106,9 +107,11 @@ private:
     std::uint64_t mutedFrom = 0;
     std::uint64_t mutedUntil = 0;
 
-    std::vector<double> residual;
-    std::vector<double> sample;
-    std::vector<char> suspect; // residuals left out of the stretch's fit
+    // One stretch's working space, filled before it is read: held in the
+    // detector and left unset.
+    std::array<double, StretchFrames> residual;
+    std::array<double, StretchFrames + 2> sample;
+    std::array<char, StretchFrames> suspect; // residuals left out of the stretch's fit
     std::vector<Dropout> found;
     std::uint64_t dropoutCount = 0;
 };

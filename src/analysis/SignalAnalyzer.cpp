@@ -46,6 +46,9 @@ struct CSignalAnalyzer::State {
         scale.sampleRate = f.sampleRate;
         scale.unsignedStorage = f.bytesPerSample == 1;
         std::uint64_t stride = SegmentStride(engine->Size(), expected);
+        stats.reserve(f.channels);
+        spectra.reserve(f.channels);
+        overviews.reserve(f.channels);
         for (int c = 0; c < f.channels; ++c) {
             stats.emplace_back(scale);
             spectra.emplace_back(*engine, stride, fullScale);
@@ -53,8 +56,10 @@ struct CSignalAnalyzer::State {
         }
         frameBytes = static_cast<std::size_t>(f.bytesPerSample) * f.channels;
         pending.resize(frameBytes);
-        // Only what a block gathered is read, so the columns start unset.
-        columnValues = static_cast<std::size_t>(f.channels) * Block;
+        // A signal known to be shorter than a block gets columns of its
+        // length. Only what a block gathered is read: they start unset.
+        columnFrames = expected > 0 && expected < Block ? static_cast<std::size_t>(expected) : Block;
+        columnValues = static_cast<std::size_t>(f.channels) * columnFrames;
         columns = std::make_unique_for_overwrite<std::int32_t[]>(columnValues);
     }
 
@@ -64,6 +69,7 @@ struct CSignalAnalyzer::State {
     void ManyChannelFrames(const std::uint8_t* p, std::size_t frames);
     void Frames(const std::uint8_t* p, std::size_t frames);
     void Deliver();
+    void MakeRoomFor(std::size_t gatheredFrames);
 
     CSampleFormat format;
     int requested;
@@ -76,6 +82,7 @@ struct CSignalAnalyzer::State {
     std::vector<std::uint8_t> pending; // a frame split between two Feeds
     std::size_t pendingBytes = 0;
     std::unique_ptr<std::int32_t[]> columns; // one block of each channel, side by side
+    std::size_t columnFrames = Block; // the room in each column, up to a block
     std::size_t columnValues = 0;
     std::size_t gathered = 0;          // frames of the block so far
     std::uint64_t frames = 0;
@@ -92,12 +99,13 @@ void CSignalAnalyzer::State::Frames(const std::uint8_t* p, std::size_t count)
         // Blocks are gathered whole, so the figures do not depend on how the
         // bytes were cut into pieces.
         std::size_t n = std::min(count, Block - gathered);
+        MakeRoomFor(gathered + n);
         std::int32_t* left = columns.get() + gathered;
         if (channels == 1) {
             for (std::size_t i = 0; i < n; ++i)
                 left[i] = LoadSampleOf<Bytes>(p + i * Bytes);
         } else {
-            std::int32_t* right = left + Block;
+            std::int32_t* right = left + columnFrames;
             for (std::size_t i = 0; i < n; ++i) {
                 left[i] = LoadSampleOf<Bytes>(p + 2 * i * Bytes);
                 right[i] = LoadSampleOf<Bytes>(p + (2 * i + 1) * Bytes);
@@ -122,8 +130,9 @@ void CSignalAnalyzer::State::ManyChannelFrames(const std::uint8_t* p, std::size_
     const std::size_t channels = format.channels;
     while (count > 0) {
         std::size_t n = std::min(count, Block - gathered);
+        MakeRoomFor(gathered + n);
         for (std::size_t c = 0; c < channels; ++c) {
-            std::int32_t* column = columns.get() + c * Block + gathered;
+            std::int32_t* column = columns.get() + c * columnFrames + gathered;
             for (std::size_t i = 0; i < n; ++i)
                 column[i] = LoadSampleOf<Bytes>(p + (i * channels + c) * Bytes);
             if (identical && c > 0)
@@ -163,12 +172,27 @@ void CSignalAnalyzer::State::Deliver()
     if (n == 0)
         return;
     for (std::size_t c = 0; c < stats.size(); ++c) {
-        const std::int32_t* values = columns.get() + c * Block;
+        const std::int32_t* values = columns.get() + c * columnFrames;
         stats[c].Add(values, n);
         spectra[c].Add(values, n);
         overviews[c].Add(values, n, stats[c].BlockMinimum(), stats[c].BlockMaximum());
     }
     frames += n;
+}
+
+// More frames than expected: the columns grow to a whole block, keeping what
+// was gathered. Throws std::bad_alloc.
+void CSignalAnalyzer::State::MakeRoomFor(std::size_t gatheredFrames)
+{
+    if (gatheredFrames <= columnFrames)
+        return;
+    const std::size_t channels = stats.size();
+    auto wider = std::make_unique_for_overwrite<std::int32_t[]>(channels * Block);
+    for (std::size_t c = 0; c < channels; ++c)
+        std::copy_n(columns.get() + c * columnFrames, gathered, wider.get() + c * Block);
+    columns = std::move(wider);
+    columnFrames = Block;
+    columnValues = channels * Block;
 }
 
 CSignalAnalyzer::CSignalAnalyzer(const CSampleFormat& format, int requestedValidBits, std::uint64_t expectedFrames)
@@ -194,22 +218,26 @@ void CSignalAnalyzer::Feed(const std::uint8_t* bytes, std::size_t byteCount)
     if (!state || !setupError.empty() || state->finished || bytes == nullptr)
         return;
     State& s = *state;
-    if (s.pendingBytes > 0) {
-        std::size_t take = std::min(byteCount, s.frameBytes - s.pendingBytes);
-        std::memcpy(s.pending.data() + s.pendingBytes, bytes, take);
-        s.pendingBytes += take;
-        bytes += take;
-        byteCount -= take;
-        if (s.pendingBytes < s.frameBytes)
-            return;
-        s.Frames(s.pending.data(), 1);
-        s.pendingBytes = 0;
+    try {
+        if (s.pendingBytes > 0) {
+            std::size_t take = std::min(byteCount, s.frameBytes - s.pendingBytes);
+            std::memcpy(s.pending.data() + s.pendingBytes, bytes, take);
+            s.pendingBytes += take;
+            bytes += take;
+            byteCount -= take;
+            if (s.pendingBytes < s.frameBytes)
+                return;
+            s.Frames(s.pending.data(), 1);
+            s.pendingBytes = 0;
+        }
+        std::size_t whole = byteCount / s.frameBytes;
+        s.Frames(bytes, whole);
+        std::size_t rest = byteCount - whole * s.frameBytes;
+        std::memcpy(s.pending.data(), bytes + whole * s.frameBytes, rest);
+        s.pendingBytes = rest;
+    } catch (const std::bad_alloc&) {
+        setupError = "no memory for the analysis"; // the columns could not grow
     }
-    std::size_t whole = byteCount / s.frameBytes;
-    s.Frames(bytes, whole);
-    std::size_t rest = byteCount - whole * s.frameBytes;
-    std::memcpy(s.pending.data(), bytes + whole * s.frameBytes, rest);
-    s.pendingBytes = rest;
 }
 
 SignalAnalysis CSignalAnalyzer::Finish()

@@ -2,12 +2,13 @@
 // The analysis of interleaved PCM in a CSampleFormat, in one streaming pass:
 // feed the bytes in pieces of any size (frames may straddle pieces), then
 // Finish. Memory is fixed at construction (a few MiB at most), whatever the
-// length fed. Any channel count the format's field holds is analysed (a
+// length fed (a signal that runs past a short expected length takes one
+// block more). Any channel count the format's field holds is analysed (a
 // file's may be past the one or two CSampleFormat's constructor keeps to).
 //
 // Results: Finish() gives ok = false with `error` when the analysis could not
-// be set up (no memory, FFTW refused a plan) or when no whole frame was fed;
-// otherwise every figure of SignalAnalysis.h. Nothing throws.
+// be set up or fed (no memory, FFTW refused a plan) or when no whole frame
+// was fed; otherwise every figure of SignalAnalysis.h. Nothing throws.
 #pragma once
 
 #include <cstddef>

@@ -252,6 +252,38 @@ TEST(Streaming, PiecesOfAnySizeGiveTheSameFigures)
     }
 }
 
+TEST(Streaming, MoreFramesThanExpectedGiveTheSameLevelsAndDropouts)
+{
+    // The analysis is told of 1000 frames (less than a block) and fed 30000,
+    // in two channels and in three (each gathered in its own column).
+    for (int channels : {2, 3}) {
+        TestFormat f{2, channels};
+        CSampleFormat format = f.Format();
+        format.channels = static_cast<std::uint16_t>(channels);
+        auto bytes = Build(f, 30000, [&](std::size_t i, int c) {
+            return Sine(0.3 + 0.1 * c, 700 + 300 * c, i, f.rate, c) * (i >= 5000 && i < 5040 ? 0 : 1);
+        });
+        SignalAnalysis known = AnalyseSamples(bytes.data(), bytes.size(), format, 16);
+        CSignalAnalyzer told(format, 16, 1000);
+        for (std::size_t at = 0; at < bytes.size(); at += 999)
+            told.Feed(bytes.data() + at, std::min<std::size_t>(999, bytes.size() - at));
+        SignalAnalysis longer = told.Finish();
+        ASSERT_TRUE(known.ok && longer.ok) << longer.error;
+        ASSERT_EQ(longer.channel.size(), static_cast<std::size_t>(channels));
+        EXPECT_EQ(longer.frames, 30000u);
+        for (int c = 0; c < channels; ++c) {
+            EXPECT_EQ(longer.channel[c].peakSample, known.channel[c].peakSample) << c;
+            EXPECT_EQ(longer.channel[c].dcOffset, known.channel[c].dcOffset) << c;
+            EXPECT_EQ(longer.channel[c].rmsDbfs, known.channel[c].rmsDbfs) << c;
+            EXPECT_EQ(longer.channel[c].dropoutCount, known.channel[c].dropoutCount) << c;
+        }
+        ASSERT_EQ(longer.dropouts.size(), known.dropouts.size());
+        for (std::size_t d = 0; d < known.dropouts.size(); ++d)
+            EXPECT_EQ(longer.dropouts[d].frame, known.dropouts[d].frame);
+        EXPECT_GT(known.dropoutCount, 0u);
+    }
+}
+
 TEST(Refusals, NothingToAnalyseIsSaidSo)
 {
     TestFormat f{2, 2};
